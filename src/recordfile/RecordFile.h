@@ -1,0 +1,66 @@
+#pragma once
+// The record file engine: one memory-mapped file of a fixed header, a field
+// table and equal-sized record slots. The byte layout is in docs/record-file-format.md
+// and its constants in RecordFormat.h. Every operation takes the RecordFile it
+// works on; results follow the engine's convention (-1 none/failure for slots and
+// type codes, 0 not done, 1 done).
+#include <cstdint>
+#include <string>
+
+#include "platform/FileMapping.h"
+
+namespace lexipond {
+
+enum RecordTag : uint32_t {
+    RecordEmpty = 0,
+    RecordDeleted = 5,
+    RecordLive = 10,
+};
+
+inline constexpr uint32_t kTextBufferSize = 1024;
+
+struct RecordFile {
+    std::string fileName; // full path; set by the owner before opening or creating
+    uint8_t* view = nullptr; // non-null while open in mapped mode
+    platform::FileHandle fileHandle;       // the open file (the only handle in direct mode)
+    platform::MappingHandle mappingHandle; // empty in direct mode
+    uint32_t fieldCount = 0;
+    uint32_t capacity = 0;
+    uint32_t liveCount = 0;
+    uint32_t fieldTableOffset = 0;
+    uint32_t recordAreaOffset = 0;
+    uint32_t recordSize = 0;
+    int32_t numberValue = 0;
+    char textValue[kTextBufferSize] = {};
+    char searchKey[kTextBufferSize] = {};
+    uint32_t writable = 0;
+    uint32_t deferRecount = 0;
+};
+
+// File lifecycle and resizing.
+int OpenRecordFile(RecordFile& file);
+void CloseRecordFile(RecordFile& file);
+int CreateRecordFile(RecordFile& file);
+int DefineField(RecordFile& file, uint32_t field, uint32_t typeCode);
+int LayOutFields(RecordFile& file);
+int CreateWordDatabase(RecordFile& file);
+int OpenRecordFileDirect(RecordFile& file);
+int AppendEmptyRecords(RecordFile& file, uint32_t count);
+int MaintainCapacity(RecordFile& file);
+uint32_t FieldTypeSize(uint32_t typeCode);
+uint32_t CompactRecords(RecordFile& file);
+
+// Records and fields. Values travel through numberValue / textValue.
+int32_t GetField(RecordFile& file, int32_t slot, uint32_t field);
+int32_t PutField(RecordFile& file, int32_t slot, uint32_t field);
+int32_t AddRecord(RecordFile& file);
+int SetRecordTag(RecordFile& file, int32_t slot, uint32_t tag);
+int CopyRecord(RecordFile& file, int32_t source, int32_t target);
+uint32_t CountLiveRecords(RecordFile& file);
+uint32_t CountUsedRecords(RecordFile& file);
+int32_t FindRecordByTag(RecordFile& file, uint32_t tag, int32_t first);
+int32_t NextLiveRecord(RecordFile& file, int32_t slot);
+int32_t FindNextMatch(RecordFile& file, int32_t slot);
+int32_t RecordMatchesKey(RecordFile& file, int32_t slot);
+
+} // namespace lexipond
