@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Runs every benchmark of the release build, then the GNU sort comparison.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+shopt -s nullglob
+for b in build/release/bench/bench_*; do
+    [ -x "$b" ] || continue
+    echo "== $(basename "$b")"
+    "$b" --benchmark_counters_tabular=true
+done
+if [ -x bench/compare-gnu-sort.sh ]; then
+    echo "== GNU sort comparison"
+    bench/compare-gnu-sort.sh build/release
+fi
