@@ -1,13 +1,16 @@
 #pragma once
 // Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
+#include "shell/Settings.h"
+
 #include <cstdio>
 #include <string>
-
-#include "shell/Settings.h"
 
 namespace lexipond {
 
 inline constexpr char kSettingsFileName[] = "dLexipond.dat";
+inline constexpr char kBackupSuffix[] = " Bak";
+inline constexpr int kSettingsHeaderBadMagic = 1001;
+inline constexpr int kSettingsHeaderCurrent = 1000;
 
 enum SettingsLoadResult {
     SettingsLoaded,   // read from a well-formed file (old levels migrated)
@@ -15,15 +18,23 @@ enum SettingsLoadResult {
     SettingsBadMagic, // defaults applied; no welcome
 };
 
-// dataFolder and programFolder end with '/'.
+// dataFolder and programFolder end with '/'. The data folder's file when it can
+// be opened for reading, else the program folder's (whether it exists or not).
 std::string ResolveSettingsPath(const std::string& dataFolder, const std::string& programFolder,
                                 const char* fileName);
-int CheckSettingsHeader(std::FILE* file); // 1001 wrong magic, 1000 version "100", else the version
+// Reads the first 8 bytes: 1001 wrong magic, 1000 version "100", else the
+// version digits' value by TextToNumber.
+int CheckSettingsHeader(std::FILE* file);
+// Sets the documented defaults; every other byte of the block is left alone.
 void ApplyDefaultSettings(SettingsBlock& settings);
+// Renumbers the level of a file older than version 100.
 void MigrateLevel(SettingsBlock& settings);
+// Loads into settings, which holds the block's starting bytes (all zero at start-up).
 SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& dataFolder,
                                     const std::string& programFolder);
-// Backs the old file up as "<name> Bak", then replaces the file safely. true when written.
+// Copies the old file to "<name> Bak", then writes the new file beside the old
+// one and renames it into place, so an interrupted save leaves a whole file.
+// true when the new file is in place. Always writes to the data folder.
 bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder);
 
 } // namespace lexipond

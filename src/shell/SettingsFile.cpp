@@ -1,0 +1,253 @@
+#include "shell/SettingsFile.h"
+
+#include "text/TextHelpers.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lexipond {
+
+namespace {
+
+constexpr char kMagic[] = "WORD1";
+constexpr char kCurrentVersion[] = "100";
+constexpr size_t kHeaderSize = 8;
+constexpr char kDefaultNames[kUserCount][8] = {"Zov", "Quen", "Pelty", "Rondel", "Vimsa"};
+constexpr int32_t kDefaultLevel = 3;
+constexpr int32_t kDefaultAlpha = 75;
+constexpr int32_t kLevelCount = 7;
+
+struct Header {
+    bool magicOk = false;
+    bool current = false;
+    int version = 0;
+};
+
+Header ReadHeader(std::FILE* file) {
+    Header header;
+    char bytes[kHeaderSize] = {};
+    if (std::fseek(file, 0, SEEK_SET) != 0)
+        return header;
+    const size_t got = std::fread(bytes, 1, kHeaderSize, file);
+    if (got < 5 || std::memcmp(bytes, kMagic, 5) != 0)
+        return header;
+    header.magicOk = true;
+    // The version is compared and converted as a text: what was read, up to a zero byte.
+    char version[4] = {};
+    std::memcpy(version, bytes + 5, got - 5);
+    header.current = std::strcmp(version, kCurrentVersion) == 0;
+    header.version = header.current ? kSettingsHeaderCurrent : TextToNumber(version);
+    return header;
+}
+
+// Writes all of data or fails.
+bool WriteAll(int fd, const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void SyncFolder(const std::string& path) {
+    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Fills a new file beside target through write(), syncs it and renames it over
+// target. A failure leaves target as it was and removes the partial file.
+template <typename Fill> bool ReplaceFile(const std::string& target, Fill fill) {
+    const std::string temporary = target + ".tmp";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = fill(fd) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok)
+        ok = std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolder(target);
+    return true;
+}
+
+// Copies source over target safely; false (and nothing changed) when source is
+// missing or any step fails.
+bool CopyFileReplacing(const std::string& source, const std::string& target) {
+    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat info {};
+    if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(in);
+        return false;
+    }
+    const bool ok = ReplaceFile(target, [in](int out) {
+        char buffer[64 * 1024];
+        for (;;) {
+            const ssize_t n = ::read(in, buffer, sizeof(buffer));
+            if (n == 0)
+                return true;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            if (!WriteAll(out, buffer, static_cast<size_t>(n)))
+                return false;
+        }
+    });
+    ::close(in);
+    return ok;
+}
+
+// Values that other code uses as indexes or window parameters are brought back
+// into range, and every name gets its terminator, whatever the file held.
+void RepairSettings(SettingsBlock& settings) {
+    if (settings.level < 0 || settings.level >= kLevelCount)
+        settings.level = kDefaultLevel;
+    if (settings.currentUser < 0 || settings.currentUser >= kUserCount)
+        settings.currentUser = 0;
+    if (settings.transparencyAlpha < 0 || settings.transparencyAlpha > 255)
+        settings.transparencyAlpha = kDefaultAlpha;
+    for (auto& name : settings.userNames)
+        if (!std::memchr(name, '\0', kUserNameSize))
+            name[kUserNameSize - 1] = '\0';
+}
+
+// A block cut short by the end of the file: every field that did not arrive
+// whole takes its default instead of a mix of file bytes and zeros.
+void FillMissingFields(SettingsBlock& settings, const SettingsBlock& defaults, size_t present) {
+    auto restore = [&](size_t offset, size_t size) {
+        if (present < offset + size)
+            std::memcpy(reinterpret_cast<char*>(&settings) + offset,
+                        reinterpret_cast<const char*>(&defaults) + offset, size);
+    };
+    restore(offsetof(SettingsBlock, confirmQuit), 4);
+    restore(offsetof(SettingsBlock, onTop), 4);
+    restore(offsetof(SettingsBlock, transparent), 4);
+    restore(offsetof(SettingsBlock, transparencyAlpha), 4);
+    restore(offsetof(SettingsBlock, level), 4);
+    restore(offsetof(SettingsBlock, currentUser), 4);
+    restore(offsetof(SettingsBlock, windowPlacement), sizeof(WindowPlacement));
+    for (size_t i = 0; i < kUserCount; ++i)
+        restore(offsetof(SettingsBlock, userNames) + i * kUserNameSize, kUserNameSize);
+}
+
+} // namespace
+
+std::string ResolveSettingsPath(const std::string& dataFolder, const std::string& programFolder,
+                                const char* fileName) {
+    std::string path = dataFolder + fileName;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
+        return path;
+    }
+    return programFolder + fileName;
+}
+
+int CheckSettingsHeader(std::FILE* file) {
+    const Header header = ReadHeader(file);
+    if (!header.magicOk)
+        return kSettingsHeaderBadMagic;
+    return header.version;
+}
+
+void ApplyDefaultSettings(SettingsBlock& settings) {
+    settings.windowPlacement.minPositionX = kNeverPlaced;
+    settings.confirmQuit = 0;
+    settings.level = kDefaultLevel;
+    settings.transparencyAlpha = kDefaultAlpha;
+    settings.currentUser = 0;
+    settings.transparent = 0;
+    settings.onTop = 0;
+    for (int i = 0; i < kUserCount; ++i)
+        CopyText(kDefaultNames[i], settings.userNames[i]);
+}
+
+void MigrateLevel(SettingsBlock& settings) {
+    switch (settings.level) {
+    case 1:
+        settings.level = 2;
+        break;
+    case 3:
+        settings.level = 4;
+        break;
+    case 4:
+        settings.level = 6;
+        break;
+    default:
+        break;
+    }
+}
+
+SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& dataFolder,
+                                    const std::string& programFolder) {
+    const std::string path = ResolveSettingsPath(dataFolder, programFolder, kSettingsFileName);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        ApplyDefaultSettings(settings);
+        return SettingsNotFound;
+    }
+    const Header header = ReadHeader(file);
+    if (!header.magicOk) {
+        std::fclose(file);
+        ApplyDefaultSettings(settings);
+        return SettingsBadMagic;
+    }
+    SettingsBlock loaded = settings;
+    size_t present = 0;
+    if (std::fseek(file, static_cast<long>(kHeaderSize), SEEK_SET) == 0)
+        present = std::fread(&loaded, 1, sizeof(loaded), file);
+    std::fclose(file);
+
+    // Only a level that came from the old file is renumbered, never a default.
+    const bool levelPresent = present >= offsetof(SettingsBlock, level) + sizeof(int32_t);
+    if (!header.current && static_cast<unsigned>(header.version) < 100 && levelPresent)
+        MigrateLevel(loaded);
+    if (present < sizeof(loaded)) {
+        SettingsBlock defaults = settings;
+        ApplyDefaultSettings(defaults);
+        FillMissingFields(loaded, defaults, present);
+    }
+    RepairSettings(loaded);
+    settings = loaded;
+    return SettingsLoaded;
+}
+
+bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder) {
+    const std::string path = dataFolder + kSettingsFileName;
+    // The backup is a step of its own: its failure does not stop the save.
+    CopyFileReplacing(path, path + kBackupSuffix);
+    return ReplaceFile(path, [&settings](int fd) {
+        char bytes[kHeaderSize + sizeof(SettingsBlock)];
+        std::memcpy(bytes, "WORD1100", kHeaderSize);
+        std::memcpy(bytes + kHeaderSize, &settings, sizeof(SettingsBlock));
+        return WriteAll(fd, bytes, sizeof(bytes));
+    });
+}
+
+} // namespace lexipond
