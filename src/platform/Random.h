@@ -1,0 +1,21 @@
+#pragma once
+// The operating system's random source and a monotonic millisecond tick count.
+#include "tutor/TutorState.h"
+
+#include <cstdint>
+
+namespace lexipond::platform {
+
+// Fills value from the system's cryptographic source; false when it failed.
+bool FillSystemRandom(uint32_t& value);
+// Milliseconds of a monotonic clock; wraps after about 49 days.
+uint32_t MonotonicTickCount();
+
+// The program's RandomSource: the system's source and the monotonic tick count.
+class SystemRandomSource final : public RandomSource {
+  public:
+    bool Fill(uint32_t& value) override { return FillSystemRandom(value); }
+    uint32_t TickCount() override { return MonotonicTickCount(); }
+};
+
+} // namespace lexipond::platform
