@@ -1,0 +1,18 @@
+#pragma once
+// The open-file chooser for word list files.
+#include <QString>
+
+class QWidget;
+
+namespace lexipond {
+
+// Text files first; "All Files" also shows names without an extension.
+inline constexpr char kTextFileFilter[] = "Text Files (*.txt *.log);;All Files (*)";
+inline constexpr char kChooserTitle[] = "Lexipond 1.9";
+
+// fileName holds a suggested file on entry (the chooser starts in the user's
+// documents folder when it cannot be opened) and the chosen file on return.
+// Returns true when the user chose a file, false when the choice was cancelled.
+bool ChooseTextFile(QWidget* owner, QString& fileName, const QString& filter);
+
+} // namespace lexipond

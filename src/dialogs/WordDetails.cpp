@@ -1,0 +1,187 @@
+#include "dialogs/WordDetails.h"
+
+#include "recordfile/RecordFile.h"
+#include "recordfile/SortRecords.h"
+#include "recordfile/WordDatabase.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lexipond {
+
+namespace {
+
+bool IsContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
+
+// Length of the valid UTF-8 sequence that starts at text[i], or 1 when the
+// bytes there are not one (a lone byte then stands for itself).
+size_t CharacterLength(std::string_view text, size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    size_t length = 1;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0; // no overlong forms
+        if (lead == 0xED)
+            high = 0x9F; // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        if (lead == 0xF4)
+            high = 0x8F; // nothing above U+10FFFF
+    } else {
+        return 1;
+    }
+    if (i + length > text.size())
+        return 1;
+    const auto second = static_cast<unsigned char>(text[i + 1]);
+    if (second < low || second > high)
+        return 1;
+    for (size_t k = 2; k < length; ++k) {
+        if (!IsContinuation(static_cast<unsigned char>(text[i + k])))
+            return 1;
+    }
+    return length;
+}
+
+bool ValidSlot(const RecordFile& db, int32_t slot) {
+    return slot >= 0 && static_cast<uint32_t>(slot) < db.capacity;
+}
+
+void SetText(RecordFile& db, std::string_view text) {
+    // Every text handed in here is already cut well below the buffer size.
+    const size_t length = std::min<size_t>(text.size(), kTextBufferSize - 1);
+    std::memcpy(db.textValue, text.data(), length);
+    db.textValue[length] = '\0';
+}
+
+} // namespace
+
+std::string_view CutText(std::string_view text, uint32_t limit) {
+    if (text.size() <= limit)
+        return text;
+    size_t end = 0;
+    while (end < text.size()) {
+        const size_t length = CharacterLength(text, end);
+        if (end + length > limit)
+            break;
+        end += length;
+    }
+    return text.substr(0, end);
+}
+
+uint32_t PercentCorrect(uint32_t total, uint32_t correct) {
+    if (total == 0)
+        return 100;
+    return correct * 100u / total;
+}
+
+uint32_t AlphaToPercent(int32_t alpha) {
+    const uint32_t a = (alpha < 0 || alpha > 255) ? 255u : static_cast<uint32_t>(alpha);
+    return 100u - a * 100u / 255u;
+}
+
+int32_t PercentToAlpha(uint32_t percent) {
+    if (percent >= 100)
+        return 5;
+    if (percent == 0)
+        return 255;
+    return static_cast<int32_t>((101u - percent) * 255u / 100u);
+}
+
+std::vector<int32_t> LiveSlots(RecordFile& db) {
+    std::vector<int32_t> slots;
+    int32_t slot = FindRecordByTag(db, RecordLive, 0);
+    if (slot < 0)
+        return slots;
+    slots.reserve(db.liveCount);
+    for (;;) {
+        slots.push_back(slot);
+        const int32_t next = NextLiveRecord(db, slot);
+        if (next == slot || next < 0)
+            break;
+        slot = next;
+    }
+    return slots;
+}
+
+std::vector<std::string> SlotWords(RecordFile& db, const std::vector<int32_t>& slots) {
+    std::vector<std::string> words;
+    words.reserve(slots.size());
+    for (const int32_t slot : slots) {
+        if (GetField(db, slot, kFieldWord) < 0)
+            words.emplace_back();
+        else
+            words.emplace_back(db.textValue);
+    }
+    return words;
+}
+
+int32_t StepIndex(int32_t index, int32_t count, int32_t step) {
+    if (index < 0 || index >= count)
+        return -1;
+    const int64_t next = static_cast<int64_t>(index) + step;
+    if (next < 0 || next >= count)
+        return -1;
+    return static_cast<int32_t>(next);
+}
+
+bool ReadWordDetails(RecordFile& db, int32_t slot, WordDetails& details) {
+    details = WordDetails{};
+    if (!ValidSlot(db, slot) || GetField(db, slot, kFieldWord) < 0)
+        return false;
+    details.word = db.textValue;
+    for (uint32_t user = 0; user < kUserCount; ++user) {
+        if (GetField(db, slot, TotalField(user)) >= 0)
+            details.total[user] = static_cast<uint32_t>(db.numberValue);
+        if (GetField(db, slot, CorrectField(user)) >= 0)
+            details.correct[user] = static_cast<uint32_t>(db.numberValue);
+    }
+    if (GetField(db, slot, kFieldNotes) >= 0)
+        details.notes = db.textValue;
+    return true;
+}
+
+bool SaveWordDetails(RecordFile& db, int32_t slot, std::string_view word, std::string_view notes) {
+    if (!ValidSlot(db, slot))
+        return false;
+    SetText(db, CutText(word, kDetailsWordLimit));
+    if (PutField(db, slot, kFieldWord) < 0)
+        return false;
+    SetText(db, CutText(notes, kDetailsNotesLimit));
+    return PutField(db, slot, kFieldNotes) >= 0;
+}
+
+void InitNewWordRecord(RecordFile& db, int32_t slot, bool full) {
+    if (!ValidSlot(db, slot))
+        return;
+    if (full) {
+        SetText(db, kNewWordText);
+        PutField(db, slot, kFieldWord);
+        SetText(db, "");
+        PutField(db, slot, kFieldNotes);
+    }
+    for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+        db.numberValue = 0;
+        PutField(db, slot, field);
+    }
+}
+
+bool DeleteWordRecord(RecordFile& db, int32_t slot) {
+    // The tutor needs a word to show, so the last one stays.
+    if (!ValidSlot(db, slot) || db.view == nullptr || db.liveCount <= 1)
+        return false;
+    if (SetRecordTag(db, slot, RecordDeleted) == 0)
+        return false;
+    SortRecords(db, kFieldWord);
+    return true;
+}
+
+} // namespace lexipond
