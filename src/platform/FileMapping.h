@@ -2,7 +2,17 @@
 // File and mapping service in place of the Win32 file calls: open an existing file
 // read-only or read/write (others may read), create, size, map the whole file,
 // unmap, and seek/read/write/append/truncate in direct mode.
+//
+// Every function reports failure by its result (an empty handle or false) and never
+// throws. Sizes and offsets are 64-bit throughout.
+//
+// Fault injection: every system call goes through the table returned by
+// FileOperationsTable(). A test replaces single entries (for instance `write` with a
+// function that fails with ENOSPC after some bytes) and puts the defaults back with
+// ResetFileOperations(); ScopedFileOperations does both around a test body.
 #include <cstdint>
+#include <sys/stat.h>
+#include <sys/types.h>
 
 namespace lexipond::platform {
 
@@ -14,7 +24,67 @@ struct FileHandle {
 struct MappingHandle {
     void* address = nullptr;
     uint64_t length = 0;
+    bool writable = false; // true when the pages may be written
     explicit operator bool() const { return address != nullptr; }
 };
+
+// The system calls below the service. Entries have the POSIX signatures.
+struct FileOperations {
+    int (*open)(const char* path, int flags, mode_t mode);
+    int (*close)(int fd);
+    int (*fstat)(int fd, struct stat* info);
+    off_t (*lseek)(int fd, off_t offset, int whence);
+    ssize_t (*read)(int fd, void* buffer, size_t count);
+    ssize_t (*write)(int fd, const void* buffer, size_t count);
+    int (*ftruncate)(int fd, off_t length);
+    void* (*mmap)(void* address, size_t length, int protection, int flags, int fd, off_t offset);
+    int (*munmap)(void* address, size_t length);
+};
+
+// The table in use (mutable: tests swap entries). Not thread-safe to change while
+// files are being used on another thread.
+FileOperations& FileOperationsTable();
+// Restores the real system calls.
+void ResetFileOperations();
+
+// Swaps the table for the lifetime of the object; restores the defaults afterwards.
+class ScopedFileOperations {
+  public:
+    ScopedFileOperations() = default;
+    ScopedFileOperations(const ScopedFileOperations&) = delete;
+    ScopedFileOperations& operator=(const ScopedFileOperations&) = delete;
+    ~ScopedFileOperations() { ResetFileOperations(); }
+    FileOperations& operator*() const { return FileOperationsTable(); }
+    FileOperations* operator->() const { return &FileOperationsTable(); }
+};
+
+// Opens an existing file for reading, or for reading and writing. POSIX has no share
+// modes: other processes may always open the file for reading, as the database needs.
+FileHandle OpenExistingFile(const char* path, bool writable);
+// Creates the file for reading and writing, replacing any file of that name.
+FileHandle CreateFileAlways(const char* path);
+// Closes the file; safe on an empty handle. The handle is empty afterwards.
+void CloseFile(FileHandle& file);
+// The current length of the file.
+bool GetFileSize(FileHandle file, uint64_t& size);
+
+// Maps the whole file (shared, so writes reach the file). An empty file cannot be
+// mapped. The handle records the length mapped and whether it may be written.
+MappingHandle MapWholeFile(FileHandle file, bool writable);
+// Unmaps; safe on an empty handle. The handle is empty afterwards.
+void UnmapFile(MappingHandle& mapping);
+
+// Direct mode. Reads and writes move the file position.
+bool SeekFile(FileHandle file, uint64_t offset);
+// Moves to the end of the file and reports the position (the file's length).
+bool SeekFileEnd(FileHandle file, uint64_t& position);
+// Reads exactly count bytes; false on error or end of file before count bytes.
+bool ReadFileBytes(FileHandle file, void* buffer, uint64_t count);
+// Writes all count bytes (retrying short writes); false when the disk is full or on error.
+bool WriteFileBytes(FileHandle file, const void* data, uint64_t count);
+// Writes count zero bytes at the current position.
+bool WriteZeroBytes(FileHandle file, uint64_t count);
+// Sets the file's length (cuts or extends with zeros).
+bool TruncateFile(FileHandle file, uint64_t length);
 
 } // namespace lexipond::platform
