@@ -1,0 +1,19 @@
+#pragma once
+// Whole-file operations of the shutdown save: backups and the time stamp.
+#include <string>
+
+namespace lexipond::platform {
+
+// Copies `from` over `to` by way of a temporary file in the target's folder, so
+// an interrupted copy never leaves a half-written `to`. false when nothing was
+// copied (source missing, disk full...); `to` is then as it was.
+bool CopyFileReplacing(const std::string& from, const std::string& to);
+
+// Sets the file's last-write time to now; its access time stays as it was.
+bool StampLastWriteTime(const std::string& path);
+
+// Renames without ever replacing an existing `to`; false when it failed (the
+// file then stays where it was).
+bool RenameFileNoReplace(const std::string& from, const std::string& to);
+
+} // namespace lexipond::platform

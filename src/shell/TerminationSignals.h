@@ -1,0 +1,26 @@
+#pragma once
+// SIGTERM, SIGHUP and SIGINT turned into a Qt signal on the window thread (a
+// pipe written by the handler and watched by a socket notifier), so that a
+// kill or a closed terminal saves like a logout does.
+#include <QObject>
+
+class QSocketNotifier;
+
+namespace lexipond {
+
+class TerminationSignals final : public QObject {
+    Q_OBJECT
+  public:
+    explicit TerminationSignals(QObject* parent = nullptr);
+    ~TerminationSignals() override; // puts the default handlers back
+    bool Installed() const { return notifier_ != nullptr; }
+
+  signals:
+    void terminationRequested(int signalNumber);
+
+  private:
+    void Drain();
+    QSocketNotifier* notifier_ = nullptr;
+};
+
+} // namespace lexipond

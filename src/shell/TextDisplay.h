@@ -1,0 +1,20 @@
+#pragma once
+// Byte text as the window shows it: valid UTF-8 reads as UTF-8, every other
+// byte as the Windows-1252 character of that byte, so old lists typed in an
+// 8-bit code page still show their accented letters.
+#include <QFont>
+#include <QString>
+#include <string>
+
+namespace lexipond {
+
+QString DisplayText(const char* bytes);
+QString DisplayText(const std::string& bytes);
+// What a text typed into the window is stored as (UTF-8).
+std::string StoredText(const QString& text);
+
+// An "Arial" font whose line (ascent + descent) is cellHeight pixels, the way
+// the classic desktop sizes fonts by cell height; weight on the 1..1000 scale.
+QFont CellHeightFont(int cellHeight, int weight);
+
+} // namespace lexipond

@@ -1,0 +1,64 @@
+#pragma once
+// Draws the main window: the word panel, the score panel and the three answer
+// buttons, into a back buffer that lives until the next size change and is
+// copied to the window in one step.
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+class QPainter;
+
+namespace lexipond {
+
+struct TutorState;
+
+// What one paint shows, copied from the tutoring state.
+struct PaintSnapshot {
+    QString word;
+    QString userName;
+    uint32_t userCorrect = 0, userTotal = 0;
+    uint32_t sessionCorrect = 0, sessionTotal = 0;
+    uint32_t wordCorrect = 0, wordTotal = 0;
+};
+
+// The fixed layout, in client coordinates (left, top, width, height).
+namespace layout {
+inline constexpr QRect kWordPanel(5, 5, 595, 195);
+inline constexpr QRect kScorePanel(5, 210, 595, 100);
+inline constexpr QRect kCorrectButton(15, 267, 140, 35);
+inline constexpr QRect kIncorrectButton(235, 267, 140, 35);
+inline constexpr QRect kSkipButton(450, 267, 140, 35);
+inline constexpr int kCornerDiameter = 30;
+inline constexpr QSize kClientSize(604, 316);
+} // namespace layout
+
+class MainWindowPainter {
+  public:
+    MainWindowPainter();
+
+    // Copies what is shown from the state. The state's lock is only tried: when
+    // the worker holds it (a re-sort), the last snapshot stays and false says
+    // that a repaint is worth asking for shortly.
+    bool TakeSnapshot(TutorState& state);
+    void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
+    const PaintSnapshot& Snapshot() const { return snapshot_; }
+
+    // The client size; drops the back buffer, which the next paint makes anew.
+    void Resize(QSize clientSize);
+    // Draws into the back buffer (made when missing) and copies it to target at (0, 0).
+    void Paint(QPainter& target);
+    const QImage& BackBuffer() const { return backBuffer_; }
+
+    // The drawing itself, on any painter.
+    void DrawScene(QPainter& painter) const;
+
+  private:
+    QSize clientSize_;
+    QImage backBuffer_;
+    PaintSnapshot snapshot_;
+    QFont wordFont_, labelFont_, valueFont_, buttonFont_;
+};
+
+} // namespace lexipond
