@@ -1,0 +1,223 @@
+#pragma once
+// A tutor over a real temporary word database, with a scripted random source and
+// a window that records what the core asks of it.
+#include "recordfile/RecordFile.h"
+#include "recordfile/WordDatabase.h"
+#include "shell/Settings.h"
+#include "tutor/TutorState.h"
+#include "tutor/Tutoring.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <unistd.h>
+#include <vector>
+
+namespace lexipond::testing {
+
+// Values handed out in order; when the script runs out, a counter takes over
+// (next, next + 1, ...). failing makes Fill fail so that the fallback runs.
+class ScriptedRandom final : public RandomSource {
+  public:
+    bool Fill(uint32_t& value) override {
+        ++fills;
+        if (failing) {
+            return false;
+        }
+        if (!script.empty()) {
+            value = script.front();
+            script.pop_front();
+        } else {
+            value = counter++;
+        }
+        return true;
+    }
+    uint32_t TickCount() override {
+        ++tickReads;
+        if (ticks.empty()) {
+            return 0;
+        }
+        const uint32_t t = ticks.front();
+        if (ticks.size() > 1) {
+            ticks.pop_front();
+        }
+        return t;
+    }
+
+    std::deque<uint32_t> script;
+    std::deque<uint32_t> ticks;
+    uint32_t counter = 0;
+    bool failing = false;
+    int fills = 0;
+    int tickReads = 0;
+};
+
+class RecordingWindow final : public WindowPort {
+  public:
+    enum Kind { Invalidated, Command, Close };
+    struct Entry {
+        Kind kind;
+        int command;
+    };
+
+    void Invalidate() override { Add({Invalidated, 0}); }
+    void PostCommand(int command) override { Add({Command, command}); }
+    void PostClose() override { Add({Close, 0}); }
+
+    std::vector<Entry> Entries() {
+        std::lock_guard<std::mutex> guard(mutex_);
+        return entries_;
+    }
+    int CountCommand(int command) {
+        int n = 0;
+        for (const Entry& e : Entries()) {
+            n += e.kind == Command && e.command == command;
+        }
+        return n;
+    }
+    int CountInvalidated() {
+        int n = 0;
+        for (const Entry& e : Entries()) {
+            n += e.kind == Invalidated;
+        }
+        return n;
+    }
+    // Waits (bounded, so a broken protocol fails instead of hanging) until the
+    // command has been posted at least count times.
+    bool WaitForCommand(int command, int count = 1) {
+        std::unique_lock<std::mutex> guard(mutex_);
+        return changed_.wait_for(guard, std::chrono::seconds(60), [&] {
+            int n = 0;
+            for (const Entry& e : entries_) {
+                n += e.kind == Command && e.command == command;
+            }
+            return n >= count;
+        });
+    }
+
+  private:
+    void Add(Entry entry) {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            entries_.push_back(entry);
+        }
+        changed_.notify_all();
+    }
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Entry> entries_;
+};
+
+struct WordSpec {
+    WordSpec(std::string w, uint32_t t0 = 0, uint32_t c0 = 0, uint32_t t1 = 0, uint32_t c1 = 0,
+             std::string n = "")
+        : word(std::move(w)), total0(t0), correct0(c0), total1(t1), correct1(c1),
+          notes(std::move(n)) {}
+    std::string word;
+    // Total and correct answers of user slots 0 and 1.
+    uint32_t total0, correct0, total1, correct1;
+    std::string notes;
+};
+
+class TutorFixture : public ::testing::Test {
+  protected:
+    TutorFixture() {
+        static int serial = 0;
+        folder_ = std::filesystem::temp_directory_path() /
+                  ("lexipond-tutor-" + std::to_string(::getpid()) + "-" + std::to_string(++serial));
+        std::filesystem::create_directories(folder_);
+        db.fileName = (folder_ / "LPDB.lbf").string();
+        settings = SettingsBlock{};
+        settings.level = 3;
+        const char* names[kUserCount] = {"Zov", "Quen", "Pelty", "Rondel", "Vimsa"};
+        for (int i = 0; i < kUserCount; ++i) {
+            std::snprintf(settings.userNames[i], kUserNameSize, "%s", names[i]);
+        }
+    }
+    ~TutorFixture() override {
+        CloseRecordFile(db);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    // A fresh word database holding the words in the order given (slot 0 first).
+    void MakeDatabase(const std::vector<WordSpec>& words) {
+        ASSERT_NE(CreateWordDatabase(db), 0);
+        for (const WordSpec& spec : words) {
+            AddWord(spec);
+        }
+    }
+
+    int32_t AddWord(const WordSpec& spec) {
+        const int32_t slot = AddRecord(db);
+        EXPECT_GE(slot, 0);
+        if (slot < 0) {
+            return slot;
+        }
+        std::snprintf(db.textValue, sizeof db.textValue, "%s", spec.word.c_str());
+        PutField(db, slot, kFieldWord);
+        for (uint32_t field = 2; field <= 13; ++field) {
+            uint32_t value = 0;
+            if (field == TotalField(0)) {
+                value = spec.total0;
+            } else if (field == CorrectField(0)) {
+                value = spec.correct0;
+            } else if (field == TotalField(1)) {
+                value = spec.total1;
+            } else if (field == CorrectField(1)) {
+                value = spec.correct1;
+            }
+            db.numberValue = static_cast<int32_t>(value);
+            PutField(db, slot, field);
+        }
+        std::snprintf(db.textValue, sizeof db.textValue, "%s", spec.notes.c_str());
+        PutField(db, slot, kFieldNotes);
+        return slot;
+    }
+
+    std::string WordAt(int32_t slot) {
+        GetField(db, slot, kFieldWord);
+        return db.textValue;
+    }
+    uint32_t NumberAt(int32_t slot, uint32_t field) {
+        GetField(db, slot, field);
+        return static_cast<uint32_t>(db.numberValue);
+    }
+    int32_t SlotOf(const std::string& word) {
+        for (uint32_t slot = 0; slot < db.capacity; ++slot) {
+            if (SlotLive(static_cast<int32_t>(slot)) &&
+                WordAt(static_cast<int32_t>(slot)) == word) {
+                return static_cast<int32_t>(slot);
+            }
+        }
+        return -1;
+    }
+    bool SlotLive(int32_t slot) {
+        const uint8_t* p = db.view + db.recordAreaOffset + uint64_t(slot) * db.recordSize;
+        return (p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24) == RecordLive;
+    }
+    // Puts the word in slot on show as ChooseNextWord would.
+    void ShowSlot(int32_t slot) {
+        state.currentRecord = slot;
+        LoadCurrentWord(tutor);
+    }
+
+    RecordFile db;
+    SettingsBlock settings{};
+    TutorState state;
+    ScriptedRandom random;
+    RecordingWindow window;
+    Tutor tutor{db, settings, state, random, window};
+
+  private:
+    std::filesystem::path folder_;
+};
+
+} // namespace lexipond::testing
