@@ -8,8 +8,20 @@ namespace platform {
 class Collator;
 }
 
+// What one import did, line by line.
+struct ImportReport {
+    bool opened = false;     // the file could be opened
+    uint32_t lines = 0;      // complete lines read (ended by CR)
+    uint32_t added = 0;      // new records
+    uint32_t duplicates = 0; // lines whose stored word was already there
+    uint32_t empty = 0;      // empty lines, skipped
+    uint32_t longLines = 0;  // lines longer than 1023 bytes (their first 1023 kept)
+    uint32_t failed = 0;     // lines dropped because no record could be added
+};
+
 // Returns the number of words added (0 when the file cannot be opened).
 uint32_t ImportWordFile(RecordFile& db, const char* path);
-uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collator& collator);
+uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collator& collator,
+                        ImportReport* report = nullptr);
 
 } // namespace lexipond
