@@ -161,6 +161,29 @@ TEST_F(WordDetailsDialogTest, RenamedWordIsShownAsStoredWhenSteppedBackTo) {
     EXPECT_EQ(Text(0, kFieldWord), "apricot");
 }
 
+TEST_F(WordDetailsDialogTest, EnterSavesLikeOkAndEscDiscardsLikeCancel) {
+    AddWords({"apple", "bird"});
+    RunDetails(SlotOf("apple"), [&](QWidget* dialog) {
+        TypeOver(WordBox(dialog)->lineEdit(), "bird");
+        QTest::keyClick(WordBox(dialog)->lineEdit(), Qt::Key_Return);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "Enter did not close the dialog";
+            Button(dialog, "cancelButton")->click();
+        }
+    });
+    EXPECT_EQ(Words(), (std::vector<std::string>{"bird", "bird"}));
+
+    RunDetails(SlotOf("bird"), [&](QWidget* dialog) {
+        TypeOver(NotesBox(dialog), "typed");
+        QTest::keyClick(NotesBox(dialog), Qt::Key_Escape);
+        if (dialog->isVisible()) {
+            ADD_FAILURE() << "Esc did not close the dialog";
+            Button(dialog, "cancelButton")->click();
+        }
+    });
+    EXPECT_EQ(Text(0, kFieldNotes), "");
+}
+
 struct DeleteRow {
     const char* name;
     std::string target;
