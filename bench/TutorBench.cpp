@@ -1,0 +1,157 @@
+// Tutoring engine: the next word on Hardest, setting up a user, one answer and the
+// re-sort after the word dialog, on word databases of 1,000 to 100,000 words.
+#include "platform/Random.h"
+#include "recordfile/RecordFile.h"
+#include "recordfile/SortRecords.h"
+#include "recordfile/WordDatabase.h"
+#include "shell/Settings.h"
+#include "tutor/Tutoring.h"
+#include "tutor/Worker.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace lexipond;
+
+// Made once and never destroyed, so that the clean-up at exit can still use it.
+const std::filesystem::path& BenchFolder() {
+    static const auto* folder = [] {
+        auto* path =
+            new std::filesystem::path(std::filesystem::temp_directory_path() /
+                                      ("lexipond-tutor-bench-" + std::to_string(::getpid())));
+        std::filesystem::create_directories(*path);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(BenchFolder(), ignored);
+        });
+        return path;
+    }();
+    return *folder;
+}
+
+// A sorted database of count words; about one word in eight was never asked.
+const std::string& Database(int count) {
+    static auto* made = new std::map<int, std::string>;
+    auto found = made->find(count);
+    if (found != made->end()) {
+        return found->second;
+    }
+    const std::string path = (BenchFolder() / ("words" + std::to_string(count) + ".lbf")).string();
+    RecordFile file;
+    file.fileName = path;
+    if (!CreateWordDatabase(file)) {
+        std::abort();
+    }
+    for (int i = 0; i < count; ++i) {
+        const int32_t slot = AddRecord(file);
+        if (slot < 0) {
+            std::abort();
+        }
+        std::snprintf(file.textValue, sizeof file.textValue, "w%07d", i);
+        PutField(file, slot, kFieldWord);
+        for (uint32_t field = 2; field <= 13; ++field) {
+            file.numberValue = 0;
+            PutField(file, slot, field);
+        }
+        if (i % 8 != 0) {
+            file.numberValue = 1 + i % 23;
+            PutField(file, slot, TotalField(0));
+            file.numberValue = i % 11 < 1 + i % 23 ? i % 11 : 0;
+            PutField(file, slot, CorrectField(0));
+        }
+        file.textValue[0] = '\0';
+        PutField(file, slot, kFieldNotes);
+    }
+    CloseRecordFile(file);
+    return made->emplace(count, path).first->second;
+}
+
+class NullWindow final : public WindowPort {
+  public:
+    void Invalidate() override {}
+    void PostCommand(int) override {}
+    void PostClose() override {}
+};
+
+// A tutor over a copy-free open of the shared database, with a word on show.
+struct BenchTutor {
+    explicit BenchTutor(benchmark::State& run, int level = 6) {
+        db.fileName = Database(static_cast<int>(run.range(0)));
+        db.writable = 1;
+        if (!OpenRecordFile(db)) {
+            run.SkipWithError("cannot open the database");
+            return;
+        }
+        settings.level = level;
+        std::snprintf(settings.userNames[0], kUserNameSize, "Zov");
+        SetUpUser(tutor);
+        if (ChooseNextWord(tutor) < 0) {
+            run.SkipWithError("no word chosen");
+        }
+    }
+    ~BenchTutor() { CloseRecordFile(db); }
+
+    RecordFile db;
+    SettingsBlock settings{};
+    std::unique_ptr<TutorState> state = std::make_unique<TutorState>();
+    platform::SystemRandomSource random;
+    NullWindow window;
+    Tutor tutor{db, settings, *state, random, window};
+};
+
+void BM_ChooseNextWordHardest(benchmark::State& run) {
+    BenchTutor t(run);
+    for (auto _ : run) {
+        benchmark::DoNotOptimize(ChooseNextWord(t.tutor));
+    }
+}
+BENCHMARK(BM_ChooseNextWordHardest)->Arg(1000)->Arg(10000)->Arg(100000);
+
+void BM_SetUpUser(benchmark::State& run) {
+    BenchTutor t(run);
+    for (auto _ : run) {
+        SetUpUser(t.tutor);
+        benchmark::DoNotOptimize(t.state->userTotal);
+    }
+}
+BENCHMARK(BM_SetUpUser)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMicrosecond);
+
+// One Correct click's work: the tally, the report line and the next word (Hardest).
+void BM_AnswerAndNextWord(benchmark::State& run) {
+    BenchTutor t(run);
+    bool correct = false;
+    for (auto _ : run) {
+        correct = !correct;
+        RecordAnswer(t.tutor, correct);
+        benchmark::DoNotOptimize(ChooseNextWord(t.tutor));
+        if (t.state->reportLength > 9'000'000) {
+            t.state->reportLength = 0; // keep every line written, as early in a run
+        }
+    }
+}
+BENCHMARK(BM_AnswerAndNextWord)->Arg(1000)->Arg(10000)->Arg(100000);
+
+// The work after the word dialog on a database that is already in order.
+void BM_ResortWordsAfterDialog(benchmark::State& run) {
+    BenchTutor t(run);
+    for (auto _ : run) {
+        ResortWords(t.tutor);
+    }
+}
+BENCHMARK(BM_ResortWordsAfterDialog)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
