@@ -1,0 +1,205 @@
+// Record file engine: adding, reading, searching and compacting 100,000 word records.
+#include "recordfile/RecordFile.h"
+#include "recordfile/WordDatabase.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+using namespace lexipond;
+
+constexpr int kRecords = 100000;
+
+// A scratch folder removed when the program ends.
+struct ScratchFolder {
+    std::filesystem::path path;
+    ScratchFolder()
+        : path(std::filesystem::temp_directory_path() /
+               ("lexipond-bench-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(path);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+const std::filesystem::path& BenchFolder() {
+    static const ScratchFolder folder;
+    return folder.path;
+}
+
+// Adds count words with their tallies to a new database at path; returns false on failure.
+bool FillDatabase(RecordFile& file, const std::string& path, int count) {
+    file.fileName = path;
+    if (!CreateWordDatabase(file))
+        return false;
+    for (int i = 0; i < count; ++i) {
+        const int32_t slot = AddRecord(file);
+        if (slot < 0)
+            return false;
+        std::snprintf(file.textValue, sizeof file.textValue, "word%07d", i);
+        PutField(file, slot, kFieldWord);
+        file.numberValue = 0;
+        PutField(file, slot, kFieldReservedA);
+        PutField(file, slot, kFieldReservedB);
+        for (uint32_t user = 0; user < 5; ++user) {
+            file.numberValue = (i + static_cast<int>(user)) % 97;
+            PutField(file, slot, TotalField(user));
+            file.numberValue = (i + static_cast<int>(user)) % 41;
+            PutField(file, slot, CorrectField(user));
+        }
+    }
+    return true;
+}
+
+// One filled database shared by the read, search and compaction benchmarks.
+const std::string& FilledDatabase() {
+    static const std::string path = [] {
+        const std::string p = (BenchFolder() / "filled.lbf").string();
+        RecordFile file;
+        if (!FillDatabase(file, p, kRecords))
+            std::abort();
+        CloseRecordFile(file);
+        return p;
+    }();
+    return path;
+}
+
+void OpenFilled(benchmark::State& state, RecordFile& file, const std::string& path) {
+    file.fileName = path;
+    file.writable = 1;
+    if (!OpenRecordFile(file))
+        state.SkipWithError("cannot open the database");
+}
+
+void BM_AddRecords(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    const std::string path = (BenchFolder() / "add.lbf").string();
+    for (auto _ : state) {
+        RecordFile file;
+        if (!FillDatabase(file, path, count)) {
+            state.SkipWithError("adding failed");
+            break;
+        }
+        state.PauseTiming();
+        state.counters["capacity"] = file.capacity;
+        CloseRecordFile(file);
+        state.counters["file_bytes"] = static_cast<double>(std::filesystem::file_size(path));
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+BENCHMARK(BM_AddRecords)->Arg(10000)->Arg(kRecords)->Unit(benchmark::kMillisecond);
+
+void BM_ReadEveryField(benchmark::State& state) {
+    RecordFile file;
+    OpenFilled(state, file, FilledDatabase());
+    int64_t checksum = 0;
+    for (auto _ : state) {
+        for (int32_t slot = 0; slot < kRecords; ++slot) {
+            for (uint32_t field = 1; field <= kWordFieldCount; ++field) {
+                if (GetField(file, slot, field) < 10)
+                    checksum += file.numberValue;
+                else
+                    checksum += file.textValue[0];
+            }
+        }
+    }
+    benchmark::DoNotOptimize(checksum);
+    state.SetItemsProcessed(state.iterations() * kRecords * kWordFieldCount);
+    CloseRecordFile(file);
+}
+BENCHMARK(BM_ReadEveryField)->Unit(benchmark::kMillisecond);
+
+// A key found nowhere: every field of every record is read and scanned.
+void BM_FindNextMatchWalkNoMatch(benchmark::State& state) {
+    RecordFile file;
+    OpenFilled(state, file, FilledDatabase());
+    std::strcpy(file.searchKey, "zebra");
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FindNextMatch(file, -1));
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    CloseRecordFile(file);
+}
+BENCHMARK(BM_FindNextMatchWalkNoMatch)->Unit(benchmark::kMillisecond);
+
+// A key every word holds: one FindNextMatch call per record, walking the whole file.
+void BM_FindNextMatchWalkEveryRecord(benchmark::State& state) {
+    RecordFile file;
+    OpenFilled(state, file, FilledDatabase());
+    std::strcpy(file.searchKey, "WORD");
+    int64_t found = 0;
+    for (auto _ : state) {
+        for (int32_t slot = FindNextMatch(file, -1); slot >= 0; slot = FindNextMatch(file, slot))
+            ++found;
+    }
+    if (found != state.iterations() * kRecords)
+        state.SkipWithError("walk missed records");
+    state.SetItemsProcessed(state.iterations() * kRecords);
+    CloseRecordFile(file);
+}
+BENCHMARK(BM_FindNextMatchWalkEveryRecord)->Unit(benchmark::kMillisecond);
+
+// Every other record deleted, then one compaction. With 50,000 gaps the moves needed
+// far exceed the budget, so this measures a compaction that spends all of it.
+void BM_CompactAfterDeletingEveryOther(benchmark::State& state) {
+    const std::string path = (BenchFolder() / "compact.lbf").string();
+    uint32_t left = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::copy_file(FilledDatabase(), path,
+                                   std::filesystem::copy_options::overwrite_existing);
+        RecordFile file;
+        OpenFilled(state, file, path);
+        for (int32_t slot = 0; slot < kRecords; slot += 2)
+            SetRecordTag(file, slot, RecordDeleted);
+        state.ResumeTiming();
+        left = CompactRecords(file);
+        state.PauseTiming();
+        CloseRecordFile(file);
+        state.ResumeTiming();
+    }
+    state.counters["moves"] = kCompactionBudget - left;
+}
+BENCHMARK(BM_CompactAfterDeletingEveryOther)->Unit(benchmark::kMillisecond);
+
+// The same on 1,000 records (500 gaps): a compaction that finishes.
+void BM_CompactSmallAfterDeletingEveryOther(benchmark::State& state) {
+    const std::string source = (BenchFolder() / "small.lbf").string();
+    const std::string path = (BenchFolder() / "small-compact.lbf").string();
+    {
+        RecordFile file;
+        if (!FillDatabase(file, source, 1000)) {
+            state.SkipWithError("adding failed");
+            return;
+        }
+        CloseRecordFile(file);
+    }
+    uint32_t left = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
+        RecordFile file;
+        OpenFilled(state, file, path);
+        for (int32_t slot = 0; slot < 1000; slot += 2)
+            SetRecordTag(file, slot, RecordDeleted);
+        state.ResumeTiming();
+        left = CompactRecords(file);
+        state.PauseTiming();
+        CloseRecordFile(file);
+        state.ResumeTiming();
+    }
+    state.counters["moves"] = kCompactionBudget - left;
+}
+BENCHMARK(BM_CompactSmallAfterDeletingEveryOther)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();
