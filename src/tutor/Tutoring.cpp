@@ -344,10 +344,12 @@ void RecordAnswer(Tutor& tutor, bool correct) {
     }
     RecordFile& db = tutor.db;
     const uint32_t field = TotalField(CurrentUserSlot(tutor));
+    db.numberValue = static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field) + 1u);
+    if (PutField(db, state.currentRecord, field) < 0) {
+        return; // not stored (a read-only database): count nothing either
+    }
     ++state.sessionTotal;
     ++state.userTotal;
-    db.numberValue = static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field) + 1u);
-    PutField(db, state.currentRecord, field);
     if (correct) {
         ++state.sessionCorrect;
         ++state.userCorrect;

@@ -154,6 +154,17 @@ TEST_F(AnswerTest, NoWordOnShowTalliesNothingButAClickStillChooses) {
     EXPECT_NE(state.currentRecord, -1);
 }
 
+TEST_F(AnswerTest, AnswerThatCannotBeStoredIsNotCounted) {
+    CloseRecordFile(db);
+    db.writable = 0;
+    ASSERT_EQ(OpenRecordFile(db), 1);
+    RecordAnswer(tutor, true);
+    EXPECT_EQ(state.sessionTotal, 0u);
+    EXPECT_EQ(state.userCorrect, 0u);
+    EXPECT_EQ(Report(), "");
+    EXPECT_EQ(NumberAt(0, TotalField(0)), 4u);
+}
+
 TEST_F(AnswerTest, AnswerFollowsTheWordOnShowWhenRecordsMoved) {
     // "cat" is on show in slot 0; words that sort before it push it further down.
     AddWord({"ant"});
