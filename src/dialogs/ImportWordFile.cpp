@@ -10,9 +10,10 @@
 #include "text/TextHelpers.h"
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_set>
+#include <vector>
 
 namespace lexipond {
 
@@ -30,10 +31,73 @@ size_t ByteOrderMarkLength(const unsigned char* bytes, size_t size) {
     return 0;
 }
 
+// The sort keys of the words present: an open-addressing table of hashes over
+// one buffer of key bytes, so a lookup costs one probe and no allocation.
+class KeySet {
+  public:
+    explicit KeySet(size_t expected) {
+        size_t capacity = 1024;
+        while (capacity < expected * 2)
+            capacity *= 2;
+        slots_.resize(capacity);
+    }
+
+    static uint64_t Hash(std::string_view key) {
+        return std::hash<std::string_view>{}(key) | 1; // 0 marks an empty slot
+    }
+
+    bool Contains(std::string_view key, uint64_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask; slots_[i].hash != 0; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.hash == hash &&
+                std::string_view(bytes_).substr(slot.offset, slot.length) == key)
+                return true;
+        }
+        return false;
+    }
+
+    // key must not be present yet.
+    void Add(std::string_view key, uint64_t hash) {
+        if ((used_ + 1) * 2 > slots_.size())
+            Grow();
+        Place(Slot{hash, bytes_.size(), static_cast<uint32_t>(key.size())});
+        bytes_.append(key);
+        ++used_;
+    }
+
+  private:
+    struct Slot {
+        uint64_t hash = 0;
+        size_t offset = 0;
+        uint32_t length = 0;
+    };
+
+    void Place(const Slot& entry) {
+        const size_t mask = slots_.size() - 1;
+        size_t i = entry.hash & mask;
+        while (slots_[i].hash != 0)
+            i = (i + 1) & mask;
+        slots_[i] = entry;
+    }
+
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Slot& entry : old)
+            if (entry.hash != 0)
+                Place(entry);
+    }
+
+    std::vector<Slot> slots_;
+    std::string bytes_;
+    size_t used_ = 0;
+};
+
 class Importer {
   public:
     Importer(RecordFile& db, const platform::Collator& collator, ImportReport& report)
-        : db_(db), collator_(collator), report_(report) {
+        : db_(db), collator_(collator), report_(report), present_(db.liveCount + 1024) {
         line_.reserve(kMaxLineLength);
         CollectPresentWords();
     }
@@ -43,6 +107,7 @@ class Importer {
             const unsigned char byte = bytes[i];
             if (byte == '\r') {
                 HandleLine();
+                lastLine_.swap(line_); // keeps the line for Finish without a copy
                 line_.clear();
                 lineTooLong_ = false;
             } else if (byte == '\n' || byte == '\0') {
@@ -65,8 +130,13 @@ class Importer {
     void CollectPresentWords() {
         int32_t slot = FindRecordByTag(db_, RecordLive, 0);
         while (slot >= 0) {
-            if (GetField(db_, slot, kFieldWord) >= 0)
-                present_.insert(collator_.SortKey(db_.textValue));
+            if (GetField(db_, slot, kFieldWord) >= 0) {
+                key_.clear();
+                collator_.AppendSortKey(db_.textValue, key_);
+                const uint64_t hash = KeySet::Hash(key_);
+                if (!present_.Contains(key_, hash))
+                    present_.Add(key_, hash);
+            }
             const int32_t next = NextLiveRecord(db_, slot);
             slot = next == slot ? -1 : next;
         }
@@ -76,7 +146,6 @@ class Importer {
         ++report_.lines;
         if (lineTooLong_)
             ++report_.longLines;
-        lastLine_ = line_;
         haveLastLine_ = true;
         if (line_.empty()) {
             // A blank card helps nobody.
@@ -87,8 +156,10 @@ class Importer {
         // between characters.
         const std::string_view stored(line_.data(),
                                       platform::Utf8PrefixLength(line_, kWordMaxLength));
-        std::string key = collator_.SortKey(stored);
-        if (present_.count(key)) {
+        key_.clear();
+        collator_.AppendSortKey(stored, key_);
+        const uint64_t hash = KeySet::Hash(key_);
+        if (present_.Contains(key_, hash)) {
             ++report_.duplicates;
             return;
         }
@@ -105,14 +176,15 @@ class Importer {
             PutField(db_, slot, field);
         db_.textValue[0] = '\0';
         PutField(db_, slot, kFieldNotes);
-        present_.insert(std::move(key));
+        present_.Add(key_, hash);
         ++report_.added;
     }
 
     RecordFile& db_;
     const platform::Collator& collator_;
     ImportReport& report_;
-    std::unordered_set<std::string> present_;
+    KeySet present_;
+    std::string key_;
     std::string line_;
     bool lineTooLong_ = false;
     std::string lastLine_;

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#include <numeric>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -64,18 +63,39 @@ void CollectKeys(RecordFile& file, uint32_t first, uint32_t count, uint32_t fiel
     }
 }
 
+// One record of a run: the first eight key bytes, big-endian, decide most
+// comparisons without touching the key buffer.
+struct Entry {
+    uint64_t prefix;
+    uint32_t index;
+};
+
+uint64_t KeyPrefix(std::string_view key) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+        prefix = prefix << 8 | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0u);
+    return prefix;
+}
+
 // Sorts slots first .. first + count - 1 (all used) and moves the records.
 void SortRun(RecordFile& file, uint32_t first, uint32_t count, uint32_t field,
-             const platform::Collator& collator, RunKeys& keys, std::vector<uint32_t>& order,
-             std::vector<uint8_t>& scratch) {
+             const platform::Collator& collator, RunKeys& keys, std::vector<Entry>& entries,
+             std::vector<uint32_t>& order, std::vector<uint8_t>& scratch) {
     CollectKeys(file, first, count, field, collator, keys);
-    order.resize(count);
-    std::iota(order.begin(), order.end(), 0u);
+    entries.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        entries[i] = Entry{KeyPrefix(keys.Key(i)), i};
+    // Sort keys hold no zero byte, so zero padding keeps a shorter key first.
     // Ties keep slot order: that is what makes the result equal to a stable sort.
-    std::sort(order.begin(), order.end(), [&keys](uint32_t a, uint32_t b) {
-        const int c = keys.Key(a).compare(keys.Key(b));
-        return c < 0 || (c == 0 && a < b);
+    std::sort(entries.begin(), entries.end(), [&keys](const Entry& a, const Entry& b) {
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        const int c = keys.Key(a.index).compare(keys.Key(b.index));
+        return c < 0 || (c == 0 && a.index < b.index);
     });
+    order.resize(count);
+    for (uint32_t i = 0; i < count; ++i)
+        order[i] = entries[i].index;
     // order[j] is the run position whose record belongs at position j.
     const size_t size = file.recordSize;
     for (uint32_t j = 0; j < count; ++j) {
@@ -119,6 +139,7 @@ int SortRecords(RecordFile& file, uint32_t field, const platform::Collator& coll
     int result = 1;
     try {
         RunKeys keys;
+        std::vector<Entry> entries;
         std::vector<uint32_t> order;
         std::vector<uint8_t> scratch(file.recordSize);
         // Records only move within a run of adjacent used slots, so the tags of
@@ -133,7 +154,7 @@ int SortRecords(RecordFile& file, uint32_t field, const platform::Collator& coll
             while (end < file.capacity && SlotTag(file, end) >= kUsedTagFrom)
                 ++end;
             if (end - slot > 1)
-                SortRun(file, slot, end - slot, field, collator, keys, order, scratch);
+                SortRun(file, slot, end - slot, field, collator, keys, entries, order, scratch);
             slot = end;
         }
     } catch (const std::bad_alloc&) {

@@ -1,0 +1,99 @@
+// Any bytes as a word list: the import must add only sound words, never the
+// same word twice, keep the database valid, and the sort must order it.
+#include "dialogs/ImportWordFile.h"
+#include "platform/Collation.h"
+#include "recordfile/RecordFile.h"
+#include "recordfile/SortRecords.h"
+#include "recordfile/WordDatabase.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <unordered_set>
+
+namespace {
+
+using namespace lexipond;
+
+void Check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "import fuzz: %s\n", what);
+        std::abort();
+    }
+}
+
+struct Workspace {
+    std::filesystem::path folder;
+    RecordFile db;
+    const platform::Collator collator{"en_US"};
+
+    Workspace() {
+        char pattern[] = "/tmp/lexipond-import-fuzz-XXXXXX";
+        Check(::mkdtemp(pattern) != nullptr, "no temporary folder");
+        folder = pattern;
+        Fresh();
+    }
+    ~Workspace() {
+        CloseRecordFile(db);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    void Fresh() {
+        CloseRecordFile(db);
+        db.fileName = (folder / "LPDB.lbf").string();
+        Check(CreateWordDatabase(db) != 0, "cannot create the database");
+    }
+};
+
+Workspace& Space() {
+    static Workspace space;
+    return space;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    Workspace& space = Space();
+    // Keep the database small enough that each run stays fast.
+    if (space.db.liveCount > 500 || !space.db.view)
+        space.Fresh();
+    const std::string list = (space.folder / "list.txt").string();
+    if (std::FILE* f = std::fopen(list.c_str(), "wb")) {
+        if (size > 0)
+            std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+    const uint32_t before = space.db.liveCount;
+    ImportReport report;
+    const uint32_t added = ImportWordFile(space.db, list.c_str(), space.collator, &report);
+    Check(report.opened, "the list did not open");
+    Check(added == report.added, "result and report disagree");
+    Check(report.added + report.duplicates + report.empty + report.failed == report.lines,
+          "lines unaccounted for");
+    Check(report.failed == 0, "a record could not be added");
+    Check(space.db.liveCount == before + added, "live count is off");
+
+    SortRecords(space.db, kFieldWord, space.collator);
+    Check(space.db.liveCount == before + added, "the sort changed the live count");
+
+    std::unordered_set<std::string> keys;
+    std::string previous;
+    for (uint32_t slot = 0; slot < space.db.liveCount; ++slot) {
+        Check(GetField(space.db, static_cast<int32_t>(slot), kFieldWord) >= 0, "unreadable");
+        const std::string word = space.db.textValue;
+        Check(!word.empty() && word.size() <= kWordMaxLength, "bad word length");
+        Check(keys.insert(space.collator.SortKey(word)).second, "duplicate word");
+        if (slot > 0)
+            Check(space.collator.Compare(previous, word) <= 0, "out of order");
+        previous = word;
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+            GetField(space.db, static_cast<int32_t>(slot), field);
+            Check(space.db.numberValue == 0, "a number field was not cleared");
+        }
+    }
+    return 0;
+}
