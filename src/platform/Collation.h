@@ -49,8 +49,10 @@ std::string IcuLocaleFromPosix(std::string_view posixName);
 // The first non-empty of LC_ALL, LC_COLLATE and LANG, as an ICU locale id.
 std::string UserCollationLocale();
 
-// The process-wide collator for the user's locale, made on first use.
-// Compare and SortKey are safe to call from several threads.
+// The process-wide collator for the user's locale, made on first use (the
+// first use is thread-safe). The program uses it from one thread at a time:
+// the import runs on the window thread, the sort while the worker holds the
+// database.
 const Collator& UserCollator();
 
 // Decodes byte text as described above into UTF-16 (appended to out).
