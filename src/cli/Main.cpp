@@ -187,13 +187,18 @@ int RunSort(const std::string& path) {
 }
 
 int RunImport(const std::string& path, const std::string& wordList) {
+    // A word list is a file: a device or pipe could feed the import forever.
+    struct stat info {};
+    if (::stat(wordList.c_str(), &info) != 0)
+        return Fail("cannot read the word list " + wordList + ": " + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return Fail("the word list " + wordList + " is not a regular file");
     if (std::FILE* list = std::fopen(wordList.c_str(), "rb")) {
         std::fclose(list);
     } else {
         return Fail("cannot read the word list " + wordList + ": " + std::strerror(errno));
     }
     OpenDatabase db;
-    struct stat info {};
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
         db.file->fileName = path;
         if (!lexipond::CreateWordDatabase(*db.file))

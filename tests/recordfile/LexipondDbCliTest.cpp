@@ -186,6 +186,13 @@ TEST_F(LexipondDbCli, MissingFilesAreReportedAndNothingIsCreated) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("no-list.txt"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(db));
+    // A directory or a device is not a word list.
+    for (const std::string& list : {folder_.File(""), std::string("/dev/zero")}) {
+        const Outcome refused = Db({"import", db, list});
+        EXPECT_EQ(refused.status, 1) << list;
+        EXPECT_NE(refused.err.find("not a regular file"), std::string::npos) << refused.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(db));
 }
 
 TEST_F(LexipondDbCli, DamagedFilesAreNamedAndNeverChanged) {
