@@ -1,0 +1,203 @@
+// The whole program object: first and later runs, the single instance, the
+// missing word list, the data folder, and the end-of-session save.
+#include "shell/Program.h"
+
+#include "ShellTestSupport.h"
+#include "WidgetTestSupport.h"
+#include "platform/SingleInstance.h"
+#include "shell/AppContext.h"
+#include "shell/MainWindow.h"
+#include "shell/SettingsFile.h"
+#include "shell/TerminationSignals.h"
+#include "tutor/Commands.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace lexipond {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+using testing::Opens;
+using testing::ReadBytes;
+using testing::ScopedEnv;
+using testing::TempFolder;
+using testing::WaitFor;
+using testing::WhenOpens;
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::permissions(runtime.Path(), fs::perms::owner_all, fs::perm_options::replace);
+        const char* source = std::getenv("LEXIPOND_TEST_SOURCE_DIR");
+        ASSERT_NE(source, nullptr);
+        importList = std::string(source) + "/resources/dImport.txt";
+        ASSERT_TRUE(fs::exists(importList));
+    }
+    void CopyImportList() { fs::copy_file(importList, program / "dImport.txt"); }
+    std::unique_ptr<Program> Make() {
+        auto made = std::make_unique<Program>(program.Slash());
+        made->instanceWait = 200ms;
+        return made;
+    }
+    // A modal window that opens when none is expected fails the test.
+    std::unique_ptr<testing::OpenWatch> FailOnAnyModal() {
+        return WhenOpens(Opens::Modal, [](QWidget* widget) {
+            ADD_FAILURE() << "unexpected dialog: " << widget->windowTitle().toStdString();
+            widget->close();
+        });
+    }
+    static bool HasWord(Program& p) {
+        std::lock_guard<std::recursive_mutex> guard(p.Context().state.lock);
+        return p.Context().state.currentWord[0] != '\0';
+    }
+
+    TempFolder program, home, runtime;
+    ScopedEnv homeEnv{"HOME", home.Path()};
+    ScopedEnv dataEnv{"XDG_DATA_HOME", home / "data"};
+    ScopedEnv runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()};
+    std::string importList;
+};
+
+TEST_F(ProgramTest, FirstRunWelcomesThenALaterRunRestoresTheWindow) {
+    CopyImportList();
+    QPoint moved;
+    {
+        auto first = Make();
+        QString welcome;
+        auto ran = WhenOpens(Opens::Modal, [&welcome](QWidget* prompt) {
+            welcome = prompt->findChild<QWidget*>(QStringLiteral("message"))
+                          ->property("plainText")
+                          .toString();
+            prompt->findChild<QPushButton*>(QStringLiteral("firstButton"))->click();
+        });
+        ASSERT_TRUE(first->Start());
+        EXPECT_TRUE(ran->Ran());
+        EXPECT_EQ(welcome, QStringLiteral("Thanks for trying Lexipond. We hope you like it."));
+        MainWindow* window = first->Window();
+        ASSERT_TRUE(window->isVisible());
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        EXPECT_NEAR(window->geometry().center().x(), screen.center().x(), 2);
+        ASSERT_TRUE(WaitFor([&] { return HasWord(*first); }));
+        EXPECT_GE(first->Context().db.liveCount, 10u);
+
+        window->move(40, 50);
+        QApplication::processEvents();
+        moved = window->geometry().topLeft();
+        QSignalSpy destroyed(window, &MainWindow::windowDestroyed);
+        window->OnCommand(CMD_EXIT);
+        ASSERT_TRUE(WaitFor([&] { return destroyed.count() > 0; }));
+        first->Finish();
+    }
+    const std::string settingsAfterFirst = ReadBytes(program / "dLexipond.dat");
+    ASSERT_EQ(settingsAfterFirst.size(), 1008u);
+    EXPECT_EQ(settingsAfterFirst.substr(0, 8), "WORD1100");
+    EXPECT_EQ(ReadBytes(program / "LPDB.lbf Bak"), ReadBytes(program / "LPDB.lbf"));
+    EXPECT_FALSE(fs::exists(program / "dLexipond.dat Bak"));
+
+    {
+        auto later = Make();
+        auto unexpected = FailOnAnyModal();
+        ASSERT_TRUE(later->Start());
+        EXPECT_FALSE(unexpected->Ran());
+        EXPECT_EQ(later->Window()->geometry().topLeft(), moved);
+        later->EndOfSession();
+        EXPECT_TRUE(later->Window()->IsDestroyed());
+        later->Finish(); // nothing more: saved once
+    }
+    EXPECT_EQ(ReadBytes(program / "dLexipond.dat Bak"), settingsAfterFirst);
+}
+
+TEST_F(ProgramTest, SecondInstanceEndsAfterItsWaitTouchingNothing) {
+    CopyImportList();
+    platform::SingleInstance running;
+    ASSERT_TRUE(running.Acquire(platform::InstanceLockPath(platform::kInstanceName), 0ms));
+    auto second = Make();
+    auto unexpected = FailOnAnyModal();
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_FALSE(second->Start());
+    EXPECT_GE(std::chrono::steady_clock::now() - started, 200ms);
+    EXPECT_EQ(second->Window(), nullptr);
+    EXPECT_FALSE(fs::exists(program / "LPDB.lbf"));
+    EXPECT_FALSE(fs::exists(program / "dLexipond.dat"));
+    QApplication::processEvents();
+}
+
+TEST_F(ProgramTest, MissingWordListTellsAndEnds) {
+    testing::WriteBytes(program / "dLexipond.dat", "WORD1100"); // not a first run
+    QString caption, text;
+    auto ran = WhenOpens(Opens::Modal, [&](QWidget* box) {
+        caption = box->windowTitle();
+        text = static_cast<QMessageBox*>(box)->text();
+        static_cast<QMessageBox*>(box)->button(QMessageBox::Ok)->click();
+    });
+    auto p = Make();
+    EXPECT_FALSE(p->Start());
+    EXPECT_TRUE(ran->Ran());
+    EXPECT_EQ(caption, QStringLiteral("Lexipond.exe"));
+    EXPECT_EQ(text, QStringLiteral("Cannot find dImport.txt"));
+    EXPECT_EQ(p->Window(), nullptr);
+}
+
+TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
+    CopyImportList();
+    testing::WriteBytes(program / "DefSet.txt", "");
+    testing::WriteBytes(program / "dLexipond.dat",
+                        std::string("WORD1100") + std::string(1000, '\0'));
+    auto p = Make();
+    ASSERT_TRUE(p->Start());
+    p->EndOfSession();
+    const std::string data = home / "data/Hollet/Lexipond/";
+    EXPECT_EQ(p->GetFolders().dataFolder, data);
+    for (const char* name : {"LPDB.lbf", "LPDB.lbf Bak", "dLexipond.dat"})
+        EXPECT_TRUE(fs::exists(data + name)) << name;
+    EXPECT_FALSE(fs::exists(program / "LPDB.lbf"));
+    // Read from the program folder, written to the data folder; the old one stays as it was.
+    EXPECT_EQ(ReadBytes(program / "dLexipond.dat").size(), 1008u);
+    EXPECT_EQ(ReadBytes(data + "dLexipond.dat").size(), 1008u);
+}
+
+TEST_F(ProgramTest, EndOfSessionSavesWithoutTheQuestionAndStopsTheWorker) {
+    CopyImportList();
+    SettingsBlock asked{};
+    ApplyDefaultSettings(asked);
+    asked.confirmQuit = 1;
+    ASSERT_TRUE(SaveSettingsFile(asked, program.Slash()));
+    auto p = Make();
+    ASSERT_TRUE(p->Start());
+    ASSERT_TRUE(WaitFor([&] { return HasWord(*p); }));
+    QTest::mouseClick(p->Window(), Qt::LeftButton, {}, QPoint(85, 285));
+    auto unexpected = FailOnAnyModal();
+    p->EndOfSession();
+    EXPECT_FALSE(unexpected->Ran());
+    EXPECT_TRUE(p->Saved());
+    EXPECT_EQ(p->Context().db.view, nullptr);
+    EXPECT_EQ(testing::SumField(program / "LPDB.lbf", TotalField(0)), 1);
+    EXPECT_EQ(testing::SumField(program / "LPDB.lbf Bak", CorrectField(0)), 1);
+    // The worker's queued close and destroy change nothing any more.
+    QApplication::processEvents();
+    EXPECT_TRUE(p->Window()->IsDestroyed());
+}
+
+TEST(TerminationSignals, EachTerminationSignalArrivesAsAQtSignal) {
+    TerminationSignals terminations;
+    ASSERT_TRUE(terminations.Installed());
+    QSignalSpy spy(&terminations, &TerminationSignals::terminationRequested);
+    for (int number : {SIGTERM, SIGHUP, SIGINT}) {
+        spy.clear();
+        raise(number); // the handler writes to the pipe; the process lives on
+        ASSERT_TRUE(WaitFor([&] { return spy.count() > 0; })) << number;
+        EXPECT_EQ(spy.takeFirst().at(0).toInt(), number);
+    }
+}
+
+} // namespace
+} // namespace lexipond
