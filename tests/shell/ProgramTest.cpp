@@ -38,8 +38,7 @@ class ProgramTest : public ::testing::Test {
     void SetUp() override {
         fs::permissions(runtime.Path(), fs::perms::owner_all, fs::perm_options::replace);
         const char* source = std::getenv("LEXIPOND_TEST_SOURCE_DIR");
-        ASSERT_NE(source, nullptr);
-        importList = std::string(source) + "/resources/dImport.txt";
+        importList = std::string(source ? source : LEXIPOND_SOURCE_DIR) + "/resources/dImport.txt";
         ASSERT_TRUE(fs::exists(importList));
     }
     void CopyImportList() { fs::copy_file(importList, program / "dImport.txt"); }

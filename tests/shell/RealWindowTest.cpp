@@ -89,8 +89,10 @@ class RealWindowTest : public ::testing::Test {
                                         std::string("DISPLAY=") + std::getenv("DISPLAY"),
                                         "QT_QPA_PLATFORM=xcb",
                                         "LANG=C.UTF-8"};
-        if (const char* xauth = std::getenv("XAUTHORITY"))
-            env.push_back(std::string("XAUTHORITY=") + xauth);
+        // The X cookie and the sanitizers' settings (their leak suppressions) pass through.
+        for (const char* name : {"XAUTHORITY", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
+            if (const char* value = std::getenv(name))
+                env.push_back(std::string(name) + "=" + value);
         const pid_t pid = fork();
         if (pid == 0) {
             std::vector<char*> envp;
