@@ -349,7 +349,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 }
 
 void MainWindow::resizeEvent(QResizeEvent*) {
-    painter_.Resize(size());
+    painter_.Resize(size(), devicePixelRatioF());
     update();
 }
 

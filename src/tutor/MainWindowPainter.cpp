@@ -55,8 +55,9 @@ bool MainWindowPainter::TakeSnapshot(TutorState& state) {
     return true;
 }
 
-void MainWindowPainter::Resize(QSize clientSize) {
+void MainWindowPainter::Resize(QSize clientSize, qreal pixelRatio) {
     clientSize_ = clientSize;
+    pixelRatio_ = pixelRatio > 0 ? pixelRatio : 1.0;
     backBuffer_ = QImage();
 }
 
@@ -64,9 +65,11 @@ void MainWindowPainter::Paint(QPainter& target) {
     if (clientSize_.isEmpty())
         return;
     if (backBuffer_.isNull()) {
-        backBuffer_ = QImage(clientSize_, QImage::Format_RGB32);
+        // Sharp on high-density screens: the buffer has the screen's pixels.
+        backBuffer_ = QImage(clientSize_ * pixelRatio_, QImage::Format_RGB32);
         if (backBuffer_.isNull())
             return; // out of memory: nothing drawn, the next paint tries again
+        backBuffer_.setDevicePixelRatio(pixelRatio_);
     }
     {
         QPainter buffer(&backBuffer_);

@@ -45,8 +45,9 @@ class MainWindowPainter {
     void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
     const PaintSnapshot& Snapshot() const { return snapshot_; }
 
-    // The client size; drops the back buffer, which the next paint makes anew.
-    void Resize(QSize clientSize);
+    // The client size (and the screen's pixels per unit); drops the back buffer,
+    // which the next paint makes anew.
+    void Resize(QSize clientSize, qreal pixelRatio = 1.0);
     // Draws into the back buffer (made when missing) and copies it to target at (0, 0).
     void Paint(QPainter& target);
     const QImage& BackBuffer() const { return backBuffer_; }
@@ -56,6 +57,7 @@ class MainWindowPainter {
 
   private:
     QSize clientSize_;
+    qreal pixelRatio_ = 1.0;
     QImage backBuffer_;
     PaintSnapshot snapshot_;
     QFont wordFont_, labelFont_, valueFont_, buttonFont_;

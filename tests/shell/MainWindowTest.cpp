@@ -580,6 +580,17 @@ TEST(Painting, BackBufferFollowsTheClientSize) {
     const QImage small = Render(painter, QSize(300, 120));
     EXPECT_EQ(painter.BackBuffer().size(), QSize(300, 120));
     EXPECT_EQ(small.pixelColor(40, 100), kPanel); // drawn at the same place, cut off
+    // A high-density screen gets a buffer of its own pixels, drawn at the same places.
+    painter.Resize(QSize(604, 316), 2.0);
+    QImage dense(1208, 632, QImage::Format_RGB32);
+    dense.setDevicePixelRatio(2.0);
+    {
+        QPainter on(&dense);
+        painter.Paint(on);
+    }
+    EXPECT_EQ(painter.BackBuffer().size(), QSize(1208, 632));
+    EXPECT_EQ(dense.pixelColor(80, 200), kPanel);
+    EXPECT_EQ(dense.pixelColor(40, 570), kButton);
     painter.Resize(QSize(0, 0));
     QImage target(10, 10, QImage::Format_RGB32);
     QPainter on(&target);

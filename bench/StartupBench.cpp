@@ -1,0 +1,181 @@
+// The program's own speed as the user sees it: from process start to the first
+// painted word, and from a Correct click to the next word painted, with small
+// and large word databases.
+//
+// The first-word figure runs this executable again as a child ("--first-word
+// <folder>"): the child does what main() does and ends the moment the first
+// word has been painted, so the time covers process start, loading Qt, the
+// settings and the database, the window and the worker's first choice.
+#include "platform/Folders.h"
+#include "recordfile/RecordFile.h"
+#include "recordfile/WordDatabase.h"
+#include "shell/AppContext.h"
+#include "shell/MainWindow.h"
+#include "shell/Program.h"
+#include "shell/SettingsFile.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace lexipond;
+
+namespace {
+
+std::string selfPath;
+
+// A program folder with a settings file (no welcome) and a database of `words`
+// sorted words, made once per size and reused.
+const std::string& ProgramFolder(int words) {
+    static std::map<int, std::string> made;
+    auto found = made.find(words);
+    if (found != made.end())
+        return found->second;
+    std::string folder =
+        (fs::temp_directory_path() /
+         ("lexipond-startup-bench-" + std::to_string(getpid()) + "-" + std::to_string(words)))
+            .string() +
+        "/";
+    fs::create_directories(folder);
+    SettingsBlock settings{};
+    ApplyDefaultSettings(settings);
+    settings.windowPlacement = WindowPlacement{44, 0, 1, -1, -1, -1, -1, 50, 50, 654, 366};
+    SaveSettingsFile(settings, folder);
+    RecordFile db;
+    db.fileName = folder + kWordDatabaseName;
+    CreateWordDatabase(db);
+    for (int i = 0; i < words; ++i) {
+        const int32_t slot = AddRecord(db);
+        std::snprintf(db.textValue, sizeof db.textValue, "w%07d", i);
+        PutField(db, slot, kFieldWord);
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+            db.numberValue = (field >= 3 && i % 8 != 0) ? i % 7 : 0;
+            PutField(db, slot, field);
+        }
+        db.textValue[0] = '\0';
+        PutField(db, slot, kFieldNotes);
+    }
+    CloseRecordFile(db);
+    return made.emplace(words, folder).first->second;
+}
+
+void CleanUp() {
+    for (int words : {315, 100000}) {
+        std::error_code error;
+        fs::remove_all(fs::temp_directory_path() /
+                           ("lexipond-startup-bench-" + std::to_string(getpid()) + "-" +
+                            std::to_string(words)),
+                       error);
+    }
+}
+
+// The child: main() up to the first painted word, then out at once.
+int FirstWordChild(const char* folder, int argc, char** argv) {
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    Program program(folder);
+    program.instanceWait = std::chrono::milliseconds(0);
+    if (!program.Start())
+        return 2;
+    program.Window()->onWordPainted = [] { _exit(0); };
+    QApplication::exec();
+    return 3;
+}
+
+void BM_ProcessStartToFirstWordPainted(benchmark::State& state) {
+    const std::string& folder = ProgramFolder(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        const auto started = std::chrono::steady_clock::now();
+        const pid_t child = fork();
+        if (child == 0) {
+            execl(selfPath.c_str(), selfPath.c_str(), "--first-word", folder.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("the child did not paint a word");
+            break;
+        }
+        state.SetIterationTime(std::chrono::duration<double>(elapsed).count());
+    }
+    state.counters["words"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_ProcessStartToFirstWordPainted)
+    ->Arg(315)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
+
+void BM_CorrectClickToNextWordPainted(benchmark::State& state) {
+    const std::string& folder = ProgramFolder(static_cast<int>(state.range(0)));
+    Program program(folder);
+    program.instanceWait = std::chrono::milliseconds(0);
+    if (!program.Start()) {
+        state.SkipWithError("the program did not start");
+        return;
+    }
+    MainWindow* window = program.Window();
+    bool painted = false;
+    window->onWordPainted = [&painted] { painted = true; };
+    while (!painted)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    TutorState& tutorState = program.Context().state;
+    const QPointF at(85, 285);
+    for (auto _ : state) {
+        const int32_t before = tutorState.currentRecord;
+        QMouseEvent press(QEvent::MouseButtonPress, at, window->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, window->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &press);
+        QApplication::sendEvent(window, &release);
+        window->repaint(); // the paint that the click asked for, now
+        benchmark::DoNotOptimize(before);
+    }
+    state.counters["words"] = static_cast<double>(state.range(0));
+    state.counters["answers"] = benchmark::Counter(static_cast<double>(tutorState.sessionTotal));
+    program.EndOfSession();
+    QApplication::processEvents();
+}
+BENCHMARK(BM_CorrectClickToNextWordPainted)
+    ->Arg(315)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--first-word") == 0)
+        return FirstWordChild(argv[2], argc, argv);
+    selfPath = fs::canonical("/proc/self/exe").string();
+    // Off screen, with a private runtime folder, unless the caller chose otherwise.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string runtime =
+        (fs::temp_directory_path() / ("lexipond-bench-run-" + std::to_string(getpid()))).string();
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    CleanUp();
+    fs::remove_all(runtime);
+    return 0;
+}
