@@ -9,5 +9,6 @@ XDG_RUNTIME_DIR="$(mktemp -d)"; chmod 700 "$XDG_RUNTIME_DIR"; export XDG_RUNTIME
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
     xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset "$preset" -j 2 "$@"
+else
+    ctest --preset "$preset" -j 2 "$@"
 fi
-ctest --preset "$preset" -j 2 "$@"

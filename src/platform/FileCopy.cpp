@@ -10,55 +10,81 @@ namespace lexipond::platform {
 
 namespace {
 
-bool WriteAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool CopyContents(int in, int out) {
-    char buffer[1 << 16];
-    for (;;) {
-        ssize_t n = read(in, buffer, sizeof buffer);
-        if (n == 0)
-            return true;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (!WriteAll(out, buffer, static_cast<size_t>(n)))
-            return false;
+// The rename is only durable once the folder entry is on disk too.
+void SyncFolder(const std::string& path) {
+    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
     }
 }
 
 } // namespace
 
+bool WriteAll(int fd, const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill) {
+    const std::string temporary = target + ".part" + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool done = fill(fd) && fsync(fd) == 0;
+    done = close(fd) == 0 && done;
+    if (done)
+        done = std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!done) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolder(target);
+    return true;
+}
+
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
-    std::string temporary = to + ".part" + std::to_string(getpid());
-    int out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (out < 0) {
+    struct stat info {};
+    if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(in);
         return false;
     }
-    bool done = CopyContents(in, out) && fsync(out) == 0;
-    done = (close(out) == 0) && done;
+    const bool done = ReplaceFileWith(to, [in](int out) {
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t n = read(in, buffer, sizeof buffer);
+            if (n == 0)
+                return true;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            if (!WriteAll(out, buffer, static_cast<size_t>(n)))
+                return false;
+        }
+    });
     close(in);
-    if (done)
-        done = std::rename(temporary.c_str(), to.c_str()) == 0;
-    if (!done)
-        unlink(temporary.c_str());
     return done;
 }
 

@@ -1,8 +1,17 @@
 #pragma once
 // Whole-file operations of the shutdown save: backups and the time stamp.
+#include <cstddef>
+#include <functional>
 #include <string>
 
 namespace lexipond::platform {
+
+// Writes all of data to fd, retrying short writes; false on any error.
+bool WriteAll(int fd, const void* data, size_t size);
+
+// Fills a new file beside `target` through `fill`, syncs it and renames it over
+// `target`. A failure leaves `target` as it was and removes the partial file.
+bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill);
 
 // Copies `from` over `to` by way of a temporary file in the target's folder, so
 // an interrupted copy never leaves a half-written `to`. false when nothing was

@@ -1,5 +1,6 @@
 #include "shell/SettingsFile.h"
 
+#include "platform/FileCopy.h"
 #include "text/TextHelpers.h"
 
 #include <cerrno>
@@ -42,86 +43,6 @@ Header ReadHeader(std::FILE* file) {
     header.current = std::strcmp(version, kCurrentVersion) == 0;
     header.version = header.current ? kSettingsHeaderCurrent : TextToNumber(version);
     return header;
-}
-
-// Writes all of data or fails.
-bool WriteAll(int fd, const void* data, size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-void SyncFolder(const std::string& path) {
-    const int fd = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
-// Fills a new file beside target through write(), syncs it and renames it over
-// target. A failure leaves target as it was and removes the partial file.
-template <typename Fill> bool ReplaceFile(const std::string& target, Fill fill) {
-    const std::string temporary = target + ".tmp";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = fill(fd) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = std::rename(temporary.c_str(), target.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    SyncFolder(target);
-    return true;
-}
-
-// Copies source over target safely; false (and nothing changed) when source is
-// missing or any step fails.
-bool CopyFileReplacing(const std::string& source, const std::string& target) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return false;
-    struct stat info {};
-    if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(in);
-        return false;
-    }
-    const bool ok = ReplaceFile(target, [in](int out) {
-        char buffer[64 * 1024];
-        for (;;) {
-            const ssize_t n = ::read(in, buffer, sizeof(buffer));
-            if (n == 0)
-                return true;
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            if (!WriteAll(out, buffer, static_cast<size_t>(n)))
-                return false;
-        }
-    });
-    ::close(in);
-    return ok;
 }
 
 // Values that other code uses as indexes or window parameters are brought back
@@ -241,12 +162,12 @@ SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& 
 bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder) {
     const std::string path = dataFolder + kSettingsFileName;
     // The backup is a step of its own: its failure does not stop the save.
-    CopyFileReplacing(path, path + kBackupSuffix);
-    return ReplaceFile(path, [&settings](int fd) {
+    platform::CopyFileReplacing(path, path + kBackupSuffix);
+    return platform::ReplaceFileWith(path, [&settings](int fd) {
         char bytes[kHeaderSize + sizeof(SettingsBlock)];
         std::memcpy(bytes, "WORD1100", kHeaderSize);
         std::memcpy(bytes + kHeaderSize, &settings, sizeof(SettingsBlock));
-        return WriteAll(fd, bytes, sizeof(bytes));
+        return platform::WriteAll(fd, bytes, sizeof(bytes));
     });
 }
 

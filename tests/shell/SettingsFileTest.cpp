@@ -277,8 +277,8 @@ TEST_F(SettingsFileTest, FailedSaveLeavesTheOldFileWhole) {
     const SettingsBlock old = PatternBlock();
     ASSERT_TRUE(SaveSettingsFile(old, data_));
     const std::string before = ReadAll(DataFile());
-    // Block the file that the new settings would be written to first.
-    fs::create_directory(DataFile().string() + ".tmp");
+    // Block the file beside it that the new settings are written to first.
+    fs::create_directory(DataFile().string() + ".part" + std::to_string(::getpid()));
     SettingsBlock changed = old;
     changed.level = 0;
     EXPECT_FALSE(SaveSettingsFile(changed, data_));

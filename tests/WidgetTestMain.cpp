@@ -1,9 +1,7 @@
-// main() of the widget tests: one QApplication for every test.
+// main() of every widget test: one QApplication for all the tests of a program.
 #include <QApplication>
-#include <QByteArray>
 #include <QFile>
 #include <QTemporaryDir>
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
@@ -19,5 +17,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     return RUN_ALL_TESTS();
 }
