@@ -1,6 +1,7 @@
 #pragma once
 // A tutor over a real temporary word database, with a scripted random source and
 // a window that records what the core asks of it.
+#include "TestSupport.h"
 #include "recordfile/RecordFile.h"
 #include "recordfile/WordDatabase.h"
 #include "shell/Settings.h"
@@ -16,104 +17,11 @@
 #include <gtest/gtest.h>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace lexipond::testing {
-
-// Values handed out in order; when the script runs out, a counter takes over
-// (next, next + 1, ...). failing makes Fill fail so that the fallback runs.
-class ScriptedRandom final : public RandomSource {
-  public:
-    bool Fill(uint32_t& value) override {
-        ++fills;
-        if (failing) {
-            return false;
-        }
-        if (!script.empty()) {
-            value = script.front();
-            script.pop_front();
-        } else {
-            value = counter++;
-        }
-        return true;
-    }
-    uint32_t TickCount() override {
-        ++tickReads;
-        if (ticks.empty()) {
-            return 0;
-        }
-        const uint32_t t = ticks.front();
-        if (ticks.size() > 1) {
-            ticks.pop_front();
-        }
-        return t;
-    }
-
-    std::deque<uint32_t> script;
-    std::deque<uint32_t> ticks;
-    uint32_t counter = 0;
-    bool failing = false;
-    int fills = 0;
-    int tickReads = 0;
-};
-
-class RecordingWindow final : public WindowPort {
-  public:
-    enum Kind { Invalidated, Command, Close };
-    struct Entry {
-        Kind kind;
-        int command;
-    };
-
-    void Invalidate() override { Add({Invalidated, 0}); }
-    void PostCommand(int command) override { Add({Command, command}); }
-    void PostClose() override { Add({Close, 0}); }
-
-    std::vector<Entry> Entries() {
-        std::lock_guard<std::mutex> guard(mutex_);
-        return entries_;
-    }
-    int CountCommand(int command) {
-        int n = 0;
-        for (const Entry& e : Entries()) {
-            n += e.kind == Command && e.command == command;
-        }
-        return n;
-    }
-    int CountInvalidated() {
-        int n = 0;
-        for (const Entry& e : Entries()) {
-            n += e.kind == Invalidated;
-        }
-        return n;
-    }
-    // Waits (bounded, so a broken protocol fails instead of hanging) until the
-    // command has been posted at least count times.
-    bool WaitForCommand(int command, int count = 1) {
-        std::unique_lock<std::mutex> guard(mutex_);
-        return changed_.wait_for(guard, std::chrono::seconds(60), [&] {
-            int n = 0;
-            for (const Entry& e : entries_) {
-                n += e.kind == Command && e.command == command;
-            }
-            return n >= count;
-        });
-    }
-
-  private:
-    void Add(Entry entry) {
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            entries_.push_back(entry);
-        }
-        changed_.notify_all();
-    }
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<Entry> entries_;
-};
 
 struct WordSpec {
     WordSpec(std::string w, uint32_t t0 = 0, uint32_t c0 = 0, uint32_t t1 = 0, uint32_t c1 = 0,
