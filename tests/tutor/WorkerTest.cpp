@@ -1,16 +1,15 @@
-// The worker thread and its request protocol, driven the way the window does.
+// The worker thread and its request protocol, driven the way the window does, and
+// answers given while the worker re-sorts.
 #include "tutor/Worker.h"
 
 #include "TutorTestSupport.h"
-#include "recordfile/RecordFile.h"
 #include "tutor/Commands.h"
-#include "tutor/Tutoring.h"
 
-#include <chrono>
+#include <atomic>
 #include <cstring>
 #include <future>
-#include <gtest/gtest.h>
-#include <string>
+#include <map>
+#include <sstream>
 #include <thread>
 
 namespace lexipond {
@@ -18,44 +17,29 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::RecordingWindow;
-using testing::TutorFixture;
 
 // Long enough that a protocol relying on the time-out instead of a wake-up fails.
 constexpr std::chrono::milliseconds kNeverWakesBySelf = std::chrono::hours(1);
 
-class WorkerTest : public TutorFixture {
+class WorkerTest : public testing::TutorFixture {
   protected:
     void SetUp() override {
-        MakeDatabase({{"a"},
-                      {"ah", 0, 0, 0, 0, "say an ah"},
-                      {"an", 3, 1, 0, 0, "the word on show"},
-                      {"ant"},
-                      {"can"},
-                      {"cat"}});
-        settings.level = 3;
+        MakeDatabase(
+            {{"a"}, {"ah", 0, 0, 0, 0, "say an ah"}, {"an", 3, 1}, {"ant"}, {"can"}, {"cat"}});
     }
-    // Waits, bounded, until the worker has chosen its first word.
-    bool WaitStarted() {
-        const auto until = std::chrono::steady_clock::now() + 60s;
-        while (OnShow() == -1) {
-            if (std::chrono::steady_clock::now() > until) {
-                return false;
-            }
+    // Starts the worker and waits, bounded, until it has chosen its first word.
+    void Start(Worker& worker) {
+        ASSERT_TRUE(worker.Start());
+        for (int i = 0; i < 60000 && OnShow() == -1; ++i)
             std::this_thread::sleep_for(1ms);
-        }
-        return true;
+        ASSERT_NE(OnShow(), -1);
     }
-    // Waits, bounded, until the worker is idle again.
     bool WaitIdle() {
-        if (!state.idleEvent.Wait(60s)) {
-            return false;
-        }
-        return state.workerRequest.load() == RequestIdle;
+        return state.idleEvent.Wait(60s) && state.workerRequest.load() == RequestIdle;
     }
     void PutOnShow(const std::string& word) {
         std::lock_guard<std::recursive_mutex> guard(state.lock);
         ShowSlot(SlotOf(word));
-        ASSERT_STREQ(state.currentWord, word.c_str());
     }
     int32_t OnShow() {
         std::lock_guard<std::recursive_mutex> guard(state.lock);
@@ -65,178 +49,194 @@ class WorkerTest : public TutorFixture {
         std::lock_guard<std::recursive_mutex> guard(state.lock);
         return state.currentWord;
     }
-    // Runs one Word Details round trip as the window thread would.
-    void RoundTrip(bool edit, const std::function<void()>& dialog) {
+    // One Word Details round trip as the window thread runs it; the dialog gets
+    // its target and holds the lock.
+    void RoundTrip(bool edit, const std::function<void(int32_t)>& dialog) {
         const int posted = window.CountCommand(CMD_WORD_DETAILS);
         ASSERT_TRUE(edit ? EditWordCommand(tutor) : AddWordCommand(tutor));
         ASSERT_TRUE(window.WaitForCommand(CMD_WORD_DETAILS, posted + 1));
-        ASSERT_TRUE(WordDetailsCommand(tutor, dialog));
+        ASSERT_TRUE(WordDetailsCommand(tutor, [&] {
+            std::lock_guard<std::recursive_mutex> guard(state.lock);
+            EXPECT_EQ(state.workerRequest.load(), RequestDialogOpen);
+            dialog(state.detailsTarget);
+        }));
         ASSERT_TRUE(WaitIdle());
     }
 };
 
 TEST_F(WorkerTest, StartsWithAWordAndStopsWithCloseThenDestroy) {
     Worker worker(tutor, kNeverWakesBySelf);
-    random.counter = 0;
-    ASSERT_TRUE(worker.Start());
+    Start(worker);
     EXPECT_FALSE(worker.Start()) << "one worker at a time";
-    ASSERT_TRUE(WaitStarted());
     EXPECT_FALSE(ExitCommand(tutor));
     auto joined = std::async(std::launch::async, [&] { worker.Join(); });
     ASSERT_EQ(joined.wait_for(60s), std::future_status::ready)
         << "the stop must not wait for the worker's own wake-up";
     EXPECT_TRUE(ExitCommand(tutor)) << "a second exit destroys the window at once";
-
     EXPECT_EQ(db.view, nullptr) << "the worker closes the database";
-    EXPECT_NE(state.currentRecord, -1) << "the first word was chosen";
     const auto entries = window.Entries();
     ASSERT_GE(entries.size(), 2u);
     EXPECT_EQ(entries[entries.size() - 2].kind, RecordingWindow::Close);
     EXPECT_EQ(entries.back().kind, RecordingWindow::Command);
     EXPECT_EQ(entries.back().command, CMD_DESTROY);
-    EXPECT_EQ(state.sessionTotal, 0u);
 }
 
-TEST_F(WorkerTest, EditHandsTheDialogTheWordOnShowAndFindsTheWordAgain) {
+TEST_F(WorkerTest, DialogGetsItsTargetAndTheResortFindsTheWordOnShowAgain) {
     Worker worker(tutor, kNeverWakesBySelf);
-    ASSERT_TRUE(worker.Start());
-    ASSERT_TRUE(WaitStarted());
+    Start(worker);
     PutOnShow("an");
-
-    int32_t dialogTarget = -100;
-    int32_t requestDuringDialog = -100;
-    RoundTrip(true, [&] {
-        std::lock_guard<std::recursive_mutex> guard(state.lock);
-        dialogTarget = state.detailsTarget;
-        requestDuringDialog = state.workerRequest;
-        // The dialog edits the notes and adds words that sort before "an".
-        std::strcpy(db.textValue, "an article");
-        PutField(db, dialogTarget, kFieldNotes);
-        AddWord({"ab"});
+    RoundTrip(true, [&](int32_t target) {
+        EXPECT_EQ(target, 2);
+        AddWord({"ab"}); // sort before "an"
         AddWord({"aa"});
     });
-    EXPECT_EQ(dialogTarget, 2);
-    EXPECT_EQ(requestDuringDialog, RequestDialogOpen);
-    EXPECT_EQ(WordOnShow(), "an") << "not a word that merely contains it";
-    EXPECT_EQ(OnShow(), SlotOf("an"));
-    EXPECT_EQ(OnShow(), 4) << "the database was sorted: a aa ab ah an";
+    EXPECT_EQ(WordOnShow(), "an") << "not a word or note that merely contains it";
+    EXPECT_EQ(OnShow(), 4) << "sorted: a aa ab ah an";
     EXPECT_EQ(state.wordTotal, 3u);
 
-    // The word in slot 0 is found again too.
     PutOnShow("a");
-    RoundTrip(true, [] {});
-    EXPECT_EQ(OnShow(), 0);
-    EXPECT_EQ(WordOnShow(), "a");
-}
-
-TEST_F(WorkerTest, AddOpensTheDialogForANewWord) {
-    Worker worker(tutor, kNeverWakesBySelf);
-    ASSERT_TRUE(worker.Start());
-    ASSERT_TRUE(WaitStarted());
-    PutOnShow("cat");
-    int32_t dialogTarget = -100;
-    RoundTrip(false, [&] {
-        std::lock_guard<std::recursive_mutex> guard(state.lock);
-        dialogTarget = state.detailsTarget;
+    RoundTrip(false, [&](int32_t target) {
+        EXPECT_EQ(target, kDetailsNewWord);
         AddWord({"bat"});
     });
-    EXPECT_EQ(dialogTarget, kDetailsNewWord);
-    EXPECT_EQ(WordOnShow(), "cat");
-    EXPECT_EQ(OnShow(), SlotOf("cat"));
-    EXPECT_EQ(SlotOf("bat"), 4);
+    EXPECT_EQ(OnShow(), 0) << "the word in slot 0 is found too";
+    EXPECT_EQ(SlotOf("bat"), 6);
 }
 
-TEST_F(WorkerTest, ChangedWordFallsBackToTheFirstLaterRecordContainingIt) {
+TEST_F(WorkerTest, ChangedWordFallsBackToARecordContainingItAndADeletedOneIsReplaced) {
     Worker worker(tutor, kNeverWakesBySelf);
-    ASSERT_TRUE(worker.Start());
-    ASSERT_TRUE(WaitStarted());
+    Start(worker);
     PutOnShow("an");
-    RoundTrip(true, [&] {
-        std::lock_guard<std::recursive_mutex> guard(state.lock);
+    RoundTrip(true, [&](int32_t target) {
         std::strcpy(db.textValue, "and");
-        PutField(db, state.detailsTarget, kFieldWord);
+        PutField(db, target, kFieldWord);
     });
-    // After the sort: a ah and ant can cat; the search starts after slot 0 and
-    // takes the first record containing the old text, here in its notes.
+    // Sorted: a ah and ant can cat; the first record after slot 0 containing "an",
+    // here in its notes.
     EXPECT_EQ(WordOnShow(), "ah");
 
     PutOnShow("cat");
-    RoundTrip(true, [&] {
-        std::lock_guard<std::recursive_mutex> guard(state.lock);
-        SetRecordTag(db, state.detailsTarget, RecordDeleted);
-    });
-    // Nothing contains "cat" any more: another word is shown rather than a deleted one.
-    ASSERT_NE(OnShow(), -1);
-    EXPECT_NE(WordOnShow(), "cat");
+    RoundTrip(true, [&](int32_t target) { SetRecordTag(db, target, RecordDeleted); });
+    ASSERT_TRUE(SlotLive(OnShow())) << "another word is shown, never the deleted one";
     EXPECT_EQ(WordAt(OnShow()), WordOnShow());
-    EXPECT_TRUE(SlotLive(OnShow()));
-}
-
-TEST_F(WorkerTest, ResortWithoutAWordOnShowSearchesFromTheStart) {
-    state.currentRecord = -1;
-    state.currentWord[0] = '\0';
-    random.counter = 0;
-    ResortWords(tutor);
-    ASSERT_NE(state.currentRecord, -1);
-    EXPECT_TRUE(SlotLive(state.currentRecord));
-    EXPECT_EQ(WordAt(state.currentRecord), state.currentWord);
+    EXPECT_NE(WordOnShow(), "cat");
 }
 
 TEST_F(WorkerTest, CommandsRefuseInsteadOfBlockingWhileARequestIsInHand) {
     Worker worker(tutor, kNeverWakesBySelf);
-    ASSERT_TRUE(worker.Start());
-    ASSERT_TRUE(WaitStarted());
+    Start(worker);
     ASSERT_TRUE(EditWordCommand(tutor));
     EXPECT_FALSE(EditWordCommand(tutor));
     EXPECT_FALSE(AddWordCommand(tutor));
     ASSERT_TRUE(window.WaitForCommand(CMD_WORD_DETAILS));
 
     // A closing Results Report clears the request before the dialog ran: the worker
-    // counts as idle again at its next look and new commands are accepted.
+    // counts as idle again at its next look, and the stale post is ignored.
     state.workerRequest = RequestIdle;
     state.wakeEvent.Set();
     ASSERT_TRUE(WaitIdle());
     int runs = 0;
-    EXPECT_FALSE(WordDetailsCommand(tutor, [&] { ++runs; })) << "the stale post is ignored";
+    EXPECT_FALSE(WordDetailsCommand(tutor, [&] { ++runs; }));
     EXPECT_EQ(runs, 0);
     EXPECT_TRUE(AddWordCommand(tutor));
 }
 
 TEST_F(WorkerTest, RepeatedPostsOpenTheDialogOnce) {
     Worker worker(tutor, 5ms); // the worker repeats its post at every wake-up
-    ASSERT_TRUE(worker.Start());
-    ASSERT_TRUE(WaitStarted());
+    Start(worker);
     ASSERT_TRUE(EditWordCommand(tutor));
     ASSERT_TRUE(window.WaitForCommand(CMD_WORD_DETAILS, 3));
     int runs = 0;
     EXPECT_TRUE(WordDetailsCommand(tutor, [&] { ++runs; }));
     ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(WordDetailsCommand(tutor, [&] { ++runs; }));
-    EXPECT_FALSE(WordDetailsCommand(tutor, [&] { ++runs; }));
     EXPECT_EQ(runs, 1);
 }
 
-TEST_F(WorkerTest, NothingIsHandedOverOnceAStopIsUnderWayOrWithoutAWord) {
+TEST_F(WorkerTest, NothingIsHandedOverWithoutAWordOrOnceAStopIsUnderWay) {
     state.currentRecord = -1;
-    EXPECT_FALSE(EditWordCommand(tutor)) << "no word on show";
+    EXPECT_FALSE(EditWordCommand(tutor));
     EXPECT_EQ(state.workerRequest.load(), RequestIdle);
     EXPECT_TRUE(state.idleEvent.IsSet());
 
+    ResortWords(tutor); // with no word on show: another is chosen
+    EXPECT_TRUE(SlotLive(state.currentRecord));
+    EXPECT_EQ(WordAt(state.currentRecord), state.currentWord);
+
     EXPECT_FALSE(ExitCommand(tutor));
-    EXPECT_EQ(state.quitFlag.load(), kQuitFlagStop);
     EXPECT_TRUE(state.wakeEvent.IsSet());
     EXPECT_FALSE(AddWordCommand(tutor));
+    EXPECT_FALSE(EditWordCommand(tutor));
     EXPECT_EQ(state.workerRequest.load(), RequestIdle);
 }
 
-TEST_F(WorkerTest, DestroyingTheWorkerStopsAndJoinsIt) {
-    {
-        Worker worker(tutor, kNeverWakesBySelf);
-        ASSERT_TRUE(worker.Start());
-        ASSERT_TRUE(WaitIdle());
+using StressTest = testing::TutorFixture;
+
+TEST_F(StressTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
+    std::vector<testing::WordSpec> words;
+    for (int i = 0; i < 120; ++i) // spread so that added words land between them
+        words.push_back({std::to_string(i * 7919 % 1000) + "-" + std::to_string(i)});
+    MakeDatabase(words);
+    settings.level = 6;
+    random.counter = 12345;
+    ShowSlot(0);
+
+    // Tallies of the words the sorter deleted, taken just before each deletion.
+    std::map<std::string, std::pair<uint32_t, uint32_t>> deleted;
+    std::atomic<bool> clicking{true};
+    std::atomic<int> resorts{0};
+    std::thread sorter([&] {
+        for (uint32_t pick = 1, added = 0; clicking.load(); ++resorts) {
+            std::lock_guard<std::recursive_mutex> guard(state.lock);
+            // Delete any word (the one on show included) and add one: the sort then
+            // shifts the records in between.
+            pick = pick * 1103515245u + 12345u;
+            const int32_t victim = static_cast<int32_t>((pick >> 8) % db.liveCount);
+            deleted[WordAt(victim)] = {NumberAt(victim, TotalField(0)),
+                                       NumberAt(victim, CorrectField(0))};
+            SetRecordTag(db, victim, RecordDeleted);
+            AddWord({std::to_string(pick % 1000) + "+" + std::to_string(added++)});
+            ResortWords(tutor);
+        }
+    });
+    uint32_t answers = 0;
+    for (int i = 0; i < 3000 || resorts.load() < 100; ++i) {
+        answers += i % 3 != 2;
+        HandleClick(tutor, i % 3 == 0 ? 50 : i % 3 == 1 ? 300 : 500, 280); // right, wrong, skip
     }
-    EXPECT_EQ(db.view, nullptr);
-    EXPECT_EQ(window.CountCommand(CMD_DESTROY), 1);
+    clicking = false;
+    sorter.join();
+
+    // Per word: the answers the report says were given on it.
+    std::map<std::string, std::pair<uint32_t, uint32_t>> reported;
+    std::istringstream lines(ReportText(tutor));
+    uint32_t lineCount = 0;
+    for (std::string line; std::getline(lines, line); ++lineCount) {
+        const size_t comma = line.rfind(", ");
+        ASSERT_NE(comma, std::string::npos);
+        auto& [total, correct] = reported[line.substr(0, comma)];
+        ++total;
+        correct += line.substr(comma + 2) == "Correct\r";
+    }
+    EXPECT_EQ(lineCount, answers);
+    EXPECT_EQ(state.sessionTotal, answers);
+    EXPECT_EQ(state.userTotal, answers);
+
+    uint32_t stored = 0;
+    const auto check = [&](const std::string& word, uint32_t total, uint32_t correct) {
+        EXPECT_EQ(total, reported[word].first) << word;
+        EXPECT_EQ(correct, reported[word].second) << word;
+        stored += total;
+    };
+    for (int32_t slot = 0; static_cast<uint32_t>(slot) < db.capacity; ++slot) {
+        if (SlotLive(slot)) {
+            ASSERT_EQ(deleted.count(WordAt(slot)), 0u) << WordAt(slot);
+            check(WordAt(slot), NumberAt(slot, TotalField(0)), NumberAt(slot, CorrectField(0)));
+        }
+    }
+    for (const auto& [word, tallies] : deleted)
+        check(word, tallies.first, tallies.second);
+    EXPECT_EQ(stored, answers);
 }
 
 } // namespace
