@@ -1,4 +1,4 @@
-// The file and mapping service: direct reads and writes, mapping, and injected failures.
+// The file and mapping service, and the seam that injects system-call failures.
 #include "platform/FileMapping.h"
 
 #include "TestSupport.h"
@@ -9,70 +9,13 @@
 namespace lexipond::platform {
 namespace {
 
-using lexipond::testing::ReadBytes;
+using namespace lexipond::testing;
 
-class FileMapping : public ::testing::Test {
-  protected:
-    lexipond::testing::TempFolder folder_;
-    const std::string path_ = folder_ / "data.bin";
-};
-
-TEST_F(FileMapping, DirectWritesSeeksReadsAndTruncation) {
-    lexipond::testing::WriteBytes(path_, "old contents");
-    FileHandle file = CreateFileAlways(path_.c_str());
-    ASSERT_TRUE(file);
-    ASSERT_TRUE(WriteFileBytes(file, "hello world", 11));
-    ASSERT_TRUE(SeekFile(file, 6));
-    ASSERT_TRUE(WriteFileBytes(file, "there", 5));
-    uint64_t end = 0;
-    ASSERT_TRUE(SeekFileEnd(file, end));
-    EXPECT_EQ(end, 11u);
-    ASSERT_TRUE(WriteZeroBytes(file, 70000));
-    char buffer[12] = {};
-    ASSERT_TRUE(SeekFile(file, 0));
-    ASSERT_TRUE(ReadFileBytes(file, buffer, 11));
-    EXPECT_STREQ(buffer, "hello there");
-    ASSERT_TRUE(SeekFile(file, 70005));
-    EXPECT_FALSE(ReadFileBytes(file, buffer, 7)) << "only 6 bytes left";
-    ASSERT_TRUE(TruncateFile(file, 5));
-    CloseFile(file);
-    CloseFile(file);
-    EXPECT_EQ(ReadBytes(path_), "hello");
-    EXPECT_FALSE(OpenExistingFile((folder_ / "missing").c_str(), false));
-    EXPECT_FALSE(OpenExistingFile(folder_.Path().c_str(), false)) << "a folder";
-    EXPECT_FALSE(CreateFileAlways((folder_ / "no/such").c_str()));
-}
-
-TEST_F(FileMapping, WritableMappingReachesTheFileAndReadOnlyRefusesWrites) {
-    lexipond::testing::WriteBytes(path_, "abcdef");
-    FileHandle file = OpenExistingFile(path_.c_str(), true);
-    MappingHandle mapping = MapWholeFile(file, true);
-    ASSERT_TRUE(mapping);
-    EXPECT_EQ(mapping.length, 6u);
-    static_cast<char*>(mapping.address)[0] = 'X';
-    UnmapFile(mapping);
-    UnmapFile(mapping);
-    CloseFile(file);
-    EXPECT_EQ(ReadBytes(path_), "Xbcdef");
-
-    file = OpenExistingFile(path_.c_str(), false);
-    EXPECT_FALSE(MapWholeFile(file, true));
-    EXPECT_FALSE(WriteFileBytes(file, "z", 1));
-    mapping = MapWholeFile(file, false);
-    ASSERT_TRUE(mapping);
-    EXPECT_FALSE(mapping.writable);
-    UnmapFile(mapping);
-    CloseFile(file);
-    file = CreateFileAlways(path_.c_str());
-    EXPECT_FALSE(MapWholeFile(file, false)) << "an empty file";
-    CloseFile(file);
-}
-
-int failuresLeft = 0;   // EINTR first, then short writes of 3 bytes
+int interruptions = 0;  // EINTR first, then writes of 3 bytes at most
 int bytesUntilFull = 0; // then ENOSPC
 
 ssize_t Flaky(int fd, const void* data, size_t count) {
-    if (failuresLeft-- > 0) {
+    if (interruptions-- > 0) {
         errno = EINTR;
         return -1;
     }
@@ -88,12 +31,15 @@ ssize_t Full(int fd, const void* data, size_t count) {
     return -1;
 }
 
-TEST_F(FileMapping, InjectedFailuresAreRetriedOrReported) {
-    FileHandle file = CreateFileAlways(path_.c_str());
+TEST(FileMapping, WritesAreRetriedOrReportedAndMapFailuresInjected) {
+    TempFolder folder;
+    const std::string path = folder / "data.bin";
+    WriteBytes(path, std::string(200, 'o'));
+    FileHandle file = CreateFileAlways(path.c_str());
     {
         ScopedFileOperations scope;
         scope->write = &Flaky;
-        failuresLeft = 3;
+        interruptions = 3;
         EXPECT_TRUE(WriteFileBytes(file, "0123456789", 10)) << "short and interrupted writes";
         scope->write = &Full;
         bytesUntilFull = 4;
@@ -101,14 +47,37 @@ TEST_F(FileMapping, InjectedFailuresAreRetriedOrReported) {
         bytesUntilFull = 100;
         EXPECT_FALSE(WriteZeroBytes(file, 1000));
         scope->mmap = [](void*, size_t, int, int, int, off_t) { return MAP_FAILED; };
-        EXPECT_FALSE(MapWholeFile(file, false));
+        EXPECT_FALSE(MapWholeFile(file, true));
     }
-    MappingHandle mapping = MapWholeFile(file, false);
-    EXPECT_TRUE(mapping) << "the real calls are back";
+    MappingHandle mapping = MapWholeFile(file, true);
+    ASSERT_TRUE(mapping) << "the real calls are back";
+    ASSERT_EQ(mapping.length, 114u);
+    static_cast<char*>(mapping.address)[0] = 'X';
+    UnmapFile(mapping);
     UnmapFile(mapping);
     CloseFile(file);
-    EXPECT_EQ(ReadBytes(path_).substr(0, 14), "0123456789abcd");
-    EXPECT_EQ(ReadBytes(path_).size(), 114u);
+    CloseFile(file);
+    EXPECT_EQ(ReadBytes(path).substr(0, 15), std::string("X123456789abcd\0", 15));
+}
+
+TEST(FileMapping, ReadOnlyEmptyMissingAndFolderAreRefused) {
+    TempFolder folder;
+    const std::string path = folder / "data.bin";
+    WriteBytes(path, "abcdef");
+    FileHandle file = OpenExistingFile(path.c_str(), false);
+    EXPECT_FALSE(MapWholeFile(file, true));
+    EXPECT_FALSE(WriteFileBytes(file, "z", 1));
+    MappingHandle mapping = MapWholeFile(file, false);
+    ASSERT_TRUE(mapping);
+    EXPECT_FALSE(mapping.writable);
+    UnmapFile(mapping);
+    CloseFile(file);
+    file = CreateFileAlways(path.c_str());
+    EXPECT_FALSE(MapWholeFile(file, false)) << "an empty file";
+    CloseFile(file);
+    EXPECT_FALSE(OpenExistingFile((folder / "missing").c_str(), false));
+    EXPECT_FALSE(OpenExistingFile(folder.Path().c_str(), false));
+    EXPECT_FALSE(CreateFileAlways((folder / "no/such").c_str()));
 }
 
 } // namespace

@@ -42,33 +42,24 @@ TEST_F(RecordAccess, TextIsCutAtTheFieldWidthNeverInsideAUtf8Character) {
 }
 
 TEST_F(RecordAccess, NumbersRoundTripAndFieldsStayApart) {
-    const int32_t slot = AddRecord(file_);
-    for (int32_t value : {-1, 0x7FFFFFFF, static_cast<int32_t>(0x80000000), 12}) {
+    const int32_t slot = AddWord(file_, "word");
+    for (int32_t value : {-1, INT32_MAX, INT32_MIN, 3}) {
         file_.numberValue = value;
         EXPECT_EQ(PutField(file_, slot, TotalField(4)), 2);
-        file_.numberValue = 0;
+        file_.numberValue = 4;
+        PutField(file_, slot, CorrectField(3));
         EXPECT_EQ(GetField(file_, slot, TotalField(4)), 2);
         EXPECT_EQ(file_.numberValue, value);
     }
-    file_.numberValue = 3;
-    PutField(file_, slot, CorrectField(0));
-    file_.numberValue = 4;
-    PutField(file_, slot, TotalField(0));
-    PutText(file_, slot, "word");
-    GetField(file_, slot, CorrectField(0));
-    EXPECT_EQ(file_.numberValue, 3);
-    GetField(file_, slot, TotalField(4));
-    EXPECT_EQ(file_.numberValue, 12);
+    EXPECT_EQ(GetText(file_, slot), "word");
 }
 
 TEST_F(RecordAccess, BadSlotsFieldsAndClosedFilesAreRefused) {
-    std::strcpy(file_.textValue, "keep");
     EXPECT_EQ(GetField(file_, 0, kFieldWord), -1) << "no live record yet";
-    EXPECT_EQ(PutField(file_, 0, kFieldWord), -1);
     const int32_t slot = AddWord(file_, "dog");
     const int32_t capacity = static_cast<int32_t>(file_.capacity);
     const std::pair<int32_t, uint32_t> rows[] = {{slot, 0},     {slot, 15},    {slot, 0xFFFFFFFF},
-                                                 {-1, 1},       {capacity, 1}, {0x7FFFFFFF, 1},
+                                                 {-1, 1},       {capacity, 1}, {INT32_MAX, 1},
                                                  {INT32_MIN, 3}};
     for (const auto& [badSlot, field] : rows) {
         std::strcpy(file_.textValue, "keep");
@@ -80,17 +71,13 @@ TEST_F(RecordAccess, BadSlotsFieldsAndClosedFilesAreRefused) {
     EXPECT_EQ(SetRecordTag(file_, -1, RecordLive), 0);
     EXPECT_EQ(CopyRecord(file_, slot, capacity), 0);
     EXPECT_EQ(CopyRecord(file_, -1, slot), 0);
-    EXPECT_EQ(NextLiveRecord(file_, 0x7FFFFFFF), 0x7FFFFFFF);
-    EXPECT_EQ(FindNextMatch(file_, 0x7FFFFFFF), -1);
+    EXPECT_EQ(NextLiveRecord(file_, INT32_MAX), INT32_MAX);
+    EXPECT_EQ(FindNextMatch(file_, INT32_MAX), -1);
     EXPECT_EQ(RecordMatchesKey(file_, capacity), -1);
     EXPECT_EQ(GetText(file_, slot), "dog");
-
     CloseRecordFile(file_);
     EXPECT_EQ(GetField(file_, 0, 1), -1);
-    EXPECT_EQ(PutField(file_, 0, 1), -1);
     EXPECT_EQ(AddRecord(file_), -1);
-    EXPECT_EQ(SetRecordTag(file_, 0, RecordDeleted), 0);
-    EXPECT_EQ(CountLiveRecords(file_), 0u);
     EXPECT_EQ(FindNextMatch(file_, 0), -1);
     EXPECT_EQ(MaintainCapacity(file_), 0);
 }
@@ -135,33 +122,21 @@ TEST_F(RecordAccess, WalkVisitsEveryLiveRecordOnceAndStopsOnItsArgument) {
         AddWord(file_, "w" + std::to_string(i));
     for (int32_t slot : {0, 3, 8})
         SetRecordTag(file_, slot, RecordDeleted);
-    std::vector<int32_t> visited;
-    for (int32_t slot = NextLiveRecord(file_, -1), next; slot >= 0; slot = next) {
-        visited.push_back(slot);
-        next = NextLiveRecord(file_, slot);
-        if (next == slot)
-            break;
-    }
+    std::vector<int32_t> visited{NextLiveRecord(file_, -1)};
+    while (visited.size() < 20 && NextLiveRecord(file_, visited.back()) != visited.back())
+        visited.push_back(NextLiveRecord(file_, visited.back()));
     EXPECT_EQ(visited, (std::vector<int32_t>{1, 2, 4, 5, 6, 7}));
 }
 
 TEST(KeyScan, FindsTheKeyWithAsciiCaseFoldingAndNoRetry) {
-    struct Row {
-        const char* key;
-        const char* text;
-        bool found;
-    };
-    const Row rows[] = {
-        {"", "", true},       {"cat", "concatenate", true},
-        {"CAT", "cat", true}, {"cat", "CaT", true},
-        {"ab", "aab", false}, // the failed 'a' is never retried as a start
-        {"ab", "xab", true},  {"cats", "cat", false},
-        {"x", "", false},     {"{", "{", true}, // equal bytes match whatever they are
-        {"{", "[", false},                      // no case swap from 123 up
-        {"@", "`", false},    {"\xC3\x89", "caf\xC3\xA9", false}, // only ASCII letters fold
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(KeyFoundInText(row.key, row.text), row.found) << row.key << " in " << row.text;
+    using Row = std::pair<const char*, const char*>;
+    for (const auto& [key, text] : {Row{"", ""}, Row{"cat", "concatenate"}, Row{"CAT", "cat"},
+                                    Row{"cat", "CaT"}, Row{"ab", "xab"}, Row{"{", "{"}})
+        EXPECT_TRUE(KeyFoundInText(key, text)) << key << " in " << text;
+    // A failed first byte is never retried as a start; only ASCII letters (below 123) fold.
+    for (const auto& [key, text] : {Row{"ab", "aab"}, Row{"cats", "cat"}, Row{"x", ""},
+                                    Row{"{", "["}, Row{"@", "`"}, Row{"\xC3\x89", "\xC3\xA9"}})
+        EXPECT_FALSE(KeyFoundInText(key, text)) << key << " in " << text;
 }
 
 TEST_F(RecordAccess, SearchMatchesTextAndNumbersAfterTheGivenSlot) {

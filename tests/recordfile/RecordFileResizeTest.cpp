@@ -168,85 +168,65 @@ TEST_F(RecordFileResize, CompactionMatchesThePlainFormOnRandomLayouts) {
 }
 
 // Failures injected below the file layer.
-struct Faults {
-    static inline int writesBeforeFailure = -1; // -1: never
-    static inline size_t partialBytes = 0;      // written once by the failing write
-    static inline bool failMap = false, failTruncate = false;
-
-    static ssize_t Write(int fd, const void* data, size_t count) {
-        if (writesBeforeFailure != 0) {
-            writesBeforeFailure -= writesBeforeFailure > 0;
-            return ::write(fd, data, count);
-        }
-        const size_t part = std::min(count, std::exchange(partialBytes, 0));
-        if (part > 0)
-            return ::write(fd, data, part);
-        errno = ENOSPC;
-        return -1;
-    }
-    static void* Map(void* at, size_t length, int protection, int flags, int fd, off_t offset) {
-        return failMap ? MAP_FAILED : ::mmap(at, length, protection, flags, fd, offset);
-    }
-    static int Truncate(int fd, off_t length) {
-        if (!failTruncate)
-            return ::ftruncate(fd, length);
-        errno = EIO;
-        return -1;
-    }
-    static void Install(platform::ScopedFileOperations& scope, int writes, size_t partial = 0,
-                        bool map = false, bool truncate = false) {
-        writesBeforeFailure = writes;
-        partialBytes = partial;
-        failMap = map;
-        failTruncate = truncate;
-        scope->write = &Write;
-        scope->mmap = &Map;
-        scope->ftruncate = &Truncate;
-    }
+struct Fault {
+    int writes = -1;    // writes that succeed before the disk is full; -1: never full
+    size_t partial = 0; // bytes the failing write still manages, once
+    bool map = false, truncate = false;
 };
+Fault fault;
+
+ssize_t FaultyWrite(int fd, const void* data, size_t count) {
+    if (fault.writes != 0) {
+        fault.writes -= fault.writes > 0;
+        return ::write(fd, data, count);
+    }
+    const size_t part = std::min(count, std::exchange(fault.partial, 0));
+    if (part > 0)
+        return ::write(fd, data, part);
+    errno = ENOSPC;
+    return -1;
+}
+
+void Inject(platform::ScopedFileOperations& scope, Fault injected) {
+    fault = injected;
+    scope->write = &FaultyWrite;
+    scope->mmap = [](void* at, size_t length, int protection, int flags, int fd, off_t offset) {
+        return fault.map ? MAP_FAILED : ::mmap(at, length, protection, flags, fd, offset);
+    };
+    scope->ftruncate = [](int fd, off_t length) {
+        errno = EIO;
+        return fault.truncate ? -1 : ::ftruncate(fd, length);
+    };
+}
 
 TEST_F(RecordFileResize, FailedGrowthLeavesAnOpenableFileWithEveryRecord) {
-    struct Row {
-        const char* what;
-        int writes;
-        size_t partial;
-        bool failMap;
-        uint32_t capacity; // in the file afterwards
-    };
-    const Row rows[] = {{"disk full at once", 0, 0, false, 10},
-                        {"disk full part-way", 0, 1000, false, 10},
-                        {"disk full one byte short", 0, 4159, false, 10},
-                        {"header write fails", 1, 0, false, 10},
-                        {"remap fails", -1, 0, true, 20}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
+    const std::tuple<const char*, Fault, uint32_t> rows[] = {
+        {"disk full at once", {.writes = 0}, 10},
+        {"disk full part-way", {.writes = 0, .partial = 1000}, 10},
+        {"disk full one byte short", {.writes = 0, .partial = 4159}, 10},
+        {"header write fails", {.writes = 1}, 10},
+        {"remap fails", {.map = true}, 20}};
+    for (const auto& [what, injected, capacity] : rows) {
+        SCOPED_TRACE(what);
         CreateDatabase(file_, folder_);
         AddWord(file_, "first");
         {
             platform::ScopedFileOperations scope;
-            Faults::Install(scope, row.writes, row.partial, row.failMap);
-            if (row.failMap) {
-                EXPECT_EQ(AddRecord(file_), -1);
-                EXPECT_EQ(file_.view, nullptr) << "closed, not half open";
-            } else {
-                EXPECT_EQ(AddWord(file_, "second"), 1) << "a free slot is still there";
-                EXPECT_EQ(file_.capacity, 10u);
-            }
+            Inject(scope, injected);
+            // A free slot is still there; a failed remap leaves the file closed.
+            EXPECT_EQ(AddWord(file_, "second"), injected.map ? -1 : 1);
+            EXPECT_EQ(file_.view == nullptr, injected.map);
             CloseRecordFile(file_);
         }
         ASSERT_EQ(Reopen(file_), 1);
-        EXPECT_EQ(file_.capacity, row.capacity);
-        EXPECT_EQ(GetText(file_, 0), "first");
-        if (!row.failMap) {
-            EXPECT_EQ(GetText(file_, 1), "second");
-        }
+        EXPECT_EQ(file_.capacity, capacity);
+        EXPECT_EQ(GetText(file_, 0) + GetText(file_, 1), injected.map ? "first" : "firstsecond");
         CloseRecordFile(file_);
     }
     OpenWith(12, std::vector<uint32_t>(12, RecordLive));
     platform::ScopedFileOperations scope;
-    Faults::Install(scope, 0);
+    Inject(scope, {.writes = 0});
     EXPECT_EQ(AddRecord(file_), -1) << "a full file that cannot grow refuses to add";
-    EXPECT_EQ(file_.liveCount, 12u);
     EXPECT_EQ(GetText(file_, 11), "w11");
 }
 
@@ -258,7 +238,7 @@ TEST_F(RecordFileResize, FailedShrinkLeavesAValidFile) {
         OpenWith(100, tags);
         {
             platform::ScopedFileOperations scope;
-            Faults::Install(scope, cutFails ? -1 : 0, 0, false, cutFails);
+            Inject(scope, {.writes = cutFails ? -1 : 0, .truncate = cutFails});
             EXPECT_EQ(MaintainCapacity(file_), 1);
             EXPECT_EQ(Length(), kArea + 100u * kSlot);
             CloseRecordFile(file_);
