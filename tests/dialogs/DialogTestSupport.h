@@ -49,14 +49,76 @@ struct DialogWorld {
     AppContext app{db, settings, state, tutor, folder.Slash(), folder.Slash()};
 };
 
+inline int CountShown(const QString& name) {
+    int shown = 0;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        shown += widget->isVisible() && (name.isEmpty() || widget->objectName() == name);
+    return shown;
+}
+
+inline QWidget* FindWindow(const QString& name) {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->objectName() == name)
+            return widget;
+    }
+    return nullptr;
+}
+
+// Runs action on the first visible top-level widget that fits, once there is one
+// (polled from the event loop). After 8 s without one the test fails and every
+// modal dialog is closed, so that a broken dialog cannot hang the run.
+inline void WhenShown(std::function<bool(QWidget*)> fits, std::function<void(QWidget*)> action) {
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, fits, action, waited = 0]() mutable {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && fits(widget)) {
+                poll->stop();
+                poll->deleteLater();
+                return action(widget);
+            }
+        }
+        if ((waited += 10) < 8000)
+            return;
+        poll->stop();
+        poll->deleteLater();
+        ADD_FAILURE() << "the expected window did not appear";
+        while (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            modal->done(QDialog::Rejected);
+    });
+    poll->start(10);
+}
+
+inline void WhenShown(const QString& name, std::function<void(QWidget*)> action) {
+    WhenShown([name](QWidget* widget) { return widget->objectName() == name; }, std::move(action));
+}
+
+inline QPushButton* Button(QWidget* dialog, const char* name) {
+    auto* button = dialog->findChild<QPushButton*>(name);
+    EXPECT_NE(button, nullptr) << name;
+    return button;
+}
+
+// Answers the next prompt with its first (1) or second (2) button.
+inline void AnswerPrompt(int answer) {
+    WhenShown([](QWidget* widget) { return widget->findChild<QPushButton*>("firstButton"); },
+              [answer](QWidget* prompt) {
+                  Button(prompt, answer == 1 ? "firstButton" : "secondButton")->click();
+              });
+}
+
 class DialogTest : public ::testing::Test, public DialogWorld {
   protected:
-    void TearDown() override {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (widget->isVisible())
-                ADD_FAILURE() << "left open: " << widget->objectName().toStdString();
-        }
+    // Runs script inside the modal dialog of that name that open() shows; the
+    // script closes it.
+    void Run(const char* name, std::function<void()> open, std::function<void()> script) {
+        WhenShown(name, [this, script](QWidget* shown) {
+            dialog = shown;
+            script();
+        });
+        open();
     }
+    void Click(const char* button) { Button(dialog, button)->click(); }
+    void TearDown() override { EXPECT_EQ(CountShown({}), 0) << "a window was left open"; }
     void AddWords(const std::vector<std::string>& words) {
         for (const std::string& word : words)
             AddWord(word);
@@ -66,65 +128,17 @@ class DialogTest : public ::testing::Test, public DialogWorld {
         EXPECT_GE(GetField(db, slot, field), 0);
         return db.textValue;
     }
-    int32_t Number(int32_t slot, uint32_t field) {
-        EXPECT_GE(GetField(db, slot, field), 0);
-        return db.numberValue;
+    // Fields kFieldReservedA to kFieldReservedB: the tallies and the reserved zeros.
+    std::vector<int32_t> Numbers(int32_t slot) {
+        std::vector<int32_t> numbers;
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+            EXPECT_GE(GetField(db, slot, field), 0);
+            numbers.push_back(db.numberValue);
+        }
+        return numbers;
     }
+
+    QWidget* dialog = nullptr;
 };
-
-// The visible top-level widget of that object name, or null.
-inline QWidget* FindWindow(const QString& name) {
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->objectName() == name)
-            return widget;
-    }
-    return nullptr;
-}
-
-// Runs action once find() yields a widget (polled from the event loop). When
-// nothing appears within 8 s the test fails and every modal dialog is closed, so
-// that a broken dialog cannot hang the run.
-inline void WhenShown(std::function<QWidget*()> find, std::function<void(QWidget*)> action) {
-    auto* poll = new QTimer;
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, find, action, waited = 0]() mutable {
-        QWidget* widget = find();
-        if (!widget && (waited += 10) <= 8000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        if (widget)
-            return action(widget);
-        ADD_FAILURE() << "the expected window did not appear";
-        while (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            modal->done(QDialog::Rejected);
-    });
-    poll->start();
-}
-
-inline void WhenShown(const QString& name, std::function<void(QWidget*)> action) {
-    WhenShown([name] { return FindWindow(name); }, std::move(action));
-}
-
-inline QPushButton* Button(QWidget* dialog, const char* name) {
-    auto* button = dialog->findChild<QPushButton*>(QString::fromLatin1(name));
-    EXPECT_NE(button, nullptr) << name;
-    return button;
-}
-
-// Answers the next prompt with its first (1) or second (2) button.
-inline void AnswerPrompt(int answer) {
-    WhenShown(
-        [] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                if (widget->isVisible() && widget->findChild<QPushButton*>("firstButton"))
-                    return widget;
-            }
-            return static_cast<QWidget*>(nullptr);
-        },
-        [answer](QWidget* prompt) {
-            Button(prompt, answer == 1 ? "firstButton" : "secondButton")->click();
-        });
-}
 
 } // namespace lexipond::testing

@@ -56,15 +56,8 @@ TEST_F(ImportWordFileTest, LineEndsNulAndLfFollowTheWordListFormat) {
         {"only NULs", std::string("\0\0\r", 3), {}},
         {"cut to 63", std::string(70, 'x') + "\r", {std::string(63, 'x')}},
         {"cut keeps whole characters", std::string(62, 'a') + "\xC3\xA9\r", {std::string(62, 'a')}},
-        {"UTF-8 mark",
-         "\xEF\xBB\xBF"
-         "dog\r\n",
-         {"dog"}},
-        {"UTF-16 mark",
-         std::string("\xFF\xFE"
-                     "d\0o\0g\0\r\0\n\0",
-                     12),
-         {"dog"}},
+        {"UTF-8 mark", "\357\273\277dog\r\n", {"dog"}},
+        {"UTF-16 mark", std::string("\377\376d\0o\0g\0\r\0\n\0", 12), {"dog"}},
         {"Windows-1252", "caf\xE9\r\n\xE9t\xE9\r\n", {"caf\xE9", "\xE9t\xE9"}},
     };
     for (const auto& row : rows) {
@@ -111,7 +104,6 @@ TEST_F(ImportWordFileTest, MissingFileClosedOrReadOnlyDatabaseChangesNothing) {
     ImportReport report;
     EXPECT_EQ(ImportWordFile(db, (folder / "missing.txt").c_str(), collator, &report), 0u);
     EXPECT_FALSE(report.opened);
-    EXPECT_EQ(ImportWordFile(db, nullptr, collator), 0u);
 
     WriteBytes(list, "cat\r\n");
     CloseRecordFile(db);
@@ -146,9 +138,7 @@ TEST_F(ImportWordFileTest, JunkHugeLinesAndManyWordsKeepTheDatabaseSound) {
     EXPECT_EQ(Import(many, &report), 1000u);
     EXPECT_EQ(report.duplicates, 19000u);
     CloseRecordFile(db);
-    db.writable = 1;
-    ASSERT_NE(OpenRecordFile(db), 0);
-    EXPECT_EQ(db.liveCount, before + 1000);
+    EXPECT_EQ(LiveWords(db.fileName), before + 1000);
 }
 
 } // namespace
