@@ -5,29 +5,24 @@
 #include "shell/Settings.h"
 #include "tutor/Tutoring.h"
 
+#include <array>
 #include <cstdio>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace lexipond::testing {
 
-// A word with the total and correct answers of user slots 0 and 1.
 struct WordSpec {
-    WordSpec(std::string w, uint32_t t0 = 0, uint32_t c0 = 0, uint32_t t1 = 0, uint32_t c1 = 0,
-             std::string n = "")
-        : word(std::move(w)), total0(t0), correct0(c0), total1(t1), correct1(c1),
-          notes(std::move(n)) {}
     std::string word;
-    uint32_t total0, correct0, total1, correct1;
-    std::string notes;
+    std::array<uint32_t, 4> tallies{}; // total and correct of user slot 0, then of slot 1
+    std::string notes{};
 };
 
 class TutorFixture : public ::testing::Test {
   protected:
     TutorFixture() {
         db.fileName = folder / kWordDatabaseName;
-        settings.level = 3;
+        settings.level = 3; // one candidate per choice
     }
     ~TutorFixture() override { CloseRecordFile(db); }
 
@@ -43,17 +38,12 @@ class TutorFixture : public ::testing::Test {
         PutField(db, slot, kFieldWord);
         std::snprintf(db.textValue, sizeof db.textValue, "%s", spec.notes.c_str());
         PutField(db, slot, kFieldNotes);
-        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field)
-            PutNumber(slot, field, 0);
-        PutNumber(slot, TotalField(0), spec.total0);
-        PutNumber(slot, CorrectField(0), spec.correct0);
-        PutNumber(slot, TotalField(1), spec.total1);
-        PutNumber(slot, CorrectField(1), spec.correct1);
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+            const uint32_t tally = field - TotalField(0);
+            db.numberValue = static_cast<int32_t>(tally < 4 ? spec.tallies[tally] : 0);
+            PutField(db, slot, field);
+        }
         return slot;
-    }
-    void PutNumber(int32_t slot, uint32_t field, uint32_t value) {
-        db.numberValue = static_cast<int32_t>(value);
-        PutField(db, slot, field);
     }
     uint32_t NumberAt(int32_t slot, uint32_t field) {
         GetField(db, slot, field);
@@ -76,8 +66,7 @@ class TutorFixture : public ::testing::Test {
                 return slot;
         return -1;
     }
-    // Puts the word in slot on show as ChooseNextWord would.
-    void ShowSlot(int32_t slot) {
+    void ShowSlot(int32_t slot) { // as ChooseNextWord would
         state.currentRecord = slot;
         LoadCurrentWord(tutor);
     }
