@@ -19,13 +19,8 @@ class RecordAccess : public ::testing::Test {
 };
 
 TEST_F(RecordAccess, TextIsCutAtTheFieldWidthNeverInsideAUtf8Character) {
-    struct Row {
-        uint32_t field;
-        std::string text;
-        std::string stored;
-    };
     const std::string a61(61, 'a'), a62(62, 'a');
-    const Row rows[] = {
+    const std::tuple<uint32_t, std::string, std::string> rows[] = {
         {kFieldWord, std::string(64, 'w'), std::string(63, 'w')},
         {kFieldNotes, std::string(1023, 'n'), std::string(299, 'n')},
         {kFieldWord, a62 + "\xC3\xA9", a62},                    // é would straddle the limit
@@ -34,10 +29,10 @@ TEST_F(RecordAccess, TextIsCutAtTheFieldWidthNeverInsideAUtf8Character) {
         {kFieldWord, a62 + "\xE9\xE9", a62 + "\xE9"},           // Windows-1252 bytes: plain cut
     };
     const int32_t slot = AddRecord(file_);
-    for (const Row& row : rows) {
-        EXPECT_EQ(PutText(file_, slot, row.text, row.field), row.field == kFieldWord ? 12 : 13);
+    for (const auto& [field, text, stored] : rows) {
+        EXPECT_EQ(PutText(file_, slot, text, field), field == kFieldWord ? 12 : 13);
         EXPECT_EQ(file_.textValue[0], '\0') << "a text write empties the buffer";
-        EXPECT_EQ(GetText(file_, slot, row.field), row.stored) << row.text;
+        EXPECT_EQ(GetText(file_, slot, field), stored) << text;
     }
 }
 

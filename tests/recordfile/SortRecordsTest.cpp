@@ -57,11 +57,14 @@ std::string ViewBytes(const RecordFile& file) {
     return std::string(reinterpret_cast<const char*>(file.view), file.mappingHandle.length);
 }
 
+// Duplicates, case, numbers, accents both composed and not, invalid UTF-8, and long
+// shared beginnings.
+// clang-format off
 const std::vector<std::string> kWords = {
-    "dog",       "Dog",      "DOG",   "cat",         "10",           "9",
-    "100",       "-5",       "",      "caf\xC3\xA9", "cafe\xCC\x81", "cafe",
-    "\xE9t\xE9", "zebra",    "Zebra", "a b",         "a-b",          "Stra\xC3\x9F\x65",
-    "strasse",   "\x80\xFF", "dog"};
+    "dog", "Dog", "DOG", "cat", "10", "9", "100", "-5", "", "caf\xC3\xA9", "cafe\xCC\x81", "cafe",
+    "\xE9t\xE9", "zebra", "Zebra", "a b", "a-b", "Stra\xC3\x9F\x65", "strasse", "\x80\xFF", "dog",
+    "\xC3", "\xC0\xAF", "\xF0\x9F\x98\x80", "\xE4\xB8\xAD", "transportation1", "transportation2"};
+// clang-format on
 const int32_t kNumbers[] = {0, 1, 9, 10, 100, -1, -5, INT32_MAX, INT32_MIN, 9, 10};
 
 class SortRecordsTest : public ::testing::Test {
