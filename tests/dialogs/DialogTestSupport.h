@@ -49,19 +49,14 @@ struct DialogWorld {
     AppContext app{db, settings, state, tutor, folder.Slash(), folder.Slash()};
 };
 
-inline int CountShown(const QString& name) {
-    int shown = 0;
-    for (QWidget* widget : QApplication::topLevelWidgets())
-        shown += widget->isVisible() && (name.isEmpty() || widget->objectName() == name);
-    return shown;
-}
-
-inline QWidget* FindWindow(const QString& name) {
+// The visible top-level windows of that object name (all of them for an empty name).
+inline QWidgetList Shown(const QString& name) {
+    QWidgetList shown;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->objectName() == name)
-            return widget;
+        if (widget->isVisible() && (name.isEmpty() || widget->objectName() == name))
+            shown << widget;
     }
-    return nullptr;
+    return shown;
 }
 
 // Runs action on the first visible top-level widget that fits, once there is one
@@ -118,7 +113,7 @@ class DialogTest : public ::testing::Test, public DialogWorld {
         open();
     }
     void Click(const char* button) { Button(dialog, button)->click(); }
-    void TearDown() override { EXPECT_EQ(CountShown({}), 0) << "a window was left open"; }
+    void TearDown() override { EXPECT_EQ(Shown({}).size(), 0) << "a window was left open"; }
     void AddWords(const std::vector<std::string>& words) {
         for (const std::string& word : words)
             AddWord(word);

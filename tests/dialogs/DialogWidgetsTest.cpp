@@ -203,7 +203,7 @@ TEST_F(ResultsReportTest, FollowsAnswersAndKeepsTheReadersPlace) {
 
     OpenResultsReport(app);
     OpenResultsReport(app); // a second one does not open
-    QWidget* report = FindWindow("resultsReport");
+    QWidget* report = Shown("resultsReport").value(0);
     ASSERT_NE(report, nullptr);
     QPlainTextEdit* text = report->findChild<QPlainTextEdit*>("reportText");
     EXPECT_EQ(text->document()->blockCount(), 81); // 80 lines and the empty last one
@@ -221,7 +221,7 @@ TEST_F(ResultsReportTest, FollowsAnswersAndKeepsTheReadersPlace) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return text->document()->blockCount() == 83; }, 5500));
     EXPECT_EQ(bar->value(), bar->maximum());
 
-    EXPECT_EQ(CountShown("resultsReport"), 1);
+    EXPECT_EQ(Shown("resultsReport").size(), 1);
     Button(report, "okButton")->click();
     EXPECT_FALSE(app.reportOpen);
 }
@@ -276,7 +276,7 @@ TEST_F(OptionsDialogTest, OnlyOkClosesAndASecondOptionsDoesNothing) {
         dialog->close();
         EXPECT_TRUE(dialog->isVisible());
         RunOptionsDialog(app, nullptr);
-        EXPECT_EQ(CountShown("options"), 1);
+        EXPECT_EQ(Shown("options").size(), 1);
         QTest::mouseClick(dialog->findChild<QCheckBox*>("confirmQuit"), Qt::LeftButton);
         Click("okButton");
     });
