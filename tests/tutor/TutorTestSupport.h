@@ -1,6 +1,5 @@
 #pragma once
-// A tutor over a real temporary word database, with a scripted random source and
-// a window that records what the core asks of it.
+// A tutor over a real temporary word database, a scripted random source and a recording window.
 #include "TestSupport.h"
 #include "shell/Settings.h"
 #include "tutor/Tutoring.h"

@@ -134,32 +134,26 @@ TEST_F(TutoringTest, EveryLiveWordIsShownEquallyOftenAndFreeSlotsNever) {
     ASSERT_EQ(SetRecordTag(db, G, RecordDeleted), 1);
     random.counter = 0; // draws walk through every slot in turn
     std::map<int32_t, int> shown;
-    for (int i = 0; i < 5 * 7; ++i) {
-        const int32_t slot = ChooseNextWord(tutor);
-        ASSERT_TRUE(SlotLive(slot)) << slot;
-        ++shown[slot];
-    }
+    for (int i = 0; i < 5 * 7; ++i)
+        ++shown[ChooseNextWord(tutor)];
     EXPECT_EQ(shown.size(), 7u);
     EXPECT_EQ(shown.count(0), 1u) << "the first word in order is drawable";
     for (const auto& [slot, count] : shown)
-        EXPECT_EQ(count, 5) << "slot " << slot;
-}
+        EXPECT_TRUE(SlotLive(slot) && count == 5) << "slot " << slot << " shown " << count;
 
-TEST_F(TutoringTest, NeitherTheFallbackGeneratorNorAMostlyFreeFileYieldsAFreeSlot) {
-    SetRecordTag(db, D, RecordDeleted);
-    random.failing = true;
+    random.failing = true; // the fallback generator's numbers, 0..n
     settings.level = 0;
     for (uint32_t t = 0; t < 300; ++t) {
         random.ticks = {t * 7919u};
         const int32_t slot = ChooseNextWord(tutor);
         EXPECT_TRUE(slot == -1 || SlotLive(slot)) << slot;
     }
-    for (uint32_t slot : {B, E, F, G, H, I})
+    for (uint32_t slot : {B, D, E, F, H})
         SetRecordTag(db, slot, RecordDeleted);
     random.failing = false;
-    random.script.assign(5000, D); // the source keeps hitting a free slot
+    random.script.assign(5000, C); // the source keeps hitting a free slot
     const int32_t slot = ChooseNextWord(tutor);
-    EXPECT_TRUE(slot == static_cast<int32_t>(A) || slot == static_cast<int32_t>(C)) << slot;
+    EXPECT_TRUE(slot == static_cast<int32_t>(A) || slot == static_cast<int32_t>(I)) << slot;
 }
 
 using FewWordsTest = testing::TutorFixture;
@@ -168,7 +162,6 @@ TEST_F(FewWordsTest, FewOrNoWordsGiveNoCandidate) {
     EXPECT_EQ(ChooseNextWord(tutor), -1) << "no database open";
     MakeDatabase({});
     EXPECT_EQ(ChooseNextWord(tutor), -1) << "an empty database";
-    EXPECT_EQ(state.currentRecord, -1);
     const int32_t only = AddWord({"solo", {3, 2}});
     EXPECT_EQ(ChooseNextWord(tutor), only) << "the one word is shown when nothing is";
     EXPECT_EQ(ChooseNextWord(tutor), -1) << "the one word is already on show";

@@ -183,7 +183,8 @@ TEST_F(StressTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
     sorter.join();
 
     std::istringstream lines(ReportText(tutor));
-    for (std::string line; std::getline(lines, line);) {
+    uint32_t lineCount = 0;
+    for (std::string line; std::getline(lines, line); ++lineCount) {
         const size_t comma = line.rfind(", ");
         auto& [total, correct] = reported[line.substr(0, comma)];
         ++total;
@@ -195,10 +196,7 @@ TEST_F(StressTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
     EXPECT_EQ(stored, reported);
     EXPECT_EQ(state.sessionTotal, answers);
     EXPECT_EQ(state.userTotal, answers);
-    uint32_t reportedTotal = 0;
-    for (const auto& [word, tallies] : reported)
-        reportedTotal += tallies.first;
-    EXPECT_EQ(reportedTotal, answers);
+    EXPECT_EQ(lineCount, answers);
 }
 
 } // namespace
