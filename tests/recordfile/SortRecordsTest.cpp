@@ -74,25 +74,6 @@ class SortRecordsTest : public ::testing::Test {
         CloseRecordFile(file_);
         CloseRecordFile(reference_);
     }
-    // Random words and tallies, numbered notes, then random slots freed or re-tagged.
-    void FillRandom(std::mt19937& random, uint32_t count) {
-        for (uint32_t n = 0; n < count; ++n) {
-            const int32_t slot = AddWord(file_, kWords[random() % kWords.size()]);
-            ASSERT_GE(slot, 0);
-            for (uint32_t field = 2; field <= 13; ++field) {
-                file_.numberValue = kNumbers[random() % std::size(kNumbers)];
-                PutField(file_, slot, field);
-            }
-            PutText(file_, slot, "record " + std::to_string(n), kFieldNotes);
-        }
-        for (int32_t slot = 0; slot < static_cast<int32_t>(file_.capacity); ++slot) {
-            const uint32_t roll = random() % 20;
-            if (roll < 3)
-                SetRecordTag(file_, slot, RecordDeleted);
-            else if (roll == 3 && Tag(file_, slot) >= 10)
-                SetRecordTag(file_, slot, 11);
-        }
-    }
     // Sorts file_ and a byte-for-byte copy of it, the copy by the bubble sort.
     void SortBoth(uint32_t field) {
         reference_.fileName = folder_ / "reference.lbf";
@@ -126,7 +107,21 @@ TEST_F(SortRecordsTest, MatchesBubbleSortOnRandomFiles) {
         CloseRecordFile(reference_);
         CreateDatabase(file_, folder_, "db" + std::to_string(seed) + ".lbf");
         std::mt19937 random(seed);
-        FillRandom(random, count);
+        for (uint32_t n = 0; n < count; ++n) {
+            const int32_t slot = AddWord(file_, kWords[random() % kWords.size()]);
+            for (uint32_t field = 2; field <= 13; ++field) {
+                file_.numberValue = kNumbers[random() % std::size(kNumbers)];
+                PutField(file_, slot, field);
+            }
+            PutText(file_, slot, "record " + std::to_string(n), kFieldNotes);
+        }
+        for (int32_t slot = 0; slot < static_cast<int32_t>(file_.capacity); ++slot) {
+            const uint32_t roll = random() % 20; // free some slots, re-tag others as used
+            if (roll < 3)
+                SetRecordTag(file_, slot, RecordDeleted);
+            else if (roll == 3 && Tag(file_, slot) >= 10)
+                SetRecordTag(file_, slot, 11);
+        }
         if (file_.liveCount != 0)
             SortBoth(field);
     }
