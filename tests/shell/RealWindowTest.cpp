@@ -1,25 +1,22 @@
 // The built program in a real X window (the test runner provides Xvfb): clicks
 // at the buttons' coordinates, then SIGTERM, then the files it leaves behind.
-#include "ShellTestSupport.h"
+#include "TestSupport.h"
+#include "shell/SettingsFile.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <gtest/gtest.h>
+#include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace lexipond {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-using testing::ReadBytes;
-using testing::SumField;
-using testing::TempFolder;
+using namespace testing;
 
 std::string Capture(const std::string& command) {
     std::string output;
@@ -67,6 +64,20 @@ void Click(const XWindow& window, int x, int y) {
     std::this_thread::sleep_for(150ms);
 }
 
+// SIGTERM, then the exit status (-1 when it did not end within 15 s).
+int Terminate(pid_t pid) {
+    kill(pid, SIGTERM);
+    for (int i = 0; i < 150; ++i) {
+        int status = 0;
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(100ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    return -1;
+}
+
 class RealWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -80,88 +91,48 @@ class RealWindowTest : public ::testing::Test {
         ASSERT_NE(source, nullptr);
         fs::copy_file(std::string(source) + "/resources/dImport.txt", program / "dImport.txt");
     }
-
-    pid_t Start() {
-        const std::string path = program / "lexipond";
-        std::vector<std::string> env = {"HOME=" + home.Path(),
-                                        "XDG_RUNTIME_DIR=" + runtime.Path(),
-                                        "XDG_DATA_HOME=" + (home / "data"),
-                                        std::string("DISPLAY=") + std::getenv("DISPLAY"),
-                                        "QT_QPA_PLATFORM=xcb",
-                                        "LANG=C.UTF-8"};
-        // The X cookie and the sanitizers' settings (their leak suppressions) pass through.
-        for (const char* name : {"XAUTHORITY", "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"})
-            if (const char* value = std::getenv(name))
-                env.push_back(std::string(name) + "=" + value);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            std::vector<char*> envp;
-            for (std::string& entry : env)
-                envp.push_back(entry.data());
-            envp.push_back(nullptr);
-            char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
-            execve(path.c_str(), argv, envp.data());
-            _exit(127);
-        }
-        return pid;
-    }
-
-    // SIGTERM, then the exit status (-1 when it did not end within 15 s).
-    int Terminate(pid_t pid) {
-        kill(pid, SIGTERM);
-        for (int i = 0; i < 150; ++i) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid)
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            std::this_thread::sleep_for(100ms);
-        }
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-        return -1;
-    }
-
-    // One run: answers (x, y) clicks on the main window, then SIGTERM.
-    void Run(bool firstRun, const std::vector<std::pair<int, int>>& clicks) {
-        const pid_t pid = Start();
-        ASSERT_GT(pid, 0);
-        if (firstRun) {
-            auto prompt = FindWindow(375, 15s);
-            ASSERT_TRUE(prompt) << "no welcome prompt";
-            Click(*prompt, 219, 98); // "Start"
-        }
-        auto window = FindWindow(604, 15s);
-        ASSERT_TRUE(window) << "no main window";
-        EXPECT_EQ(window->height, 316);
-        std::this_thread::sleep_for(1000ms); // the worker's first word
-        for (auto [x, y] : clicks)
-            Click(*window, x, y);
-        stampedAfter = time(nullptr);
-        EXPECT_EQ(Terminate(pid), 0);
-    }
-
     TempFolder program, home, runtime;
-    time_t stampedAfter = 0;
+    // The program inherits these (and the X cookie and sanitizer settings).
+    ScopedEnv homeEnv{"HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()},
+        dataEnv{"XDG_DATA_HOME", home / "data"}, platformEnv{"QT_QPA_PLATFORM", "xcb"},
+        langEnv{"LANG", "C.UTF-8"};
 };
 
 TEST_F(RealWindowTest, ClicksAreTalliedAndSigtermSavesEverything) {
     const std::string db = program / "LPDB.lbf";
     const std::string settings = program / "dLexipond.dat";
+    SettingsBlock previous{};
+    ApplyDefaultSettings(previous);
+    previous.level = 5;
+    previous.confirmQuit = 1;                                 // SIGTERM must save without asking
+    ASSERT_TRUE(SaveSettingsFile(previous, program.Slash())); // a later run: no welcome
+    const std::string previousBytes = ReadBytes(settings);
 
-    Run(true, {{85, 285}, {305, 285}, {520, 285}}); // Correct, Incorrect, Skip
+    std::string path = program / "lexipond";
+    char* argv[] = {path.data(), nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ), 0);
+    const auto window = FindWindow(604, 15s);
+    if (!window) {
+        Terminate(pid);
+        FAIL() << "no main window";
+    }
+    EXPECT_EQ(window->height, 316);
+    std::this_thread::sleep_for(1000ms); // the worker's first word
+    // Correct, Incorrect, Skip, and one on the word.
+    for (auto [x, y] : {std::pair{85, 285}, {305, 285}, {520, 285}, {100, 150}})
+        Click(*window, x, y);
+    const time_t stampedAfter = time(nullptr);
+    EXPECT_EQ(Terminate(pid), 0);
+
     EXPECT_EQ(SumField(db, TotalField(0)), 2);
     EXPECT_EQ(SumField(db, CorrectField(0)), 1);
-    const std::string firstSettings = ReadBytes(settings);
-    ASSERT_EQ(firstSettings.size(), 1008u);
-    EXPECT_EQ(firstSettings.substr(0, 8), "WORD1100");
+    const std::string saved = ReadBytes(settings);
+    EXPECT_EQ(saved.size(), 1008u);
+    EXPECT_EQ(saved.substr(0, 8), "WORD1100");
+    EXPECT_EQ(saved[8 + 20], 5); // the level as it was read
+    EXPECT_EQ(ReadBytes(settings + " Bak"), previousBytes);
     EXPECT_EQ(ReadBytes(db + " Bak"), ReadBytes(db));
-
-    Run(false, {{85, 285}, {85, 285}, {100, 150}}); // two Correct, one on the word
-    EXPECT_EQ(SumField(db, TotalField(0)), 4);
-    EXPECT_EQ(SumField(db, CorrectField(0)), 3);
-    EXPECT_EQ(ReadBytes(settings).size(), 1008u);
-    EXPECT_EQ(ReadBytes(settings + " Bak"), firstSettings);
-    EXPECT_EQ(ReadBytes(db + " Bak"), ReadBytes(db));
-    EXPECT_EQ(SumField(db + " Bak", TotalField(0)), 4);
     struct stat info {};
     ASSERT_EQ(stat(db.c_str(), &info), 0);
     EXPECT_GE(info.st_mtime, stampedAfter);
