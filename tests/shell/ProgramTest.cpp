@@ -45,10 +45,6 @@ class ProgramTest : public ::testing::Test {
             widget->close();
         });
     }
-    static bool HasWord(Program& p) {
-        std::lock_guard<std::recursive_mutex> guard(p.Context().state.lock);
-        return p.Context().state.currentWord[0] != '\0';
-    }
 
     TempFolder program, home, runtime;
     ScopedEnv homeEnv{"HOME", home.Path()};
@@ -74,7 +70,10 @@ TEST_F(ProgramTest, FirstRunWelcomesThenALaterRunRestoresTheWindow) {
         EXPECT_EQ(welcome, QStringLiteral("Thanks for trying Lexipond. We hope you like it."));
         MainWindow* window = first->Window();
         ASSERT_TRUE(window->isVisible());
-        ASSERT_TRUE(WaitFor([&] { return HasWord(*first); }));
+        ASSERT_TRUE(WaitFor([&] {
+            std::lock_guard<std::recursive_mutex> guard(first->Context().state.lock);
+            return first->Context().state.currentWord[0] != '\0';
+        }));
         EXPECT_GE(first->Context().db.liveCount, 10u);
 
         window->move(40, 50);
@@ -135,12 +134,14 @@ TEST_F(ProgramTest, MissingWordListTellsAndEnds) {
 TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
     CopyImportList();
     WriteBytes(program / "DefSet.txt", "");
+    ScopedEnv relative("XDG_DATA_HOME", "relative/data"); // not absolute: ignored
+
     const std::string oldSettings = "WORD1100" + std::string(1000, '\0');
     WriteBytes(program / "dLexipond.dat", oldSettings);
     auto p = Make();
     ASSERT_TRUE(p->Start());
     p->EndOfSession();
-    const std::string data = home / "data/Hollet/Lexipond/";
+    const std::string data = home / ".local/share/Hollet/Lexipond/";
     EXPECT_EQ(p->GetFolders().dataFolder, data);
     for (const char* name : {"LPDB.lbf", "LPDB.lbf Bak", "dLexipond.dat"})
         EXPECT_TRUE(fs::exists(data + name)) << name;

@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <spawn.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -29,39 +28,11 @@ std::string Capture(const std::string& command) {
     return output;
 }
 
-struct XWindow {
-    std::string id;
-    int width = 0, height = 0;
-};
-
-// Visible windows titled "Lexipond 1.9" of the given client width.
-std::optional<XWindow> FindWindow(int width, std::chrono::milliseconds timeout) {
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    do {
-        std::istringstream ids(
-            Capture("xdotool search --onlyvisible --name '^Lexipond 1\\.9$' 2>/dev/null"));
-        for (std::string id; ids >> id;) {
-            std::istringstream shell(Capture("xdotool getwindowgeometry --shell " + id));
-            XWindow window{id};
-            for (std::string line; std::getline(shell, line);) {
-                if (line.rfind("WIDTH=", 0) == 0)
-                    window.width = std::stoi(line.substr(6));
-                if (line.rfind("HEIGHT=", 0) == 0)
-                    window.height = std::stoi(line.substr(7));
-            }
-            if (window.width == width)
-                return window;
-        }
-        std::this_thread::sleep_for(100ms);
-    } while (std::chrono::steady_clock::now() < end);
-    return std::nullopt;
-}
-
-void Click(const XWindow& window, int x, int y) {
-    std::system(("xdotool mousemove --window " + window.id + " " + std::to_string(x) + " " +
-                 std::to_string(y) + " click 1")
-                    .c_str());
-    std::this_thread::sleep_for(150ms);
+// The main window's id, once it shows (empty after 15 s without it).
+std::string FindMainWindow() {
+    std::string id = Capture("timeout 15 xdotool search --sync --onlyvisible --name "
+                             "'^Lexipond 1\\.9$' 2>/dev/null | head -n 1");
+    return id.substr(0, id.find('\n'));
 }
 
 // SIGTERM, then the exit status (-1 when it did not end within 15 s).
@@ -112,16 +83,19 @@ TEST_F(RealWindowTest, ClicksAreTalliedAndSigtermSavesEverything) {
     char* argv[] = {path.data(), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ), 0);
-    const auto window = FindWindow(604, 15s);
-    if (!window) {
+    const std::string window = FindMainWindow();
+    if (window.empty()) {
         Terminate(pid);
         FAIL() << "no main window";
     }
-    EXPECT_EQ(window->height, 316);
+    EXPECT_NE(Capture("xdotool getwindowgeometry " + window).find("604x316"), std::string::npos);
     std::this_thread::sleep_for(1000ms); // the worker's first word
     // Correct, Incorrect, Skip, and one on the word.
-    for (auto [x, y] : {std::pair{85, 285}, {305, 285}, {520, 285}, {100, 150}})
-        Click(*window, x, y);
+    for (auto [x, y] : {std::pair{85, 285}, {305, 285}, {520, 285}, {100, 150}}) {
+        Capture("xdotool mousemove --window " + window + " " + std::to_string(x) + " " +
+                std::to_string(y) + " click 1");
+        std::this_thread::sleep_for(150ms);
+    }
     const time_t stampedAfter = time(nullptr);
     EXPECT_EQ(Terminate(pid), 0);
 

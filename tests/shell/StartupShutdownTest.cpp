@@ -1,7 +1,6 @@
-// The single instance, the folders, loading the settings and words at start-up,
+// The single instance, loading the settings and words at start-up,
 // and the shutdown save.
 #include "TestSupport.h"
-#include "platform/Folders.h"
 #include "platform/SingleInstance.h"
 #include "shell/Lifecycle.h"
 #include "shell/Settings.h"
@@ -48,22 +47,6 @@ TEST(SingleInstance, LockFallsBackToAPrivateFolderAndNeverFollowsALink) {
     platform::SingleInstance instance;
     EXPECT_FALSE(instance.Acquire(folder / "Lexipond.exe.lock", 0ms));
     EXPECT_EQ(ReadBytes(folder / "victim"), "keep me");
-}
-
-TEST(Folders, DefSetMovesTheDataToTheCreatedPerUserFolder) {
-    TempFolder program, home;
-    ScopedEnv homeEnv("HOME", home.Path());
-    ScopedEnv xdg("XDG_DATA_HOME", std::nullopt);
-    EXPECT_EQ(FindFolders(program.Slash()).dataFolder, program.Slash());
-    EXPECT_FALSE(fs::exists(home / ".local"));
-
-    WriteBytes(program / "DefSet.txt", "");
-    const Folders moved = FindFolders(program.Slash());
-    EXPECT_EQ(moved.programFolder, program.Slash());
-    EXPECT_EQ(moved.dataFolder, home / ".local/share/Hollet/Lexipond/");
-    EXPECT_TRUE(fs::is_directory(moved.dataFolder));
-    ScopedEnv relative("XDG_DATA_HOME", "relative/data"); // ignored by the XDG rules
-    EXPECT_EQ(FindFolders(program.Slash()).dataFolder, moved.dataFolder);
 }
 
 class LoadTest : public ::testing::Test {
