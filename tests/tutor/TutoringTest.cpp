@@ -234,27 +234,26 @@ TEST_F(TutoringTest, SetUpUserResetsTheSessionButKeepsTheReportAndTheWordOnShow)
         ShowSlot(A);
         HandleClick(tutor, x, 280);
     }
-    ASSERT_EQ(state.sessionTotal, 2u);
     const std::string report = Report();
-
-    settings.currentUser = 1;
-    std::strcpy(settings.userNames[1], "Quentin");
-    ShowSlot(A);
-    SetUpUser(tutor);
-    EXPECT_EQ(state.sessionTotal + state.sessionCorrect, 0u);
-    EXPECT_EQ(Report(), report);
-    EXPECT_STREQ(state.currentUserName, "Quentin");
-    EXPECT_EQ(state.userTotal, 20u);
-    EXPECT_EQ(state.currentRecord, static_cast<int32_t>(A));
-    EXPECT_EQ(state.wordCorrect, 1u) << "with the new user's tallies";
-
     std::strcpy(settings.userNames[0], "Zov");
-    for (const int32_t user : {0, 77}) { // 77 (a damaged settings file) counts as the first
-        settings.currentUser = user;
+    std::strcpy(settings.userNames[1], "Quen");
+    const struct {
+        int32_t user;
+        const char* name;
+        Counts userTallies, wordTallies;
+    } rows[] = {{1, "Quen", {20, 10}, {10, 1}},
+                {0, "Zov", {43 + 2, 29 + 1}, {12, 10}}, // summed afresh with the answers given
+                {77, "Zov", {45, 30}, {12, 10}}};       // a damaged settings file: the first
+    for (const auto& row : rows) {
+        ShowSlot(A);
+        settings.currentUser = row.user;
         SetUpUser(tutor);
-        EXPECT_STREQ(state.currentUserName, "Zov");
-        EXPECT_EQ(state.userTotal, 43u + 2u) << "summed afresh with the answers given";
-        EXPECT_EQ(state.userCorrect, 29u + 1u);
+        EXPECT_EQ(state.sessionTotal + state.sessionCorrect, 0u);
+        EXPECT_EQ(Report(), report);
+        EXPECT_STREQ(state.currentUserName, row.name);
+        EXPECT_EQ((Counts{state.userTotal, state.userCorrect}), row.userTallies);
+        EXPECT_EQ(state.currentRecord, static_cast<int32_t>(A));
+        EXPECT_EQ((Counts{state.wordTotal, state.wordCorrect}), row.wordTallies) << row.user;
     }
 }
 
