@@ -11,7 +11,7 @@
 
 namespace lexipond::testing {
 
-struct WordSpec {
+struct WordEntry {
     std::string word;
     std::array<uint32_t, 4> tallies{}; // total and correct of user slot 0, then of slot 1
     std::string notes{};
@@ -25,21 +25,21 @@ class TutorFixture : public ::testing::Test {
     }
     ~TutorFixture() override { CloseRecordFile(db); }
 
-    void MakeDatabase(const std::vector<WordSpec>& words) {
+    void MakeDatabase(const std::vector<WordEntry>& words) {
         ASSERT_NE(CreateWordDatabase(db), 0);
-        for (const WordSpec& spec : words)
-            AddWord(spec);
+        for (const WordEntry& entry : words)
+            AddWord(entry);
     }
-    int32_t AddWord(const WordSpec& spec) {
+    int32_t AddWord(const WordEntry& entry) {
         const int32_t slot = AddRecord(db);
         EXPECT_GE(slot, 0);
-        std::snprintf(db.textValue, sizeof db.textValue, "%s", spec.word.c_str());
+        std::snprintf(db.textValue, sizeof db.textValue, "%s", entry.word.c_str());
         PutField(db, slot, kFieldWord);
-        std::snprintf(db.textValue, sizeof db.textValue, "%s", spec.notes.c_str());
+        std::snprintf(db.textValue, sizeof db.textValue, "%s", entry.notes.c_str());
         PutField(db, slot, kFieldNotes);
         for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
             const uint32_t tally = field - TotalField(0);
-            db.numberValue = static_cast<int32_t>(tally < 4 ? spec.tallies[tally] : 0);
+            db.numberValue = static_cast<int32_t>(tally < 4 ? entry.tallies[tally] : 0);
             PutField(db, slot, field);
         }
         return slot;

@@ -145,7 +145,7 @@ TEST_F(WorkerTest, NothingIsHandedOverWithoutAWordOrOnceAStopIsUnderWay) {
 using StressTest = testing::TutorFixture;
 
 TEST_F(StressTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
-    std::vector<testing::WordSpec> words;
+    std::vector<testing::WordEntry> words;
     for (int i = 0; i < 120; ++i) // spread so that added words land between them
         words.push_back({std::to_string(i * 7919 % 1000) + "-" + std::to_string(i)});
     MakeDatabase(words);
