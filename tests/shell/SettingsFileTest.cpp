@@ -90,11 +90,11 @@ TEST_F(SettingsFileTest, OldLevelsAreMigratedAndEveryOtherByteIsKept) {
           Row{"100", 1, 1}, Row{"100", 4, 4}, Row{"101", 3, 3}, Row{"900", 1, 1}}) {
         SettingsBlock stored = PatternBlock();
         stored.level = row.stored;
-        SettingsBlock expected = stored;
-        expected.level = row.expected;
         const SettingsBlock loaded =
             LoadFrom(std::string("WORD1") + row.version + Bytes(stored) + "trailing bytes");
-        EXPECT_EQ(Bytes(loaded), Bytes(expected)) << row.version << " level " << row.stored;
+        EXPECT_EQ(loaded.level, row.expected) << row.version << " level " << row.stored;
+        stored.level = loaded.level;
+        EXPECT_TRUE(Bytes(loaded) == Bytes(stored)) << row.version << ": another byte changed";
     }
 }
 

@@ -98,39 +98,43 @@ TEST_F(LoadTest, FirstRunWelcomesAndFillsANewDatabaseSorted) {
     EXPECT_EQ(Word(11), "zebra");
 }
 
-TEST_F(LoadTest, OnlyAMissingSettingsFileBringsTheWelcome) {
+TEST_F(LoadTest, DamagedOrEmptySettingsFileBringsNoWelcome) {
     MakeWordDatabase(program / "LPDB.lbf", NumberedWords(10));
     for (const char* bytes : {"JUNK!", ""}) {
         WriteBytes(program / "dLexipond.dat", bytes);
         EXPECT_EQ(Load(), StartupOutcome::Ready);
+        EXPECT_EQ(settings.level, 3);
         CloseRecordFile(db);
     }
-    WriteSettingsFile();
-    WriteWordList(program / "dImport.txt", 30, "new");
-    EXPECT_EQ(Load(), StartupOutcome::Ready);
     EXPECT_EQ(welcomes, 0);
-    EXPECT_EQ(db.liveCount, 10u); // a full database is not topped up
 }
 
-TEST_F(LoadTest, FewerThanTenWordsAreToppedUpWithoutDuplicates) {
+TEST_F(LoadTest, FewerThanTenWordsAreToppedUpFromTheWordListElseTheProgramEnds) {
     WriteSettingsFile();
-    MakeWordDatabase(program / "LPDB.lbf", NumberedWords(5, "w"));
-    WriteWordList(program / "dImport.txt", 12, "w"); // w1000..w1011: five are there already
-    EXPECT_EQ(Load(), StartupOutcome::Ready);
-    EXPECT_EQ(db.liveCount, 12u);
-    EXPECT_EQ(missingImports, 0);
-}
-
-TEST_F(LoadTest, TooFewWordsAfterTheImportTellsAndEndsKeepingTheDatabase) {
-    WriteSettingsFile();
-    MakeWordDatabase(program / "LPDB.lbf", NumberedWords(4));
-    EXPECT_EQ(Load(), StartupOutcome::EndAfterMessage); // no dImport.txt
-    EXPECT_EQ(db.view, nullptr);
-    EXPECT_EQ(LiveWords(program / "LPDB.lbf"), 4u);
-
-    WriteWordList(program / "dImport.txt", 5, "other"); // still 9
-    EXPECT_EQ(Load(), StartupOutcome::EndAfterMessage);
-    EXPECT_EQ(missingImports, 2);
+    const std::string list = program / "dImport.txt";
+    struct Row {
+        int have, listed;
+        const char* prefix;
+        StartupOutcome outcome;
+        uint32_t live;
+    };
+    for (const Row& row : {Row{5, 12, "word", StartupOutcome::Ready, 12}, // five listed are there
+                           Row{10, 30, "new", StartupOutcome::Ready, 10}, // full: no top-up
+                           Row{4, 0, "", StartupOutcome::EndAfterMessage, 4}, // no word list
+                           Row{4, 5, "new", StartupOutcome::EndAfterMessage, 9}}) {
+        SCOPED_TRACE(::testing::Message() << row.have << " + " << row.listed);
+        fs::remove(program / "LPDB.lbf");
+        fs::remove(list);
+        MakeWordDatabase(program / "LPDB.lbf", NumberedWords(row.have));
+        if (row.listed > 0)
+            WriteWordList(list, row.listed, row.prefix);
+        const int messages = missingImports;
+        EXPECT_EQ(Load(), row.outcome);
+        CloseRecordFile(db);
+        EXPECT_EQ(LiveWords(program / "LPDB.lbf"), row.live);
+        EXPECT_EQ(missingImports - messages, row.outcome == StartupOutcome::EndAfterMessage);
+    }
+    EXPECT_EQ(welcomes, 0);
 }
 
 TEST_F(LoadTest, DamagedDatabaseIsKeptUnderADistinctNameBeforeANewOneIsMade) {
