@@ -1,5 +1,7 @@
 #include "cli/DatabaseCheck.h"
 
+#include "recordfile/RecordFile.h"
+#include "recordfile/RecordFormat.h"
 #include "recordfile/WordDatabase.h"
 
 #include <algorithm>
@@ -14,16 +16,16 @@ namespace lexipond::cli {
 
 namespace {
 
-constexpr uint32_t kHeaderSize = 1444;
-constexpr uint32_t kFieldEntrySize = 8;
-constexpr uint32_t kTagSize = 4;
-constexpr uint32_t kTagUsedFrom = 10;
-constexpr uint32_t kTagLive = 10;
-constexpr uint32_t kMaxCapacity = 0x7FFFFFFF;
+using namespace recordformat;
 
-// The word database's field types and sizes, field 1 first.
-constexpr uint32_t kExpectedType[kWordFieldCount] = {12, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 13};
-constexpr uint32_t kExpectedSize[kWordFieldCount] = {64, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 300};
+// Tags from this value up count as used.
+constexpr uint32_t kTagUsedFrom = RecordLive;
+constexpr uint32_t kTagLive = RecordLive;
+
+// The word database's field types, field 1 first.
+constexpr uint32_t kExpectedType[kWordFieldCount] = {
+    kTypeWord,  kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32,
+    kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeNotes};
 
 uint32_t Le32(const unsigned char* p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
@@ -88,13 +90,13 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
     std::vector<unsigned char> header(kHeaderSize);
     if (!ReadAt(fd.get(), 0, header.data(), header.size()))
         return Damaged(reason, "the header cannot be read");
-    if (std::memcmp(header.data(), "DATA", 4) != 0)
+    if (std::memcmp(header.data() + kMagicOffset, kMagic, sizeof kMagic) != 0)
         return Damaged(reason, "the file does not begin with the magic \"DATA\"");
-    if (std::memcmp(header.data() + 4, "1000", 4) != 0)
+    if (std::memcmp(header.data() + kVersionOffset, kVersion, sizeof kVersion) != 0)
         return Damaged(reason, "the format version is not \"1000\"");
 
-    facts.fieldCount = Le32(header.data() + 1356);
-    facts.capacity = Le32(header.data() + 1360);
+    facts.fieldCount = Le32(header.data() + kFieldCountOffset);
+    facts.capacity = Le32(header.data() + kCapacityOffset);
     if (facts.fieldCount != kWordFieldCount)
         return Damaged(reason, "the file has " + std::to_string(facts.fieldCount) +
                                    " fields; a word database has 14");
@@ -109,7 +111,7 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
     facts.recordSize = kTagSize;
     for (uint32_t f = 0; f < kWordFieldCount; ++f) {
         const uint32_t type = Le32(table.data() + f * kFieldEntrySize);
-        const uint32_t offset = Le32(table.data() + f * kFieldEntrySize + 4);
+        const uint32_t offset = Le32(table.data() + f * kFieldEntrySize + kFieldEntryOffsetOffset);
         const std::string field = "field " + std::to_string(f + 1);
         if (type != kExpectedType[f])
             return Damaged(reason, field + " has type " + std::to_string(type) + ", not " +
@@ -117,8 +119,8 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
         if (offset != expectedOffset)
             return Damaged(reason, field + " is stored at offset " + std::to_string(offset) +
                                        ", not " + std::to_string(expectedOffset));
-        expectedOffset += kExpectedSize[f];
-        facts.recordSize += kExpectedSize[f];
+        expectedOffset += FieldTypeSize(kExpectedType[f]);
+        facts.recordSize += FieldTypeSize(kExpectedType[f]);
     }
 
     if (facts.capacity == 0)
@@ -150,7 +152,7 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
             ++facts.usedCount;
             if (tag == kTagLive)
                 ++facts.liveCount;
-            const uint32_t wordEnd = kTagSize + kExpectedSize[0] - 1;
+            const uint32_t wordEnd = kTagSize + FieldTypeSize(kTypeWord) - 1;
             const uint32_t notesEnd = facts.recordSize - 1;
             for (uint32_t end : {wordEnd, notesEnd}) {
                 if (slot[end] != 0)
