@@ -1,5 +1,6 @@
 // Any bytes as a word list: the import must add only sound words, never the
 // same word twice, keep the database valid, and the sort must order it.
+#include "FuzzSupport.h"
 #include "dialogs/ImportWordFile.h"
 #include "platform/Collation.h"
 #include "recordfile/RecordFile.h"
@@ -20,28 +21,17 @@ namespace {
 using namespace lexipond;
 
 void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "import fuzz: %s\n", what);
-        std::abort();
-    }
+    fuzz::Check(condition, "import", what);
 }
 
 struct Workspace {
-    std::filesystem::path folder;
+    fuzz::ScratchFolder scratch{"import"};
+    const std::filesystem::path& folder = scratch.path;
     RecordFile db;
     const platform::Collator collator{"en_US"};
 
-    Workspace() {
-        char pattern[] = "/tmp/lexipond-import-fuzz-XXXXXX";
-        Check(::mkdtemp(pattern) != nullptr, "no temporary folder");
-        folder = pattern;
-        Fresh();
-    }
-    ~Workspace() {
-        CloseRecordFile(db);
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
+    Workspace() { Fresh(); }
+    ~Workspace() { CloseRecordFile(db); }
     void Fresh() {
         CloseRecordFile(db);
         db.fileName = (folder / "LPDB.lbf").string();
@@ -62,11 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (space.db.liveCount > 500 || !space.db.view)
         space.Fresh();
     const std::string list = (space.folder / "list.txt").string();
-    if (std::FILE* f = std::fopen(list.c_str(), "wb")) {
-        if (size > 0)
-            std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    fuzz::WriteInput(list, data, size);
     const uint32_t before = space.db.liveCount;
     ImportReport report;
     const uint32_t added = ImportWordFile(space.db, list.c_str(), space.collator, &report);

@@ -2,6 +2,7 @@
 // The input is the whole file. The engine never reads the description text area
 // (offset 8) or the zero run behind it (offset 308), so the fuzzer steers the search key
 // and the operations through them without changing what the engine validates.
+#include "FuzzSupport.h"
 #include "recordfile/RecordFile.h"
 
 #include <cstdint>
@@ -13,30 +14,10 @@
 
 namespace {
 
-// A scratch file removed when the program ends.
-struct ScratchFile {
-    std::string path;
-    ScratchFile() {
-        char name[] = "/tmp/lexipond-recordfile-fuzz-XXXXXX";
-        const int fd = ::mkstemp(name);
-        if (fd >= 0)
-            ::close(fd);
-        path = name;
-    }
-    ~ScratchFile() { ::unlink(path.c_str()); }
-};
-
 const std::string& ScratchPath() {
-    static const ScratchFile file;
-    return file.path;
-}
-
-bool WriteInput(const uint8_t* data, size_t size) {
-    std::FILE* out = std::fopen(ScratchPath().c_str(), "wb");
-    if (out == nullptr)
-        return false;
-    const bool ok = size == 0 || std::fwrite(data, 1, size, out) == size;
-    return std::fclose(out) == 0 && ok;
+    static const lexipond::fuzz::ScratchFolder folder{"recordfile"};
+    static const std::string path = (folder.path / "input.lbf").string();
+    return path;
 }
 
 uint8_t ByteAt(const uint8_t* data, size_t size, size_t offset) {
@@ -52,7 +33,7 @@ void ReadEveryField(lexipond::RecordFile& file, int32_t slot) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace lexipond;
-    if (!WriteInput(data, size))
+    if (!fuzz::WriteInput(ScratchPath(), data, size))
         return 0;
     RecordFile file;
     file.fileName = ScratchPath();

@@ -1,6 +1,7 @@
 // Any bytes as the settings file: loading gives usable values and keeps the
 // file's bytes where they are sound, and a save writes a file that loads back
 // to the same block.
+#include "FuzzSupport.h"
 #include "shell/SettingsFile.h"
 
 #include <cstdint>
@@ -16,28 +17,19 @@ namespace {
 using namespace lexipond;
 
 void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "settings fuzz: %s\n", what);
-        std::abort();
-    }
+    fuzz::Check(condition, "settings", what);
 }
 
 struct Workspace {
-    std::filesystem::path folder;
+    fuzz::ScratchFolder scratch{"settings"};
+    const std::filesystem::path& folder = scratch.path;
     std::string data;
     std::string program;
     Workspace() {
-        char pattern[] = "/tmp/lexipond-settings-fuzz-XXXXXX";
-        Check(::mkdtemp(pattern) != nullptr, "no temporary folder");
-        folder = pattern;
         std::filesystem::create_directories(folder / "data");
         std::filesystem::create_directories(folder / "program");
         data = (folder / "data").string() + "/";
         program = (folder / "program").string() + "/";
-    }
-    ~Workspace() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
     }
 };
 
@@ -46,11 +38,7 @@ struct Workspace {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Workspace space;
     const std::string path = space.data + kSettingsFileName;
-    if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
-        if (size > 0)
-            std::fwrite(data, 1, size, f);
-        std::fclose(f);
-    }
+    fuzz::WriteInput(path, data, size);
     SettingsBlock block{};
     const SettingsLoadResult result = LoadSettingsFile(block, space.data, space.program);
     const bool magic = size >= 5 && std::memcmp(data, "WORD1", 5) == 0;
