@@ -102,6 +102,14 @@ void AdoptLayout(RecordFile& file, Layout&& layout) {
     file.fields = std::move(layout.fields);
 }
 
+// Every open first closes what is open; the caller's choice of writable survives that close.
+platform::FileHandle CloseAndOpenExisting(RecordFile& file) {
+    const uint32_t writable = file.writable;
+    CloseRecordFile(file);
+    file.writable = writable;
+    return platform::OpenExistingFile(file.fileName.c_str(), writable != 0);
+}
+
 bool WriteWordAt(platform::FileHandle handle, uint64_t offset, uint32_t value) {
     uint8_t bytes[4];
     StoreLE32(bytes, value);
@@ -193,14 +201,10 @@ void CloseRecordFile(RecordFile& file) {
 }
 
 int OpenRecordFile(RecordFile& file) {
-    const uint32_t writable = file.writable;
-    CloseRecordFile(file);
-    file.writable = writable;
-
-    platform::FileHandle handle = platform::OpenExistingFile(file.fileName.c_str(), writable != 0);
+    platform::FileHandle handle = CloseAndOpenExisting(file);
     if (!handle)
         return 0;
-    platform::MappingHandle mapping = platform::MapWholeFile(handle, writable != 0);
+    platform::MappingHandle mapping = platform::MapWholeFile(handle, file.writable != 0);
     Layout layout;
     const auto* bytes = static_cast<const uint8_t*>(mapping.address);
     const bool valid = mapping && mapping.length >= fmt::kHeaderSize &&
@@ -221,11 +225,7 @@ int OpenRecordFile(RecordFile& file) {
 }
 
 int OpenRecordFileDirect(RecordFile& file) {
-    const uint32_t writable = file.writable;
-    CloseRecordFile(file);
-    file.writable = writable;
-
-    platform::FileHandle handle = platform::OpenExistingFile(file.fileName.c_str(), writable != 0);
+    platform::FileHandle handle = CloseAndOpenExisting(file);
     if (!handle)
         return 0;
     uint8_t header[fmt::kHeaderSize];
