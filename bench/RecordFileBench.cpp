@@ -1,4 +1,5 @@
 // Record file engine: adding, reading, searching and compacting 100,000 word records.
+#include "BenchSupport.h"
 #include "recordfile/RecordFile.h"
 #include "recordfile/WordDatabase.h"
 
@@ -13,27 +14,9 @@
 namespace {
 
 using namespace lexipond;
+using bench::BenchFolder;
 
 constexpr int kRecords = 100000;
-
-// A scratch folder removed when the program ends.
-struct ScratchFolder {
-    std::filesystem::path path;
-    ScratchFolder()
-        : path(std::filesystem::temp_directory_path() /
-               ("lexipond-bench-" + std::to_string(::getpid()))) {
-        std::filesystem::create_directories(path);
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-};
-
-const std::filesystem::path& BenchFolder() {
-    static const ScratchFolder folder;
-    return folder.path;
-}
 
 // Adds count words with their tallies to a new database at path; returns false on failure.
 bool FillDatabase(RecordFile& file, const std::string& path, int count) {
@@ -147,18 +130,16 @@ void BM_FindNextMatchWalkEveryRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_FindNextMatchWalkEveryRecord)->Unit(benchmark::kMillisecond);
 
-// Every other record deleted, then one compaction. With 50,000 gaps the moves needed
-// far exceed the budget, so this measures a compaction that spends all of it.
-void BM_CompactAfterDeletingEveryOther(benchmark::State& state) {
+// Copies source, deletes every other of its count records and runs one compaction.
+void CompactEveryOther(benchmark::State& state, const std::string& source, int count) {
     const std::string path = (BenchFolder() / "compact.lbf").string();
     uint32_t left = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        std::filesystem::copy_file(FilledDatabase(), path,
-                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
         RecordFile file;
         OpenFilled(state, file, path);
-        for (int32_t slot = 0; slot < kRecords; slot += 2)
+        for (int32_t slot = 0; slot < count; slot += 2)
             SetRecordTag(file, slot, RecordDeleted);
         state.ResumeTiming();
         left = CompactRecords(file);
@@ -168,35 +149,24 @@ void BM_CompactAfterDeletingEveryOther(benchmark::State& state) {
     }
     state.counters["moves"] = kCompactionBudget - left;
 }
+
+// With 50,000 gaps the moves needed far exceed the budget, so this measures a
+// compaction that spends all of it.
+void BM_CompactAfterDeletingEveryOther(benchmark::State& state) {
+    CompactEveryOther(state, FilledDatabase(), kRecords);
+}
 BENCHMARK(BM_CompactAfterDeletingEveryOther)->Unit(benchmark::kMillisecond);
 
 // The same on 1,000 records (500 gaps): a compaction that finishes.
 void BM_CompactSmallAfterDeletingEveryOther(benchmark::State& state) {
     const std::string source = (BenchFolder() / "small.lbf").string();
-    const std::string path = (BenchFolder() / "small-compact.lbf").string();
-    {
-        RecordFile file;
-        if (!FillDatabase(file, source, 1000)) {
-            state.SkipWithError("adding failed");
-            return;
-        }
-        CloseRecordFile(file);
+    RecordFile file;
+    if (!FillDatabase(file, source, 1000)) {
+        state.SkipWithError("adding failed");
+        return;
     }
-    uint32_t left = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
-        RecordFile file;
-        OpenFilled(state, file, path);
-        for (int32_t slot = 0; slot < 1000; slot += 2)
-            SetRecordTag(file, slot, RecordDeleted);
-        state.ResumeTiming();
-        left = CompactRecords(file);
-        state.PauseTiming();
-        CloseRecordFile(file);
-        state.ResumeTiming();
-    }
-    state.counters["moves"] = kCompactionBudget - left;
+    CloseRecordFile(file);
+    CompactEveryOther(state, source, 1000);
 }
 BENCHMARK(BM_CompactSmallAfterDeletingEveryOther)->Unit(benchmark::kMillisecond);
 

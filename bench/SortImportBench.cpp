@@ -1,6 +1,7 @@
 // Word list import into a new database followed by the sort, and the sort of
 // shuffled words alone, at 1,000 / 10,000 / 100,000 unique words, collated for
 // en_US as GNU sort is in bench/compare-gnu-sort.sh.
+#include "BenchSupport.h"
 #include "dialogs/ImportWordFile.h"
 #include "platform/Collation.h"
 #include "recordfile/RecordFile.h"
@@ -24,22 +25,7 @@
 namespace {
 
 using namespace lexipond;
-
-// Never destroyed: the exit handler that removes it runs after static destructors.
-const std::filesystem::path& Folder() {
-    static const auto* folder = [] {
-        auto* path =
-            new std::filesystem::path(std::filesystem::temp_directory_path() /
-                                      ("lexipond-sort-bench-" + std::to_string(::getpid())));
-        std::filesystem::create_directories(*path);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(Folder(), ignored);
-        });
-        return path;
-    }();
-    return *folder;
-}
+using bench::BenchFolder;
 
 const platform::Collator& BenchCollator() {
     static const platform::Collator collator("en_US");
@@ -69,7 +55,8 @@ const std::string& WordListFile(size_t count) {
     static std::map<size_t, std::string> files;
     auto it = files.find(count);
     if (it == files.end()) {
-        const std::string path = (Folder() / ("words-" + std::to_string(count) + ".txt")).string();
+        const std::string path =
+            (BenchFolder() / ("words-" + std::to_string(count) + ".txt")).string();
         std::ofstream out(path, std::ios::binary);
         for (const std::string& word : UniqueWords(count))
             out << word << "\r\n";
@@ -87,7 +74,7 @@ long PeakRssKb() {
 void BM_ImportIntoNewDatabaseThenSort(benchmark::State& state) {
     const auto count = static_cast<size_t>(state.range(0));
     const std::string& list = WordListFile(count);
-    const std::string dbPath = (Folder() / "import.lbf").string();
+    const std::string dbPath = (BenchFolder() / "import.lbf").string();
     for (auto _ : state) {
         RecordFile db;
         db.fileName = dbPath;
@@ -110,7 +97,7 @@ void BM_ImportIntoNewDatabaseThenSort(benchmark::State& state) {
 void BM_SortShuffledWords(benchmark::State& state) {
     const auto count = static_cast<size_t>(state.range(0));
     const std::string templatePath =
-        (Folder() / ("shuffled-" + std::to_string(count) + ".lbf")).string();
+        (BenchFolder() / ("shuffled-" + std::to_string(count) + ".lbf")).string();
     {
         // A database holding the words in random slot order.
         RecordFile db;
@@ -122,7 +109,7 @@ void BM_SortShuffledWords(benchmark::State& state) {
         ImportWordFile(db, WordListFile(count).c_str(), BenchCollator());
         CloseRecordFile(db);
     }
-    const std::string workPath = (Folder() / "sort.lbf").string();
+    const std::string workPath = (BenchFolder() / "sort.lbf").string();
     for (auto _ : state) {
         state.PauseTiming();
         std::filesystem::copy_file(templatePath, workPath,

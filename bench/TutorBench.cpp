@@ -1,5 +1,6 @@
 // Tutoring engine: the next word on Hardest, setting up a user, one answer and the
 // re-sort after the word dialog, on word databases of 1,000 to 100,000 words.
+#include "BenchSupport.h"
 #include "platform/Random.h"
 #include "recordfile/RecordFile.h"
 #include "recordfile/SortRecords.h"
@@ -20,22 +21,7 @@
 namespace {
 
 using namespace lexipond;
-
-// Made once and never destroyed, so that the clean-up at exit can still use it.
-const std::filesystem::path& BenchFolder() {
-    static const auto* folder = [] {
-        auto* path =
-            new std::filesystem::path(std::filesystem::temp_directory_path() /
-                                      ("lexipond-tutor-bench-" + std::to_string(::getpid())));
-        std::filesystem::create_directories(*path);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(BenchFolder(), ignored);
-        });
-        return path;
-    }();
-    return *folder;
-}
+using bench::BenchFolder;
 
 // A sorted database of count words; about one word in eight was never asked.
 const std::string& Database(int count) {
