@@ -102,6 +102,18 @@ std::string CsvField(std::string_view text) {
     return out;
 }
 
+// Validates the file and opens it; kExitOk when db is open, else the exit code.
+// A file that does not validate is never opened, so never changed.
+int OpenValidated(const std::string& path, bool writable, OpenDatabase& db) {
+    DatabaseFacts facts;
+    int exitCode = kExitOk;
+    if (!Validate(path, facts, exitCode))
+        return exitCode;
+    if (!db.Open(path, writable))
+        return Fail("cannot open " + path + (writable ? " for writing" : ""));
+    return kExitOk;
+}
+
 int RunCheck(const std::string& path) {
     DatabaseFacts facts;
     int exitCode = kExitOk;
@@ -133,13 +145,9 @@ int RunInfo(const std::string& path) {
 }
 
 int RunList(const std::string& path) {
-    DatabaseFacts facts;
-    int exitCode = kExitOk;
-    if (!Validate(path, facts, exitCode))
-        return exitCode;
     OpenDatabase db;
-    if (!db.Open(path, false))
-        return Fail("cannot open " + path);
+    if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
+        return exitCode;
     lexipond::RecordFile& file = *db.file;
     std::string out = "word,notes";
     for (uint32_t u = 1; u <= kUserSlots; ++u)
@@ -174,13 +182,9 @@ int RunList(const std::string& path) {
 }
 
 int RunSort(const std::string& path) {
-    DatabaseFacts facts;
-    int exitCode = kExitOk;
-    if (!Validate(path, facts, exitCode))
-        return exitCode;
     OpenDatabase db;
-    if (!db.Open(path, true))
-        return Fail("cannot open " + path + " for writing");
+    if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk)
+        return exitCode;
     lexipond::SortRecords(*db.file, lexipond::kFieldWord, lexipond::platform::UserCollator());
     std::printf("%u words sorted\n", db.file->liveCount);
     return kExitOk;
@@ -203,13 +207,8 @@ int RunImport(const std::string& path, const std::string& wordList) {
         db.file->fileName = path;
         if (!lexipond::CreateWordDatabase(*db.file))
             return Fail("cannot create " + path);
-    } else {
-        DatabaseFacts facts;
-        int exitCode = kExitOk;
-        if (!Validate(path, facts, exitCode))
-            return exitCode;
-        if (!db.Open(path, true))
-            return Fail("cannot open " + path + " for writing");
+    } else if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk) {
+        return exitCode;
     }
     lexipond::ImportReport report;
     const auto& collator = lexipond::platform::UserCollator();
