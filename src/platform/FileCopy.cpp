@@ -1,5 +1,7 @@
 #include "platform/FileCopy.h"
 
+#include "platform/FileMapping.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -27,21 +29,6 @@ void SyncFolder(const std::string& path) {
 }
 
 } // namespace
-
-bool WriteAll(int fd, const void* data, size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = write(fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill) {
     const std::string temporary = target + ".part" + std::to_string(getpid());
@@ -80,7 +67,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
                     continue;
                 return false;
             }
-            if (!WriteAll(out, buffer, static_cast<size_t>(n)))
+            if (!WriteFileBytes(FileHandle{out}, buffer, static_cast<uint64_t>(n)))
                 return false;
         }
     });

@@ -6,9 +6,6 @@
 
 namespace lexipond::platform {
 
-// Writes all of data to fd, retrying short writes; false on any error.
-bool WriteAll(int fd, const void* data, size_t size);
-
 // Fills a new file beside `target` through `fill`, syncs it and renames it over
 // `target`. A failure leaves `target` as it was and removes the partial file.
 bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill);

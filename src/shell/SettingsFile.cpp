@@ -1,14 +1,12 @@
 #include "shell/SettingsFile.h"
 
 #include "platform/FileCopy.h"
+#include "platform/FileMapping.h"
+#include "platform/Folders.h"
 #include "text/TextHelpers.h"
 
-#include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace lexipond {
 
@@ -20,7 +18,6 @@ constexpr size_t kHeaderSize = 8;
 constexpr char kDefaultNames[kUserCount][8] = {"Zov", "Quen", "Pelty", "Rondel", "Vimsa"};
 constexpr int32_t kDefaultLevel = 3;
 constexpr int32_t kDefaultAlpha = 75;
-constexpr int32_t kLevelCount = 7;
 
 struct Header {
     bool magicOk = false;
@@ -83,11 +80,7 @@ void FillMissingFields(SettingsBlock& settings, const SettingsBlock& defaults, s
 std::string ResolveSettingsPath(const std::string& dataFolder, const std::string& programFolder,
                                 const char* fileName) {
     std::string path = dataFolder + fileName;
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        std::fclose(file);
-        return path;
-    }
-    return programFolder + fileName;
+    return platform::CanReadFile(path) ? path : programFolder + fileName;
 }
 
 int CheckSettingsHeader(std::FILE* file) {
@@ -167,7 +160,7 @@ bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFold
         char bytes[kHeaderSize + sizeof(SettingsBlock)];
         std::memcpy(bytes, "WORD1100", kHeaderSize);
         std::memcpy(bytes + kHeaderSize, &settings, sizeof(SettingsBlock));
-        return platform::WriteAll(fd, bytes, sizeof(bytes));
+        return platform::WriteFileBytes(platform::FileHandle{fd}, bytes, sizeof(bytes));
     });
 }
 
