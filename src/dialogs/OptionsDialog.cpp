@@ -30,10 +30,6 @@ namespace lexipond {
 
 namespace {
 
-constexpr const char* kLevelNames[] = {"Easiest", "Easier", "Easy",   "Normal",
-                                       "Hard",    "Harder", "Hardest"};
-constexpr int kLevelCount = 7;
-
 constexpr char kNameTip[] =
     "The name of the person being tutored. Past scores for each user are stored separately.";
 constexpr char kLevelTip[] =

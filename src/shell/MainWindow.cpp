@@ -35,9 +35,6 @@ constexpr int kShowMaximised = 3;
 constexpr int kLeastAlpha = 26;
 constexpr int kRepaintRetryMs = 30;
 
-const char* const kLevelNames[] = {"Easiest", "Easier", "Easy",   "Normal",
-                                   "Hard",    "Harder", "Hardest"};
-
 QAction* AddCommand(QMenu& menu, const QString& text, int command) {
     QAction* action = menu.addAction(text);
     action->setData(command);
@@ -225,7 +222,7 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
         AddCheckable(*users, DisplayText(name), CMD_USER_1 + i, settings.currentUser == i);
     }
     auto* levels = new QMenu(QStringLiteral("Level"), &menu);
-    for (int i = 0; i < 7; ++i)
+    for (int i = 0; i < kLevelCount; ++i)
         AddCheckable(*levels, QString::fromLatin1(kLevelNames[i]), CMD_LEVEL_EASIEST + i,
                      settings.level == i);
 

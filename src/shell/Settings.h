@@ -13,6 +13,10 @@ static_assert(std::endian::native == std::endian::little,
 inline constexpr int32_t kNeverPlaced = 989898;
 inline constexpr int kUserCount = 5;
 inline constexpr int kUserNameSize = 100;
+// The difficulty levels, easiest first; the stored level is an index into these names.
+inline constexpr int kLevelCount = 7;
+inline constexpr const char* kLevelNames[kLevelCount] = {"Easiest", "Easier", "Easy",   "Normal",
+                                                         "Hard",    "Harder", "Hardest"};
 
 // Our window system's equivalent of the placement record: 11 words, block offsets 48..91.
 struct WindowPlacement {
