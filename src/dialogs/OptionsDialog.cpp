@@ -147,11 +147,8 @@ class OptionsDialog final : public QDialog {
         std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
         const SettingsBlock& settings = app_.settings;
         confirmQuit_->setChecked(settings.confirmQuit != 0);
-        for (int user = 0; user < kUserCount; ++user) {
-            const char* name = settings.userNames[user];
-            names_[user]->setText(
-                DisplayText(std::string(name, strnlen(name, kUserNameSize)).c_str()));
-        }
+        for (int user = 0; user < kUserCount; ++user)
+            names_[user]->setText(DisplayUserName(settings, user));
         transparency_->setValue(static_cast<int>(AlphaToPercent(settings.transparencyAlpha)));
         // A level outside the list shows no choice and is kept as it is.
         level_->setCurrentIndex(settings.level >= 0 && settings.level < kLevelCount ? settings.level

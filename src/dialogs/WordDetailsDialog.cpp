@@ -37,13 +37,9 @@ constexpr int kReportRefreshMs = 5000;
 // A title bar without a close box or system menu.
 constexpr Qt::WindowFlags kCaptionOnly = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
 
-QString Display(const std::string& bytes) {
-    return DisplayText(bytes.c_str());
-}
-
 // Notes keep CR LF line ends in the database, as a Windows edit box writes them.
 QString NotesForDisplay(const std::string& notes) {
-    QString text = Display(notes);
+    QString text = DisplayText(notes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }
@@ -52,11 +48,6 @@ std::string NotesForStore(const QString& text) {
     QString stored = text;
     stored.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
     return StoredText(stored);
-}
-
-QString UserName(const SettingsBlock& settings, int user) {
-    const char* name = settings.userNames[user];
-    return Display(std::string(name, strnlen(name, kUserNameSize)));
 }
 
 QPushButton* MakeButton(const QString& text, const char* name, QSize size, QWidget* parent) {
@@ -232,13 +223,13 @@ class WordDetailsDialog final : public QDialog {
         const QSignalBlocker blocker(wordBox_);
         wordBox_->clear();
         for (const std::string& word : words)
-            wordBox_->addItem(Display(word));
+            wordBox_->addItem(DisplayText(word));
     }
 
     void ShowUserNames() {
         std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
         for (int user = 0; user < kUserCount; ++user)
-            names_[user]->setText(UserName(app_.settings, user));
+            names_[user]->setText(DisplayUserName(app_.settings, user));
     }
 
     void ShowWordDetails() {
@@ -257,7 +248,7 @@ class WordDetailsDialog final : public QDialog {
             wordBox_->setCurrentIndex(index_);
             // The field shows the word as stored, also when the list still has an
             // older text for it.
-            wordBox_->setEditText(Display(details.word));
+            wordBox_->setEditText(DisplayText(details.word));
         }
         typedWord_ = wordBox_->currentText();
         for (int user = 0; user < kUserCount; ++user) {
@@ -288,7 +279,8 @@ class WordDetailsDialog final : public QDialog {
         }
         if (saved) {
             const QSignalBlocker blocker(wordBox_);
-            wordBox_->setItemText(index_, Display(std::string(CutText(word, kDetailsWordLimit))));
+            wordBox_->setItemText(index_,
+                                  DisplayText(std::string(CutText(word, kDetailsWordLimit))));
         }
     }
 
@@ -433,7 +425,7 @@ class ResultsReportDialog final : public QDialog {
             added.assign(buffer + shownLength_, length - shownLength_);
             shownLength_ = length;
         }
-        QString piece = Display(added);
+        QString piece = DisplayText(added);
         piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QScrollBar* bar = text_->verticalScrollBar();
         const bool atEnd = bar->value() >= bar->maximum();

@@ -215,12 +215,9 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
     const SettingsBlock& settings = app_.settings;
 
     auto* users = new QMenu(QStringLiteral("User"), &menu);
-    for (int i = 0; i < kUserCount; ++i) {
-        char name[kUserNameSize];
-        std::copy_n(settings.userNames[i], kUserNameSize, name);
-        name[kUserNameSize - 1] = '\0'; // a damaged file may lack the terminator
-        AddCheckable(*users, DisplayText(name), CMD_USER_1 + i, settings.currentUser == i);
-    }
+    for (int i = 0; i < kUserCount; ++i)
+        AddCheckable(*users, DisplayUserName(settings, i), CMD_USER_1 + i,
+                     settings.currentUser == i);
     auto* levels = new QMenu(QStringLiteral("Level"), &menu);
     for (int i = 0; i < kLevelCount; ++i)
         AddCheckable(*levels, QString::fromLatin1(kLevelNames[i]), CMD_LEVEL_EASIEST + i,

@@ -1,6 +1,7 @@
 #include "shell/TextDisplay.h"
 
 #include "platform/Collation.h"
+#include "shell/Settings.h"
 
 #include <QFontMetricsF>
 #include <algorithm>
@@ -10,16 +11,28 @@
 
 namespace lexipond {
 
-QString DisplayText(const char* bytes) {
-    if (!bytes)
-        return {};
+namespace {
+
+QString Decoded(std::string_view bytes) {
     std::u16string decoded;
-    platform::DecodeBytesToUtf16(std::string_view(bytes, std::strlen(bytes)), decoded);
+    platform::DecodeBytesToUtf16(bytes, decoded);
     return QString::fromStdU16String(decoded);
+}
+
+} // namespace
+
+QString DisplayText(const char* bytes) {
+    return bytes ? Decoded(bytes) : QString();
 }
 
 QString DisplayText(const std::string& bytes) {
     return DisplayText(bytes.c_str());
+}
+
+QString DisplayUserName(const SettingsBlock& settings, int user) {
+    // A damaged block may lack the terminator.
+    const char* name = settings.userNames[user];
+    return Decoded(std::string_view(name, strnlen(name, kUserNameSize)));
 }
 
 std::string StoredText(const QString& text) {

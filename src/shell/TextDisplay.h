@@ -8,8 +8,12 @@
 
 namespace lexipond {
 
+struct SettingsBlock;
+
 QString DisplayText(const char* bytes);
 QString DisplayText(const std::string& bytes);
+// A user's name from the settings block, read no further than its field.
+QString DisplayUserName(const SettingsBlock& settings, int user);
 // What a text typed into the window is stored as (UTF-8).
 std::string StoredText(const QString& text);
 
