@@ -23,7 +23,6 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -415,7 +414,7 @@ class ResultsReportDialog final : public QDialog {
         {
             std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
             const char* buffer = app_.state.reportBuffer.get();
-            const size_t length = strnlen(buffer, kReportBufferSize - 1);
+            const size_t length = app_.state.reportLength;
             if (length < shownLength_) { // the report never shrinks; start over if it did
                 shownLength_ = 0;
                 text_->clear();

@@ -43,7 +43,7 @@ int32_t FindExactWord(Tutor& tutor, const char* word, int32_t near);
 // Makes currentRecord point at the record of currentWord again after records may
 // have moved (an import, a sort); -1 when the word is gone. True when a word is on show.
 bool RefindCurrentWord(Tutor& tutor);
-// A copy of the report text, taken under the lock (for the Results Report).
+// A copy of the report text, taken under the lock.
 std::string ReportText(Tutor& tutor);
 
 } // namespace lexipond
