@@ -1,5 +1,6 @@
 #include "dialogs/WordDetails.h"
 
+#include "platform/Collation.h"
 #include "recordfile/RecordFile.h"
 #include "recordfile/SortRecords.h"
 #include "recordfile/WordDatabase.h"
@@ -10,46 +11,6 @@
 namespace lexipond {
 
 namespace {
-
-bool IsContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// Length of the valid UTF-8 sequence that starts at text[i], or 1 when the
-// bytes there are not one (a lone byte then stands for itself).
-size_t CharacterLength(std::string_view text, size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    size_t length = 1;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            low = 0xA0; // no overlong forms
-        if (lead == 0xED)
-            high = 0x9F; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F; // nothing above U+10FFFF
-    } else {
-        return 1;
-    }
-    if (i + length > text.size())
-        return 1;
-    const auto second = static_cast<unsigned char>(text[i + 1]);
-    if (second < low || second > high)
-        return 1;
-    for (size_t k = 2; k < length; ++k) {
-        if (!IsContinuation(static_cast<unsigned char>(text[i + k])))
-            return 1;
-    }
-    return length;
-}
 
 bool ValidSlot(const RecordFile& db, int32_t slot) {
     return slot >= 0 && static_cast<uint32_t>(slot) < db.capacity;
@@ -65,16 +26,7 @@ void SetText(RecordFile& db, std::string_view text) {
 } // namespace
 
 std::string_view CutText(std::string_view text, uint32_t limit) {
-    if (text.size() <= limit)
-        return text;
-    size_t end = 0;
-    while (end < text.size()) {
-        const size_t length = CharacterLength(text, end);
-        if (end + length > limit)
-            break;
-        end += length;
-    }
-    return text.substr(0, end);
+    return text.substr(0, platform::Utf8PrefixLength(text, limit));
 }
 
 uint32_t PercentCorrect(uint32_t total, uint32_t correct) {
