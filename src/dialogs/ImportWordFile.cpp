@@ -4,6 +4,7 @@
 // duplicate test looks the stored text's sort key up in a hash set built once.
 #include "dialogs/ImportWordFile.h"
 
+#include "dialogs/WordDetails.h"
 #include "platform/Collation.h"
 #include "recordfile/RecordFile.h"
 #include "recordfile/WordDatabase.h"
@@ -128,17 +129,14 @@ class Importer {
 
   private:
     void CollectPresentWords() {
-        int32_t slot = FindRecordByTag(db_, RecordLive, 0);
-        while (slot >= 0) {
-            if (GetField(db_, slot, kFieldWord) >= 0) {
-                key_.clear();
-                collator_.AppendSortKey(db_.textValue, key_);
-                const uint64_t hash = KeySet::Hash(key_);
-                if (!present_.Contains(key_, hash))
-                    present_.Add(key_, hash);
-            }
-            const int32_t next = NextLiveRecord(db_, slot);
-            slot = next == slot ? -1 : next;
+        for (const int32_t slot : LiveSlots(db_)) {
+            if (GetField(db_, slot, kFieldWord) < 0)
+                continue;
+            key_.clear();
+            collator_.AppendSortKey(db_.textValue, key_);
+            const uint64_t hash = KeySet::Hash(key_);
+            if (!present_.Contains(key_, hash))
+                present_.Add(key_, hash);
         }
     }
 
