@@ -1,5 +1,7 @@
 #include "dialogs/ChooseTextFile.h"
 
+#include "shell/AppIcon.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -24,7 +26,7 @@ bool ChooseTextFile(QWidget* owner, QString& fileName, const QString& filter) {
             start = QDir::homePath();
     }
 
-    QFileDialog chooser(owner, QString::fromLatin1(kChooserTitle), start, filter);
+    QFileDialog chooser(owner, QString::fromLatin1(kWindowTitle), start, filter);
     chooser.setObjectName(QStringLiteral("chooseTextFile"));
     chooser.setFileMode(QFileDialog::ExistingFile);
     chooser.setAcceptMode(QFileDialog::AcceptOpen);

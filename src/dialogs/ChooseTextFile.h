@@ -8,7 +8,6 @@ namespace lexipond {
 
 // Text files first; "All Files" also shows names without an extension.
 inline constexpr char kTextFileFilter[] = "Text Files (*.txt *.log);;All Files (*)";
-inline constexpr char kChooserTitle[] = "Lexipond 1.9";
 
 // fileName holds a suggested file on entry (the chooser starts in the user's
 // documents folder when it cannot be opened) and the chosen file on return.

@@ -27,7 +27,7 @@ class PromptDialog : public QDialog {
     PromptDialog(QWidget* owner, const PromptRequest& request)
         : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                              Qt::WindowStaysOnTopHint) {
-        setWindowTitle(QStringLiteral("Lexipond 1.9"));
+        setWindowTitle(QString::fromLatin1(kWindowTitle));
         setWindowIcon(ProgramIcon());
         setModal(true);
         setFixedSize(kPromptSize);

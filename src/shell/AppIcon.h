@@ -5,5 +5,7 @@ namespace lexipond {
 
 // The program's icon at 16, 32 and 48 pixels.
 QIcon ProgramIcon();
+// The caption of the main window, the prompts and the file chooser.
+inline constexpr char kWindowTitle[] = "Lexipond 1.9";
 
 } // namespace lexipond

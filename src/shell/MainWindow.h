@@ -13,8 +13,6 @@ namespace lexipond {
 
 struct AppContext;
 
-inline constexpr char kWindowTitle[] = "Lexipond 1.9";
-
 class MainWindow final : public QWidget, public WindowPort {
     Q_OBJECT
   public:

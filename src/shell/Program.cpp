@@ -10,8 +10,6 @@
 
 namespace lexipond {
 
-namespace {} // namespace
-
 void WindowRelay::Invalidate() {
     if (target)
         target->Invalidate();
