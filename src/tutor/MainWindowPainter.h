@@ -2,6 +2,8 @@
 // Draws the main window: the word panel, the score panel and the three answer
 // buttons, into a back buffer that lives until the next size change and is
 // copied to the window in one step.
+#include "tutor/Tutoring.h"
+
 #include <QFont>
 #include <QImage>
 #include <QRect>
@@ -27,9 +29,12 @@ struct PaintSnapshot {
 namespace layout {
 inline constexpr QRect kWordPanel(5, 5, 595, 195);
 inline constexpr QRect kScorePanel(5, 210, 595, 100);
-inline constexpr QRect kCorrectButton(15, 267, 140, 35);
-inline constexpr QRect kIncorrectButton(235, 267, 140, 35);
-inline constexpr QRect kSkipButton(450, 267, 140, 35);
+constexpr QRect ButtonRect(const ButtonPlace& place) {
+    return QRect(place.left, place.top, place.width, place.height);
+}
+inline constexpr QRect kCorrectButton = ButtonRect(kCorrectPlace);
+inline constexpr QRect kIncorrectButton = ButtonRect(kIncorrectPlace);
+inline constexpr QRect kSkipButton = ButtonRect(kSkipPlace);
 inline constexpr int kCornerDiameter = 30;
 inline constexpr QSize kClientSize(604, 316);
 } // namespace layout

@@ -18,12 +18,10 @@ constexpr int kDrawsPerCandidate = 1000;
 // Random slots tried before a sparse file is walked for the k-th live record.
 constexpr int kRandomSlotTries = 64;
 
-// Click band of the three buttons (exclusive bounds, edge lines excluded).
-constexpr uint16_t kButtonTop = 267;
-constexpr uint16_t kButtonBottom = 302;
-constexpr uint16_t kCorrectLeft = 15, kCorrectRight = 155;
-constexpr uint16_t kIncorrectLeft = 235, kIncorrectRight = 375;
-constexpr uint16_t kSkipLeft = 450, kSkipRight = 590;
+bool Inside(const ButtonPlace& place, uint16_t x, uint16_t y) {
+    return x > place.left && x < place.left + place.width && y > place.top &&
+           y < place.top + place.height;
+}
 
 bool DatabaseUsable(const RecordFile& db) {
     return db.view != nullptr && db.fieldCount >= kWordFieldCount;
@@ -361,19 +359,16 @@ void RecordAnswer(Tutor& tutor, bool correct) {
 }
 
 void HandleClick(Tutor& tutor, uint16_t x, uint16_t y) {
-    if (!(y > kButtonTop && y < kButtonBottom)) {
+    const bool correct = Inside(kCorrectPlace, x, y);
+    const bool incorrect = Inside(kIncorrectPlace, x, y);
+    if (!correct && !incorrect && !Inside(kSkipPlace, x, y)) {
         return;
     }
     Guard guard(tutor.state.lock);
-    if (x > kCorrectLeft && x < kCorrectRight) {
-        RecordAnswer(tutor, true);
-        ChooseNextWord(tutor);
-    } else if (x > kIncorrectLeft && x < kIncorrectRight) {
-        RecordAnswer(tutor, false);
-        ChooseNextWord(tutor);
-    } else if (x > kSkipLeft && x < kSkipRight) {
-        ChooseNextWord(tutor);
+    if (correct || incorrect) {
+        RecordAnswer(tutor, correct);
     }
+    ChooseNextWord(tutor);
 }
 
 uint32_t PercentText(uint32_t part, uint32_t whole, char* destination) {

@@ -23,6 +23,15 @@ void SetUpUser(Tutor& tutor);
 void LoadCurrentWord(Tutor& tutor);
 // Picks, loads and shows a new word; -1 (nothing changed) when no candidate.
 int32_t ChooseNextWord(Tutor& tutor);
+// An answer button in client coordinates. The window draws the buttons here;
+// HandleClick takes a click strictly inside one (its edge lines excluded).
+struct ButtonPlace {
+    uint16_t left, top, width, height;
+};
+inline constexpr ButtonPlace kCorrectPlace{15, 267, 140, 35};
+inline constexpr ButtonPlace kIncorrectPlace{235, 267, 140, 35};
+inline constexpr ButtonPlace kSkipPlace{450, 267, 140, 35};
+
 // A left-button release at client coordinates (x, y).
 void HandleClick(Tutor& tutor, uint16_t x, uint16_t y);
 // Tallies one answer on the word on show; nothing when no word is on show.
