@@ -3,6 +3,7 @@
 #include "recordfile/RecordFile.h"
 #include "recordfile/WordDatabase.h"
 #include "shell/Settings.h"
+#include "text/TextHelpers.h"
 
 #include <climits>
 #include <cstring>
@@ -144,13 +145,6 @@ char* AppendUnsigned(char* destination, uint64_t value) {
     } while (value != 0);
     while (count > 0) {
         *destination++ = digits[--count];
-    }
-    return destination;
-}
-
-char* AppendLiteral(char* destination, const char* text) {
-    while (*text != '\0') {
-        *destination++ = *text++;
     }
     return destination;
 }
@@ -375,12 +369,11 @@ uint32_t PercentText(uint32_t part, uint32_t whole, char* destination) {
     // 64-bit so that large tallies do not wrap; at most 12 digits.
     const uint64_t percent = whole == 0 ? 100u : uint64_t{part} * 100u / whole;
     char* end = AppendUnsigned(destination, part);
-    end = AppendLiteral(end, " of ");
+    end += CopyText(" of ", end);
     end = AppendUnsigned(end, whole);
-    end = AppendLiteral(end, " (");
+    end += CopyText(" (", end);
     end = AppendUnsigned(end, percent);
-    end = AppendLiteral(end, "%)");
-    *end = '\0';
+    end += CopyText("%)", end);
     return static_cast<uint32_t>(end - destination);
 }
 

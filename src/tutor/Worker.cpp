@@ -3,10 +3,12 @@
 #include "recordfile/RecordFile.h"
 #include "recordfile/SortRecords.h"
 #include "recordfile/WordDatabase.h"
+#include "text/TextHelpers.h"
 #include "tutor/Commands.h"
 #include "tutor/Tutoring.h"
 
 #include <chrono>
+#include <cstring>
 #include <mutex>
 #include <system_error>
 
@@ -58,13 +60,10 @@ void ResortWords(Tutor& tutor) {
     }
     if (found == -1) {
         // The word itself is gone or was changed: the first later record that contains it.
-        size_t n = 0;
-        for (; n + 1 < sizeof db.searchKey && n + 1 < sizeof state.currentWord &&
-               state.currentWord[n] != '\0';
-             ++n) {
-            db.searchKey[n] = state.currentWord[n];
-        }
-        db.searchKey[n] = '\0';
+        static_assert(sizeof state.currentWord <= sizeof db.searchKey);
+        CopyTextPiece(
+            state.currentWord, db.searchKey, 0,
+            static_cast<uint32_t>(strnlen(state.currentWord, sizeof state.currentWord - 1)));
         const int32_t start = old > 10 ? old - 10 : 0;
         found = FindNextMatch(db, start);
     }
