@@ -2,19 +2,10 @@
 // Raw header words and text fields for the record file tests.
 #include "TestSupport.h"
 
-#include <algorithm>
-
 namespace lexipond::testing {
 
 inline constexpr uint32_t kArea = 1556; // record area of a word database
 inline constexpr uint32_t kSlot = 416;  // its slot size
-
-inline uint32_t WordAt(const std::string& bytes, size_t offset) {
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | static_cast<uint8_t>(bytes.at(offset + i));
-    return value;
-}
 
 inline void PutWordAt(std::string& bytes, size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i)
@@ -37,14 +28,6 @@ inline int32_t AddWord(RecordFile& file, const std::string& word) {
     if (slot >= 0)
         PutText(file, slot, word);
     return slot;
-}
-
-// A new word database in the folder, open read/write.
-inline void CreateDatabase(RecordFile& file, const TempFolder& folder,
-                           const std::string& name = "LPDB.lbf") {
-    file.fileName = folder / name;
-    ASSERT_NE(CreateWordDatabase(file), 0);
-    ASSERT_NE(file.view, nullptr);
 }
 
 inline int Reopen(RecordFile& file, bool writable = true) {

@@ -1,0 +1,257 @@
+// Creating, opening, fields, tags, the key search, growth, shrink and compaction.
+#include "RecordFileTestSupport.h"
+
+#include <cerrno>
+#include <sys/mman.h>
+
+namespace lexipond {
+namespace {
+
+using namespace lexipond::testing;
+
+size_t OpenDescriptorCount() {
+    const fs::directory_iterator fds("/proc/self/fd");
+    return static_cast<size_t>(std::distance(fs::begin(fds), fs::end(fds)));
+}
+
+// The new word database built by hand from the layout, independent of the engine.
+std::string NewDatabaseBytes() {
+    std::string bytes(7796, '\0');
+    bytes.replace(0, 8, "DATA1000");
+    PutWordAt(bytes, 608, 1);
+    PutWordAt(bytes, 1352, 2);
+    PutWordAt(bytes, 1356, 14); // fields
+    PutWordAt(bytes, 1360, 10); // capacity
+    PutWordAt(bytes, 1364, 2);
+    for (uint32_t field = 1, offset = 1560; field <= 14; ++field) {
+        const uint32_t type = field == 1 ? 12 : field == 14 ? 13 : 2;
+        PutWordAt(bytes, 1444 + 8 * (field - 1), type);
+        PutWordAt(bytes, 1448 + 8 * (field - 1), offset);
+        offset += type == 12 ? 64 : type == 13 ? 300 : 4;
+    }
+    PutWordAt(bytes, kArea, RecordDeleted); // slot 0: taken once, then deleted
+    return bytes;
+}
+
+class RecordFileTest : public ::testing::Test {
+  protected:
+    void TearDown() override { CloseRecordFile(file_); }
+    // Writes the bytes and opens them; a refused file must leave nothing open.
+    int OpenBytes(const std::string& bytes) {
+        CloseRecordFile(file_);
+        WriteBytes(path_, bytes);
+        const size_t before = OpenDescriptorCount();
+        file_.fileName = path_;
+        const int result = Reopen(file_);
+        if (result == 0) {
+            EXPECT_EQ(file_.view, nullptr);
+            EXPECT_EQ(OpenDescriptorCount(), before);
+        }
+        return result;
+    }
+    // A file exactly as long as its capacity whose slot n has tags[n] and the word "w<n>".
+    void OpenWith(uint32_t capacity, const std::vector<uint32_t>& tags) {
+        std::string bytes = NewDatabaseBytes();
+        bytes.resize(kArea + size_t{capacity} * kSlot);
+        PutWordAt(bytes, 1360, capacity);
+        for (size_t n = 0; n < tags.size(); ++n) {
+            PutWordAt(bytes, kArea + n * kSlot, tags[n]);
+            const std::string word = "w" + std::to_string(n);
+            word.copy(&bytes[kArea + n * kSlot + 4], word.size());
+        }
+        ASSERT_EQ(OpenBytes(bytes), 1);
+    }
+
+    TempFolder folder_;
+    const std::string path_ = folder_ / "LPDB.lbf";
+    RecordFile file_;
+};
+
+TEST_F(RecordFileTest, NewWordDatabaseReplacesAnyFileWithExactBytes) {
+    WriteBytes(path_, std::string(20000, '\xAB'));
+    file_.fileName = path_;
+    ASSERT_NE(CreateWordDatabase(file_), 0);
+    CloseRecordFile(file_);
+    const std::string bytes = ReadBytes(path_), expected = NewDatabaseBytes();
+    ASSERT_EQ(bytes.size(), expected.size());
+    const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin()).first;
+    EXPECT_EQ(at, bytes.end()) << "first difference at offset " << (at - bytes.begin());
+}
+
+TEST_F(RecordFileTest, OnlySoundFilesOpen) {
+    const size_t all = 7796, exact = kArea + 10 * kSlot;
+    const std::tuple<const char*, size_t, size_t, uint32_t> rows[] = {
+        // what, bytes kept, header word changed (offset, value)
+        {"exactly as long as its capacity", exact, 1360, 10},
+        {"one byte shorter", exact - 1, 1360, 10},
+        {"zero length", 0, 1360, 10},
+        {"wrong magic \"dATA\"", all, 0, 0x41544164},
+        {"wrong version \"1001\"", all, 4, 0x31303031},
+        {"field count 0", all, 1356, 0},
+        {"field table past the end of the file", all, 1356, 1000},
+        {"field count that overflows 32-bit offsets", all, 1356, 0xFFFFFFFF},
+        {"capacity far beyond the file", all, 1360, 0x7FFFFFFF},
+        {"capacity whose size wraps 32 bits", all, 1360, 10324441},
+        {"text field wider than the text buffer (type 15)", all, 1444, 15},
+        {"field offset far past the file", all, 1552, 0xFFFFFF00},
+    };
+    for (const auto& [what, length, offset, value] : rows) {
+        std::string bytes = NewDatabaseBytes();
+        PutWordAt(bytes, offset, value);
+        bytes.resize(length);
+        EXPECT_EQ(OpenBytes(bytes), length == exact ? 1 : 0) << what;
+    }
+}
+
+TEST_F(RecordFileTest, TextIsCutOnlyBetweenUtf8CharactersAndOnlyInsideTheFile) {
+    OpenWith(10, {RecordLive});
+    const std::string a61(61, 'a'), a62(62, 'a');
+    const std::tuple<uint32_t, std::string, std::string> rows[] = {
+        {kFieldWord, std::string(64, 'w'), std::string(63, 'w')},
+        {kFieldNotes, std::string(1023, 'n'), std::string(299, 'n')},
+        {kFieldWord, a62 + "\xC3\xA9", a62},                    // é would straddle the limit
+        {kFieldWord, a61 + "\xE2\x82\xAC" + "z", a61},          // so would €
+        {kFieldWord, a61 + "\xC3\xA9" + "z", a61 + "\xC3\xA9"}, // é fits exactly
+        {kFieldWord, a62 + "\xE9\xE9", a62 + "\xE9"},           // Windows-1252 bytes: plain cut
+    };
+    for (const auto& [field, text, stored] : rows) {
+        EXPECT_EQ(PutText(file_, 0, text, field), field == kFieldWord ? 12 : 13);
+        EXPECT_EQ(GetText(file_, 0, field), stored) << text;
+    }
+    for (const auto& [slot, field] : {std::pair{0, 15u}, {-1, 1u}, {10, 1u}, {INT32_MIN, 3u}})
+        EXPECT_EQ(PutText(file_, slot, "x", field), -1) << slot << "/" << field; // no such place
+}
+
+TEST(KeyScan, FindsTheKeyWithAsciiCaseFoldingAndNoRetry) {
+    using Row = std::pair<const char*, const char*>;
+    for (const auto& [key, text] : {Row{"", ""}, Row{"cat", "concatenate"}, Row{"CAT", "cat"},
+                                    Row{"cat", "CaT"}, Row{"ab", "xab"}, Row{"{", "{"}})
+        EXPECT_TRUE(KeyFoundInText(key, text)) << key << " in " << text;
+    // A failed first byte is never retried as a start; only ASCII letters fold.
+    for (const auto& [key, text] : {Row{"ab", "aab"}, Row{"cats", "cat"}, Row{"x", ""},
+                                    Row{"{", "["}, Row{"@", "`"}, Row{"\xC3\x89", "\xC3\xA9"}})
+        EXPECT_FALSE(KeyFoundInText(key, text)) << key << " in " << text;
+}
+
+TEST_F(RecordFileTest, TagsDecideWhatIsLiveSearchedAndReused) {
+    // 11 and 0xFFFFFFFF are used but not live; 9 is free yet never taken by adding.
+    OpenWith(6, {RecordLive, 11, RecordDeleted, 0xFFFFFFFF, RecordLive, 9});
+    EXPECT_EQ(file_.liveCount, 2u);
+    EXPECT_EQ(CountUsedRecords(file_), 4u);
+    PutText(file_, 0, "Apple");
+    PutText(file_, 2, "pineapple");
+    file_.numberValue = 12;
+    PutField(file_, 4, CorrectField(1));
+    const std::tuple<const char*, int32_t, int32_t> rows[] = {
+        {"apple", -1, 0}, {"apple", 0, -1}, {"12", 0, 4}, {"0", -1, -1}, // 0 never matches a number
+        {"", -1, 0},      {"", 0, 4},       {"", 4, -1}};
+    for (const auto& [key, from, found] : rows) {
+        std::strcpy(file_.searchKey, key);
+        EXPECT_EQ(FindNextMatch(file_, from), found) << key << " after " << from;
+    }
+    std::memset(file_.searchKey, 'q', sizeof file_.searchKey); // unterminated
+    EXPECT_EQ(FindNextMatch(file_, -1), -1);
+    EXPECT_EQ(AddRecord(file_), 2);
+    EXPECT_EQ(AddRecord(file_), 6);
+    EXPECT_EQ(CopyRecord(file_, 0, 1), 1);
+    EXPECT_EQ(GetText(file_, 1), "Apple");
+    EXPECT_EQ(CountLiveRecords(file_), 5u);
+}
+
+TEST_F(RecordFileTest, CapacityGrowsAndShrinksByItsSteps) {
+    const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {
+        // capacity, live records (after free slots), capacity afterwards
+        {180, 175, 190},   {187, 176, 198}, {200, 181, 200}, {200, 182, 211}, {30, 21, 40},
+        {1000, 991, 1061}, {100, 80, 100},  {100, 70, 100},  {100, 3, 90},    {101, 3, 83},
+        {160, 3, 130},     {51, 3, 41},     {50, 3, 50}};
+    for (const auto& [capacity, live, after] : rows) {
+        SCOPED_TRACE(std::to_string(live) + "/" + std::to_string(capacity));
+        std::vector<uint32_t> tags(capacity, RecordLive);
+        std::fill_n(tags.begin(), capacity - live, RecordDeleted);
+        OpenWith(capacity, tags);
+        ASSERT_EQ(MaintainCapacity(file_), 1);
+        EXPECT_EQ(GetText(file_, FindRecordByTag(file_, RecordLive, 0)),
+                  "w" + std::to_string(capacity - live));
+        EXPECT_EQ(fs::file_size(path_), kArea + uint64_t{after} * kSlot);
+        ASSERT_EQ(Reopen(file_), 1);
+        EXPECT_EQ(file_.capacity, after);
+        EXPECT_EQ(file_.liveCount, live);
+    }
+}
+
+TEST_F(RecordFileTest, CompactionMovesRecordsOneSlotDownUntilItsBudgetIsSpent) {
+    OpenWith(7, {RecordLive, RecordDeleted, RecordLive, 0, RecordLive, 0, 0});
+    EXPECT_EQ(CompactRecords(file_), 499997u) << "three moves";
+    EXPECT_EQ(GetText(file_, 0) + GetText(file_, 1) + GetText(file_, 2), "w0w2w4");
+
+    // 1000 free slots below 1001 records: 1,001,000 moves needed, 500,000 allowed.
+    std::vector<uint32_t> tags(1000, RecordDeleted);
+    tags.resize(2001, RecordLive);
+    OpenWith(2100, tags);
+    EXPECT_EQ(CompactRecords(file_), 0u);
+    EXPECT_EQ(GetText(file_, 499), "w1499");
+    EXPECT_EQ(FindRecordByTag(file_, RecordLive, 500), 1500);
+    EXPECT_EQ(MaintainCapacity(file_), 1);
+    EXPECT_EQ(fs::file_size(path_), kArea + 2100u * kSlot)
+        << "a shrink needs a finished compaction";
+}
+
+// Failures injected below the file layer.
+struct Fault {
+    int writes = -1;         // writes that succeed before the disk is full; -1: never full
+    size_t partial = 0;      // bytes the failing write still manages, once
+    size_t chunk = SIZE_MAX; // most bytes one write takes
+    bool map = false, truncate = false;
+};
+Fault fault;
+
+TEST_F(RecordFileTest, FailedGrowthOrShrinkLeavesAnOpenableFileWithEveryRecord) {
+    std::vector<uint32_t> sparse(100, RecordDeleted);
+    sparse[50] = RecordLive;
+    const std::tuple<const char*, Fault, uint32_t> rows[] = {
+        // capacity 10 grows to 20 on an add; 100 shrinks to 90
+        {"growth without a fault", {}, 20},
+        {"short writes", {.chunk = 3}, 20},
+        {"disk full at once", {.writes = 0}, 10},
+        {"disk full part-way", {.writes = 0, .partial = 1000}, 10},
+        {"disk full one byte short", {.writes = 0, .partial = 4159}, 10},
+        {"header write fails", {.writes = 1}, 10},
+        {"remap fails", {.map = true}, 20},
+        {"cut fails", {.truncate = true}, 90}, // a longer file is still valid
+        {"shrunk header write fails", {.writes = 0}, 100}};
+    for (const auto& [what, injected, after] : rows) {
+        SCOPED_TRACE(what);
+        const bool grow = after <= 20;
+        OpenWith(grow ? 10 : 100, grow ? std::vector<uint32_t>{RecordLive, RecordLive} : sparse);
+        {
+            platform::ScopedFileOperations scope;
+            fault = injected;
+            scope->write = [](int fd, const void* data, size_t count) -> ssize_t {
+                count = std::min(count, fault.chunk);
+                if (fault.writes != 0) {
+                    fault.writes -= fault.writes > 0;
+                    return ::write(fd, data, count);
+                }
+                const size_t part = std::min(count, std::exchange(fault.partial, 0));
+                errno = ENOSPC;
+                return part > 0 ? ::write(fd, data, part) : -1;
+            };
+            scope->mmap = [](void* at, size_t length, int protection, int flags, int fd,
+                             off_t offset) {
+                return fault.map ? MAP_FAILED : ::mmap(at, length, protection, flags, fd, offset);
+            };
+            scope->ftruncate = [](int fd, off_t length) {
+                return fault.truncate ? -1 : ::ftruncate(fd, length);
+            };
+            grow ? AddWord(file_, "new") : MaintainCapacity(file_);
+            CloseRecordFile(file_);
+        }
+        ASSERT_EQ(Reopen(file_), 1);
+        EXPECT_EQ(file_.capacity, after);
+        EXPECT_EQ(GetText(file_, grow ? 1 : 0), grow ? "w1" : "w50");
+        EXPECT_EQ(file_.liveCount, grow && !injected.map ? 3u : grow ? 2u : 1u);
+    }
+}
+
+} // namespace
+} // namespace lexipond
