@@ -3,7 +3,6 @@
 #include "shell/Lifecycle.h"
 #include "shell/SettingsFile.h"
 
-#include <optional>
 #include <set>
 #include <tuple>
 
@@ -20,21 +19,16 @@ std::string Bytes(const SettingsBlock& block) {
 // Every byte set, unused ones included; the fields hold valid values.
 SettingsBlock PatternBlock() {
     SettingsBlock block;
-    for (size_t i = 0; i < sizeof block; ++i)
-        reinterpret_cast<unsigned char*>(&block)[i] = static_cast<unsigned char>(i * 7 + 1);
+    for (size_t i = 0; i < sizeof block; ++i) // a 0 in every name
+        reinterpret_cast<unsigned char*>(&block)[i] = static_cast<unsigned char>(i % 97);
     block.transparencyAlpha = 200;
     block.currentUser = 2;
-    for (auto& name : block.userNames)
-        name[5] = '\0';
     return block;
 }
 
 class StartupTest : public ::testing::Test {
   protected:
     void TearDown() override { CloseRecordFile(db); }
-    SettingsLoadResult LoadSettings(SettingsBlock& block) {
-        return LoadSettingsFile(block, folder.Slash(), folder.Slash());
-    }
     StartupOutcome Load() {
         CloseRecordFile(db);
         return LoadSettingsAndWords(db, settings, {folder.Slash(), folder.Slash()}, dialogs);
@@ -49,38 +43,26 @@ class StartupTest : public ::testing::Test {
     int welcomes = 0, missingImports = 0;
 };
 
-TEST_F(StartupTest, MissingOrBadSettingsFileGivesDefaultsAndOnlyAMissingOneWelcomes) {
-    const std::string full = Bytes(PatternBlock());
-    const std::pair<std::optional<std::string>, SettingsLoadResult> rows[] = {
-        {std::nullopt, SettingsNotFound},
-        {"WOR", SettingsBadMagic},
-        {"word1100" + full, SettingsBadMagic},
-        {std::string(1008, '\0'), SettingsBadMagic}};
-    for (const auto& [bytes, result] : rows) {
-        if (bytes)
-            WriteBytes(file, *bytes);
-        SettingsBlock block{};
-        block.unused592[10] = 0x5A;
-        EXPECT_EQ(LoadSettings(block), result) << bytes.value_or("(none)").size();
-        EXPECT_EQ(block.level, 3);
-        EXPECT_EQ(block.transparencyAlpha, 75);
-        EXPECT_EQ(block.unused592[10], 0x5A) << "defaults touched an unused byte";
-        EXPECT_EQ(block.unused28[0], 0) << "a bad file's bytes were read";
-    }
-}
-
-// Every byte comes back as stored; only an old file's level is renumbered.
-TEST_F(StartupTest, OldLevelsAreMigratedAndEveryOtherByteIsKept) {
-    const std::tuple<const char*, int32_t, int32_t> rows[] = {
-        {"099", 1, 2}, {"099", 3, 4}, {"050", 4, 6}, {"099", 2, 2}, {"100", 1, 1}, {"900", 1, 1}};
-    for (const auto& [version, level, migrated] : rows) {
-        SettingsBlock stored = PatternBlock(), loaded{};
+// A well-formed file keeps every byte, only an old file's level is renumbered;
+// a missing, short or foreign file gives the defaults and reads nothing from it.
+TEST_F(StartupTest, SettingsFileLoadsOldLevelsMigratedOrGivesDefaults) {
+    const std::tuple<std::string, int32_t, SettingsLoadResult, int32_t> rows[] = {
+        {"WORD1099", 1, SettingsLoaded, 2},   {"WORD1099", 3, SettingsLoaded, 4},
+        {"WORD1050", 4, SettingsLoaded, 6},   {"WORD1099", 2, SettingsLoaded, 2},
+        {"WORD1100", 1, SettingsLoaded, 1},   {"WORD1900", 1, SettingsLoaded, 1},
+        {"(none)", 1, SettingsNotFound, 3},   {"WOR", 1, SettingsBadMagic, 3},
+        {"word1100", 1, SettingsBadMagic, 3}, {"WORDx100", 1, SettingsBadMagic, 3}};
+    for (const auto& [header, level, result, loadedLevel] : rows) {
+        SettingsBlock stored = PatternBlock(), loaded{}, defaults{};
+        ApplyDefaultSettings(defaults);
         stored.level = level;
-        WriteBytes(file, std::string("WORD1") + version + Bytes(stored));
-        ASSERT_EQ(LoadSettings(loaded), SettingsLoaded);
-        EXPECT_EQ(loaded.level, migrated) << version << " level " << level;
-        stored.level = loaded.level;
-        EXPECT_TRUE(Bytes(loaded) == Bytes(stored)) << version << ": another byte changed";
+        fs::remove(file);
+        if (header != "(none)")
+            WriteBytes(file, header + (header.size() == 8 ? Bytes(stored) : ""));
+        EXPECT_EQ(LoadSettingsFile(loaded, folder.Slash(), folder.Slash()), result) << header;
+        stored.level = loadedLevel;
+        EXPECT_TRUE(Bytes(loaded) == Bytes(result == SettingsLoaded ? stored : defaults))
+            << header << " level " << level << ": another byte changed";
     }
 }
 
@@ -100,43 +82,36 @@ TEST_F(StartupTest, SaveKeepsThePreviousSettingsFileAndAFailedSaveLeavesItWhole)
     EXPECT_EQ(ReadBytes(file), saved);
 }
 
-TEST_F(StartupTest, FewerThanTenWordsAreToppedUpFromTheWordListElseTheProgramEnds) {
+// Fewer than ten words are topped up from the word list, else the program ends;
+// a damaged database is first kept under a name of its own.
+TEST_F(StartupTest, WordsAreToppedUpFromTheWordListAndADamagedDatabaseIsKept) {
     WriteBytes(file, "JUNK!");
+    const std::string damaged(5000, '\x7f');
+    WriteBytes(DamagedFileName(words, time(nullptr)), "earlier"); // a taken name is not reused
     using enum StartupOutcome;
     const std::tuple<int, int, const char*, StartupOutcome, uint32_t> rows[] = {
-        {5, 12, "word", Ready, 12},         // five listed are there already
-        {10, 30, "new", Ready, 10},         // enough: no top-up
-        {4, 0, "", EndAfterMessage, 4},     // no word list
-        {4, 5, "new", EndAfterMessage, 9}}; // still too few
+        {5, 12, "word", Ready, 12},        // five listed are there already
+        {10, 30, "new", Ready, 10},        // enough: no top-up
+        {4, 0, "", EndAfterMessage, 4},    // no word list
+        {4, 5, "new", EndAfterMessage, 9}, // still too few
+        {-1, 15, "new", Ready, 15}};       // a damaged database
     for (const auto& [have, listed, prefix, outcome, live] : rows) {
-        SCOPED_TRACE(::testing::Message() << have << " + " << listed);
         fs::remove(words);
         fs::remove(list);
-        MakeWordDatabase(words, NumberedWords(have));
+        have < 0 ? WriteBytes(words, damaged) : MakeWordDatabase(words, NumberedWords(have));
         if (listed > 0)
             WriteWordList(list, listed, prefix);
-        const int messages = missingImports;
-        EXPECT_EQ(Load(), outcome);
+        EXPECT_EQ(Load(), outcome) << have << " + " << listed;
         CloseRecordFile(db);
-        EXPECT_EQ(LiveWords(words), live);
-        EXPECT_EQ(missingImports - messages, outcome == EndAfterMessage);
+        EXPECT_EQ(LiveWords(words), live) << have << " + " << listed;
     }
+    EXPECT_EQ(missingImports, 2);
     EXPECT_EQ(welcomes, 0); // a damaged settings file is no first run
-}
-
-TEST_F(StartupTest, DamagedDatabaseIsKeptUnderADistinctNameBeforeANewOneIsMade) {
-    WriteWordList(list, 15);
-    const std::string damaged(5000, '\x7f');
-    for (time_t when : {time(nullptr), time(nullptr) + 1}) // taken names are not overwritten
-        WriteBytes(DamagedFileName(words, when), "earlier");
-    WriteBytes(words, damaged);
-    EXPECT_EQ(Load(), StartupOutcome::Ready);
-    EXPECT_EQ(db.liveCount, 15u);
     std::multiset<std::string> kept;
     for (const auto& entry : fs::directory_iterator(folder.Path()))
         if (entry.path().filename().string().rfind("LPDB.lbf damaged-", 0) == 0)
             kept.insert(ReadBytes(entry.path().string()));
-    EXPECT_EQ(kept, (std::multiset<std::string>{damaged, "earlier", "earlier"}));
+    EXPECT_EQ(kept, (std::multiset<std::string>{damaged, "earlier"}));
 }
 
 } // namespace
