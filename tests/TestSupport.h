@@ -4,11 +4,13 @@
 // window that records what the core asks of it.
 #include "recordfile/RecordFile.h"
 #include "recordfile/WordDatabase.h"
+#include "shell/Settings.h"
 #include "tutor/TutorState.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -98,23 +100,31 @@ inline void WriteWordList(const std::string& path, int count, const std::string&
     WriteBytes(path, text);
 }
 
+// Adds a live word record to an open database. tallies fill the number fields
+// from TotalField(0) on (total, correct, total, ...); every other one is 0.
+inline int32_t AddWordRecord(RecordFile& db, const std::string& word, const std::string& notes = "",
+                             const std::vector<int32_t>& tallies = {}) {
+    const int32_t slot = AddRecord(db);
+    EXPECT_GE(slot, 0) << word;
+    std::snprintf(db.textValue, sizeof db.textValue, "%s", word.c_str());
+    PutField(db, slot, kFieldWord);
+    std::snprintf(db.textValue, sizeof db.textValue, "%s", notes.c_str());
+    PutField(db, slot, kFieldNotes);
+    for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+        const size_t at = field - TotalField(0);
+        db.numberValue = field >= TotalField(0) && at < tallies.size() ? tallies[at] : 0;
+        PutField(db, slot, field);
+    }
+    return slot;
+}
+
 // Creates a word database with the given words (all tallies 0) and closes it.
 inline void MakeWordDatabase(const std::string& path, const std::vector<std::string>& words) {
     RecordFile db;
     db.fileName = path;
     ASSERT_NE(CreateWordDatabase(db), 0) << path;
-    for (const std::string& word : words) {
-        const int32_t slot = AddRecord(db);
-        ASSERT_GE(slot, 0);
-        std::strncpy(db.textValue, word.c_str(), sizeof db.textValue - 1);
-        PutField(db, slot, kFieldWord);
-        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
-            db.numberValue = 0;
-            PutField(db, slot, field);
-        }
-        db.textValue[0] = '\0';
-        PutField(db, slot, kFieldNotes);
-    }
+    for (const std::string& word : words)
+        AddWordRecord(db, word);
     CloseRecordFile(db);
 }
 
@@ -248,6 +258,17 @@ class RecordingWindow final : public WindowPort {
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Entry> entries_;
+};
+
+// A tutor around a word database in a temporary folder (the test makes the file).
+struct TutorWorld {
+    TempFolder folder;
+    RecordFile db;
+    SettingsBlock settings{};
+    TutorState state;
+    ScriptedRandom random;
+    RecordingWindow window;
+    Tutor tutor{db, settings, state, random, window};
 };
 
 } // namespace lexipond::testing

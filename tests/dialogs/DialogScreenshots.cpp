@@ -6,7 +6,6 @@
 #include "tutor/Tutoring.h"
 
 #include <QPixmap>
-#include <cstdio>
 
 using namespace lexipond;
 using namespace lexipond::testing;
@@ -16,7 +15,7 @@ static void GrabWhenShown(const char* name, const QString& file) {
     WhenShown(QString::fromLatin1(name), [file](QWidget* widget) {
         QTimer::singleShot(300, widget, [widget, file] {
             if (!widget->grab().save(file))
-                std::fprintf(stderr, "cannot save %s\n", qPrintable(file));
+                qWarning("cannot save %s", qPrintable(file));
             static_cast<QDialog*>(widget)->done(QDialog::Accepted);
         });
     });
@@ -26,10 +25,10 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     DialogWorld world;
-    world.AddWord("and");
-    world.AddWord("cat", "Say it slowly: c-a-t.", {3, 2, 5, 5, 0, 0, 12, 7, 1, 0});
-    world.AddWord("dog");
-    world.AddWord("the");
+    AddWordRecord(world.db, "and");
+    AddWordRecord(world.db, "cat", "Say it slowly: c-a-t.", {3, 2, 5, 5, 0, 0, 12, 7, 1, 0});
+    AddWordRecord(world.db, "dog");
+    AddWordRecord(world.db, "the");
 
     world.state.detailsTarget = 1;
     GrabWhenShown("wordDetails", out + "/word-details.png");
