@@ -62,7 +62,7 @@ TEST_F(StartupTest, SettingsFileLoadsOldLevelsMigratedOrGivesDefaults) {
         EXPECT_EQ(LoadSettingsFile(loaded, folder.Slash(), folder.Slash()), result) << header;
         stored.level = loadedLevel;
         EXPECT_TRUE(Bytes(loaded) == Bytes(result == SettingsLoaded ? stored : defaults))
-            << header << " level " << level << ": another byte changed";
+            << header << " level " << level << " came back as " << loaded.level;
     }
 }
 
@@ -72,14 +72,14 @@ TEST_F(StartupTest, SaveKeepsThePreviousSettingsFileAndAFailedSaveLeavesItWhole)
     ASSERT_TRUE(SaveSettingsFile(stored, folder.Slash()));
     const std::string saved = ReadBytes(file);
     EXPECT_EQ(saved.size(), 1008u);
-    EXPECT_EQ(saved, "WORD1100" + Bytes(stored));
+    EXPECT_TRUE(saved == "WORD1100" + Bytes(stored));
     EXPECT_EQ(ReadBytes(file + kBackupSuffix), "not a settings file");
 
     // A folder where the new file is first written makes the write fail.
     fs::create_directory(file + ".part" + std::to_string(getpid()));
     stored.level = 0;
     EXPECT_FALSE(SaveSettingsFile(stored, folder.Slash()));
-    EXPECT_EQ(ReadBytes(file), saved);
+    EXPECT_TRUE(ReadBytes(file) == saved);
 }
 
 // Fewer than ten words are topped up from the word list, else the program ends;
