@@ -153,8 +153,7 @@ int RunList(const std::string& path) {
     for (uint32_t u = 1; u <= kUserSlots; ++u)
         out += ",total" + std::to_string(u) + ",correct" + std::to_string(u);
     out += '\n';
-    int32_t slot = lexipond::FindRecordByTag(file, lexipond::RecordLive, 0);
-    while (slot >= 0) {
+    lexipond::ForEachLiveRecord(file, [&](int32_t slot) {
         lexipond::GetField(file, slot, lexipond::kFieldWord);
         out += CsvField(file.textValue);
         lexipond::GetField(file, slot, lexipond::kFieldNotes);
@@ -172,9 +171,7 @@ int RunList(const std::string& path) {
             std::fwrite(out.data(), 1, out.size(), stdout);
             out.clear();
         }
-        const int32_t next = lexipond::NextLiveRecord(file, slot);
-        slot = next == slot ? -1 : next;
-    }
+    });
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (std::fflush(stdout) != 0 || std::ferror(stdout))
         return Fail("cannot write the list");

@@ -48,22 +48,6 @@ int32_t PercentToAlpha(uint32_t percent) {
     return static_cast<int32_t>((101u - percent) * 255u / 100u);
 }
 
-std::vector<int32_t> LiveSlots(RecordFile& db) {
-    std::vector<int32_t> slots;
-    int32_t slot = FindRecordByTag(db, RecordLive, 0);
-    if (slot < 0)
-        return slots;
-    slots.reserve(db.liveCount);
-    for (;;) {
-        slots.push_back(slot);
-        const int32_t next = NextLiveRecord(db, slot);
-        if (next == slot || next < 0)
-            break;
-        slot = next;
-    }
-    return slots;
-}
-
 std::vector<std::string> SlotWords(RecordFile& db, const std::vector<int32_t>& slots) {
     std::vector<std::string> words;
     words.reserve(slots.size());

@@ -2,6 +2,7 @@
 // The database side of the Word Details and Options dialogs, kept free of any
 // window code so that it can be tested on its own. Callers hold the tutor lock
 // around every call that takes a RecordFile.
+#include "recordfile/RecordFile.h"
 #include "shell/Settings.h"
 
 #include <cstdint>
@@ -32,8 +33,6 @@ uint32_t PercentCorrect(uint32_t total, uint32_t correct);
 uint32_t AlphaToPercent(int32_t alpha);
 int32_t PercentToAlpha(uint32_t percent);
 
-// The live slots in slot order: the word list's positions.
-std::vector<int32_t> LiveSlots(RecordFile& db);
 // The words of those slots, in the same order.
 std::vector<std::string> SlotWords(RecordFile& db, const std::vector<int32_t>& slots);
 

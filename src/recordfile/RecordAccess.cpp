@@ -276,4 +276,11 @@ int32_t RecordMatchesKey(RecordFile& file, int32_t slot) {
     return MatchesKey(file, slot, KeyNumber(file)) ? slot : -1;
 }
 
+std::vector<int32_t> LiveSlots(RecordFile& file) {
+    std::vector<int32_t> slots;
+    slots.reserve(file.view ? file.liveCount : 0);
+    ForEachLiveRecord(file, [&slots](int32_t slot) { slots.push_back(slot); });
+    return slots;
+}
+
 } // namespace lexipond

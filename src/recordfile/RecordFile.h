@@ -81,6 +81,18 @@ int32_t FindRecordByTag(RecordFile& file, uint32_t tag, int32_t first);
 int32_t NextLiveRecord(RecordFile& file, int32_t slot);
 int32_t FindNextMatch(RecordFile& file, int32_t slot);
 int32_t RecordMatchesKey(RecordFile& file, int32_t slot);
+
+// Calls visit(slot) for every live record in slot order.
+template <typename Visit> void ForEachLiveRecord(RecordFile& file, Visit visit) {
+    int32_t slot = FindRecordByTag(file, RecordLive, 0);
+    while (slot >= 0) {
+        visit(slot);
+        const int32_t next = NextLiveRecord(file, slot);
+        slot = next == slot ? -1 : next;
+    }
+}
+// The live slots in slot order.
+std::vector<int32_t> LiveSlots(RecordFile& file);
 // The key scan RecordMatchesKey applies to each text field: true when key is found in text.
 bool KeyFoundInText(const char* key, const char* text);
 

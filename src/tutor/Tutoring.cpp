@@ -201,18 +201,8 @@ uint32_t SumUserField(Tutor& tutor, uint32_t field) {
         return 0;
     }
     uint32_t sum = 0;
-    int32_t slot = FindRecordByTag(db, RecordLive, 0);
-    if (slot < 0) {
-        return 0;
-    }
-    for (;;) {
-        sum += FieldNumber(tutor, slot, field);
-        const int32_t next = NextLiveRecord(db, slot);
-        if (next == slot || next < 0) {
-            return sum;
-        }
-        slot = next;
-    }
+    ForEachLiveRecord(db, [&](int32_t slot) { sum += FieldNumber(tutor, slot, field); });
+    return sum;
 }
 
 void LoadCurrentWord(Tutor& tutor) {
