@@ -7,9 +7,6 @@
 #include "shell/Settings.h"
 #include "tutor/TutorState.h"
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,11 +14,11 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <initializer_list>
 #include <iterator>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -30,54 +27,30 @@ namespace lexipond::testing {
 namespace fs = std::filesystem;
 
 // A fresh folder, removed with everything in it at the end.
-class TempFolder {
-  public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "lexipond-test-XXXXXX").string();
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        const char* made = mkdtemp(buffer.data());
-        EXPECT_NE(made, nullptr);
-        path_ = made ? made : "";
-    }
+struct TempFolder {
+    TempFolder() { EXPECT_NE(mkdtemp(path_.data()), nullptr) << path_; }
     ~TempFolder() {
         std::error_code error;
         fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, error);
         fs::remove_all(path_, error);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    // The folder with a trailing '/'.
-    std::string Slash() const { return path_ + "/"; }
+    std::string Slash() const { return path_ + "/"; } // with a trailing '/'
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
     const std::string& Path() const { return path_; }
-
-  private:
-    std::string path_;
+    std::string path_ = (fs::temp_directory_path() / "lexipond-test-XXXXXX").string();
 };
 
 // Sets (or, with nullopt, unsets) an environment variable for one scope.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+struct ScopedEnv {
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
         if (const char* old = std::getenv(name))
             old_ = old;
-        if (value)
-            setenv(name, value->c_str(), 1);
-        else
-            unsetenv(name);
+        Set(value);
     }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
+    ~ScopedEnv() { Set(old_); }
+    void Set(const std::optional<std::string>& value) {
+        value ? setenv(name_, value->c_str(), 1) : unsetenv(name_);
     }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
     const char* name_;
     std::optional<std::string> old_;
 };
@@ -88,16 +61,21 @@ inline std::string ReadBytes(const std::string& path) {
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+inline std::vector<std::string> NumberedWords(int count, const std::string& prefix = "word") {
+    std::vector<std::string> words;
+    for (int i = 0; i < count; ++i)
+        words.push_back(prefix + std::to_string(1000 + i));
+    return words;
 }
 
 // A word list file in the import format (CR LF line ends).
 inline void WriteWordList(const std::string& path, int count, const std::string& prefix = "w") {
-    std::string text;
-    for (int i = 0; i < count; ++i)
-        text += prefix + std::to_string(1000 + i) + "\r\n";
-    WriteBytes(path, text);
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string& word : NumberedWords(count, prefix))
+        out << word << "\r\n";
 }
 
 // Adds a live word record to an open database. tallies fill the number fields
@@ -106,12 +84,10 @@ inline int32_t AddWordRecord(RecordFile& db, const std::string& word, const std:
                              const std::vector<int32_t>& tallies = {}) {
     const int32_t slot = AddRecord(db);
     EXPECT_GE(slot, 0) << word;
-    std::snprintf(db.textValue, sizeof db.textValue, "%s", word.c_str());
-    PutField(db, slot, kFieldWord);
-    std::snprintf(db.textValue, sizeof db.textValue, "%s", notes.c_str());
-    PutField(db, slot, kFieldNotes);
-    for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
+    for (uint32_t field = kFieldWord; field <= kFieldNotes; ++field) {
         const size_t at = field - TotalField(0);
+        std::snprintf(db.textValue, sizeof db.textValue, "%s",
+                      (field == kFieldWord ? word : notes).c_str());
         db.numberValue = field >= TotalField(0) && at < tallies.size() ? tallies[at] : 0;
         PutField(db, slot, field);
     }
@@ -128,135 +104,81 @@ inline void MakeWordDatabase(const std::string& path, const std::vector<std::str
     CloseRecordFile(db);
 }
 
-inline std::vector<std::string> NumberedWords(int count, const std::string& prefix = "word") {
-    std::vector<std::string> words;
-    for (int i = 0; i < count; ++i)
-        words.push_back(prefix + std::to_string(1000 + i));
-    return words;
-}
-
-// Sum of one numeric field over the live records of a closed database file.
-inline int64_t SumField(const std::string& path, uint32_t field) {
+// Over the live records of a closed database file (none when it does not
+// open): the sum of one number field, or without a field how many there are.
+inline int64_t SumField(const std::string& path, std::optional<uint32_t> field = {}) {
     RecordFile db;
     db.fileName = path;
-    db.writable = 0;
-    if (!OpenRecordFile(db))
-        return -1;
-    int64_t sum = 0;
+    int64_t result = 0;
     // NextLiveRecord gives back its argument when no later record is live.
-    for (int32_t slot = NextLiveRecord(db, -1); slot >= 0;) {
-        GetField(db, slot, field);
-        sum += db.numberValue;
-        const int32_t next = NextLiveRecord(db, slot);
-        if (next == slot)
-            break;
-        slot = next;
-    }
+    if (OpenRecordFile(db))
+        for (int32_t slot = -1, next; (next = NextLiveRecord(db, slot)) > slot; slot = next)
+            result += field ? (GetField(db, next, *field), db.numberValue) : 1;
     CloseRecordFile(db);
-    return sum;
+    return result;
 }
-
-inline uint32_t LiveWords(const std::string& path) {
-    RecordFile db;
-    db.fileName = path;
-    db.writable = 0;
-    if (!OpenRecordFile(db))
-        return 0;
-    uint32_t count = db.liveCount;
-    CloseRecordFile(db);
-    return count;
+inline uint32_t LiveWords(const std::string& file) {
+    return uint32_t(SumField(file));
 }
 
 // Values handed out in order; when the script runs out, a counter takes over
 // (next, next + 1, ...). failing makes Fill fail so that the fallback runs.
-class ScriptedRandom final : public RandomSource {
-  public:
+struct ScriptedRandom final : RandomSource {
     bool Fill(uint32_t& value) override {
         ++fills;
-        if (failing) {
-            return false;
-        }
-        if (!script.empty()) {
-            value = script.front();
-            script.pop_front();
-        } else {
+        if (!failing && script.empty())
             value = counter++;
-        }
-        return true;
+        else if (!failing)
+            value = script.front(), script.pop_front();
+        return !failing;
     }
-    uint32_t TickCount() override {
+    uint32_t TickCount() override { // the last tick stays
         ++tickReads;
-        if (ticks.empty()) {
-            return 0;
-        }
-        const uint32_t t = ticks.front();
-        if (ticks.size() > 1) {
+        const uint32_t tick = ticks.empty() ? 0 : ticks.front();
+        if (ticks.size() > 1)
             ticks.pop_front();
-        }
-        return t;
+        return tick;
     }
-
-    std::deque<uint32_t> script;
-    std::deque<uint32_t> ticks;
+    std::deque<uint32_t> script, ticks;
     uint32_t counter = 0;
     bool failing = false;
-    int fills = 0;
-    int tickReads = 0;
+    int fills = 0, tickReads = 0;
 };
 
-class RecordingWindow final : public WindowPort {
-  public:
+// Keeps what the core asks of the window, from any thread.
+struct RecordingWindow final : WindowPort {
     enum Kind { Invalidated, Command, Close };
     struct Entry {
         Kind kind;
         int command;
     };
-
     void Invalidate() override { Add({Invalidated, 0}); }
     void PostCommand(int command) override { Add({Command, command}); }
     void PostClose() override { Add({Close, 0}); }
-
     std::vector<Entry> Entries() {
         std::lock_guard<std::mutex> guard(mutex_);
         return entries_;
     }
-    int CountCommand(int command) {
-        int n = 0;
-        for (const Entry& e : Entries()) {
-            n += e.kind == Command && e.command == command;
-        }
-        return n;
-    }
-    int CountInvalidated() {
-        int n = 0;
-        for (const Entry& e : Entries()) {
-            n += e.kind == Invalidated;
-        }
-        return n;
-    }
+    int CountCommand(int command) { return Count(Command, command); }
+    int CountInvalidated() { return Count(Invalidated, 0); }
     // Waits (bounded, so a broken protocol fails instead of hanging) until the
     // command has been posted at least count times.
     bool WaitForCommand(int command, int count = 1) {
-        std::unique_lock<std::mutex> guard(mutex_);
-        return changed_.wait_for(guard, std::chrono::seconds(60), [&] {
-            int n = 0;
-            for (const Entry& e : entries_) {
-                n += e.kind == Command && e.command == command;
-            }
-            return n >= count;
-        });
+        for (int i = 0; i < 6000 && CountCommand(command) < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return CountCommand(command) >= count;
     }
-
-  private:
+    int Count(Kind kind, int command) {
+        int n = 0;
+        for (const Entry& e : Entries())
+            n += e.kind == kind && e.command == command;
+        return n;
+    }
     void Add(Entry entry) {
-        {
-            std::lock_guard<std::mutex> guard(mutex_);
-            entries_.push_back(entry);
-        }
-        changed_.notify_all();
+        std::lock_guard<std::mutex> guard(mutex_);
+        entries_.push_back(entry);
     }
     std::mutex mutex_;
-    std::condition_variable changed_;
     std::vector<Entry> entries_;
 };
 
