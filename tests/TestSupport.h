@@ -15,12 +15,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
-#include <mutex>
 #include <optional>
-#include <string>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace lexipond::testing {
 
