@@ -1,7 +1,7 @@
 // Record file engine: adding, reading, searching and compacting 100,000 word records.
 #include "BenchSupport.h"
-#include "recordfile/RecordFile.h"
-#include "recordfile/WordDatabase.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/words/WordDatabase.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

@@ -2,11 +2,11 @@
 // shuffled words alone, at 1,000 / 10,000 / 100,000 unique words, collated for
 // en_US as GNU sort is in bench/compare-gnu-sort.sh.
 #include "BenchSupport.h"
-#include "dialogs/ImportWordFile.h"
-#include "platform/Collation.h"
-#include "recordfile/RecordFile.h"
-#include "recordfile/SortRecords.h"
-#include "recordfile/WordDatabase.h"
+#include "core/words/ImportWordFile.h"
+#include "core/platform/Collation.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/recordfile/SortRecords.h"
+#include "core/words/WordDatabase.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

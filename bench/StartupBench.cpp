@@ -6,13 +6,13 @@
 // <folder>"): the child does what main() does and ends the moment the first
 // word has been painted, so the time covers process start, loading Qt, the
 // settings and the database, the window and the worker's first choice.
-#include "platform/Folders.h"
-#include "recordfile/RecordFile.h"
-#include "recordfile/WordDatabase.h"
-#include "shell/AppContext.h"
-#include "shell/MainWindow.h"
-#include "shell/Program.h"
-#include "shell/SettingsFile.h"
+#include "core/platform/Folders.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/words/WordDatabase.h"
+#include "ui/common/AppContext.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/Program.h"
+#include "core/settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QMouseEvent>

@@ -1,13 +1,13 @@
 // Tutoring engine: the next word on Hardest, setting up a user, one answer and the
 // re-sort after the word dialog, on word databases of 1,000 to 100,000 words.
 #include "BenchSupport.h"
-#include "platform/Random.h"
-#include "recordfile/RecordFile.h"
-#include "recordfile/SortRecords.h"
-#include "recordfile/WordDatabase.h"
-#include "shell/Settings.h"
-#include "tutor/Tutoring.h"
-#include "tutor/Worker.h"
+#include "core/platform/Random.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/recordfile/SortRecords.h"
+#include "core/words/WordDatabase.h"
+#include "core/settings/Settings.h"
+#include "core/tutor/Tutoring.h"
+#include "core/tutor/Worker.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>

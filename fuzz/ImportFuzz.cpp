@@ -1,11 +1,11 @@
 // Any bytes as a word list: the import must add only sound words, never the
 // same word twice, keep the database valid, and the sort must order it.
 #include "FuzzSupport.h"
-#include "dialogs/ImportWordFile.h"
-#include "platform/Collation.h"
-#include "recordfile/RecordFile.h"
-#include "recordfile/SortRecords.h"
-#include "recordfile/WordDatabase.h"
+#include "core/words/ImportWordFile.h"
+#include "core/platform/Collation.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/recordfile/SortRecords.h"
+#include "core/words/WordDatabase.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // (offset 8) or the zero run behind it (offset 308), so the fuzzer steers the search key
 // and the operations through them without changing what the engine validates.
 #include "FuzzSupport.h"
-#include "recordfile/RecordFile.h"
+#include "core/recordfile/RecordFile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // file's bytes where they are sound, and a save writes a file that loads back
 // to the same block.
 #include "FuzzSupport.h"
-#include "shell/SettingsFile.h"
+#include "core/settings/SettingsFile.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -2,10 +2,10 @@
 // What tests of every subsystem share: temporary folders, environment
 // overrides, files, small word databases, a scripted random source and a
 // window that records what the core asks of it.
-#include "recordfile/RecordFile.h"
-#include "recordfile/WordDatabase.h"
-#include "shell/Settings.h"
-#include "tutor/TutorState.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/words/WordDatabase.h"
+#include "core/settings/Settings.h"
+#include "core/tutor/TutorState.h"
 
 #include <cstdio>
 #include <cstdlib>

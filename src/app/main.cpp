@@ -1,8 +1,8 @@
 // Lexipond: a sight-word tutor for one adult and a young reader.
-#include "platform/Folders.h"
-#include "shell/MainWindow.h"
-#include "shell/Program.h"
-#include "shell/TerminationSignals.h"
+#include "core/platform/Folders.h"
+#include "ui/window/MainWindow.h"
+#include "ui/window/Program.h"
+#include "ui/window/TerminationSignals.h"
 
 #include <QApplication>
 

@@ -1,11 +1,11 @@
 // lexipond-db: keeps a Lexipond word database from the command line, for the
 // adults who look after the data and for scripts.
-#include "cli/DatabaseCheck.h"
-#include "dialogs/ImportWordFile.h"
-#include "platform/Collation.h"
-#include "recordfile/RecordFile.h"
-#include "recordfile/SortRecords.h"
-#include "recordfile/WordDatabase.h"
+#include "core/words/DatabaseCheck.h"
+#include "core/words/ImportWordFile.h"
+#include "core/platform/Collation.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/recordfile/SortRecords.h"
+#include "core/words/WordDatabase.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,8 +18,8 @@
 
 namespace {
 
-using lexipond::cli::CheckOutcome;
-using lexipond::cli::DatabaseFacts;
+using lexipond::words::CheckOutcome;
+using lexipond::words::DatabaseFacts;
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
@@ -62,7 +62,7 @@ int Fail(const std::string& message) {
 // Runs the structural check and turns a failure into its message.
 bool Validate(const std::string& path, DatabaseFacts& facts, int& exitCode) {
     std::string reason;
-    switch (lexipond::cli::CheckWordDatabase(path, facts, reason)) {
+    switch (lexipond::words::CheckWordDatabase(path, facts, reason)) {
     case CheckOutcome::Valid:
         return true;
     case CheckOutcome::Missing:
@@ -127,7 +127,7 @@ int RunCheck(const std::string& path) {
 int RunInfo(const std::string& path) {
     DatabaseFacts facts;
     std::string reason;
-    const CheckOutcome outcome = lexipond::cli::CheckWordDatabase(path, facts, reason);
+    const CheckOutcome outcome = lexipond::words::CheckWordDatabase(path, facts, reason);
     if (outcome == CheckOutcome::Missing)
         return Fail("cannot read " + path + ": " + reason);
     std::printf("file:       %s\n", path.c_str());

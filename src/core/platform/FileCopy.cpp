@@ -1,0 +1,100 @@
+#include "core/platform/FileCopy.h"
+
+#include "core/platform/FileMapping.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lexipond::platform {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The rename is only durable once the folder entry is on disk too.
+void SyncFolder(const std::string& path) {
+    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+} // namespace
+
+bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill) {
+    const std::string temporary = target + ".part" + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    bool done = fill(fd) && fsync(fd) == 0;
+    done = close(fd) == 0 && done;
+    if (done)
+        done = std::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!done) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    SyncFolder(target);
+    return true;
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return false;
+    struct stat info {};
+    if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(in);
+        return false;
+    }
+    const bool done = ReplaceFileWith(to, [in](int out) {
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t n = read(in, buffer, sizeof buffer);
+            if (n == 0)
+                return true;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            if (!WriteFileBytes(FileHandle{out}, buffer, static_cast<uint64_t>(n)))
+                return false;
+        }
+    });
+    close(in);
+    return done;
+}
+
+bool StampLastWriteTime(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    bool done = futimens(fd, times) == 0;
+    close(fd);
+    return done;
+}
+
+bool RenameFileNoReplace(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without RENAME_NOREPLACE: check first (one user, one copy running).
+    struct stat info {};
+    if (lstat(to.c_str(), &info) == 0)
+        return false;
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+} // namespace lexipond::platform

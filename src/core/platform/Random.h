@@ -1,0 +1,31 @@
+#pragma once
+// The operating system's random source and a monotonic millisecond tick count.
+#include <cstdint>
+
+namespace lexipond {
+
+// The operating system's random source; Fill returns false when it failed.
+class RandomSource {
+public:
+    virtual ~RandomSource() = default;
+    virtual bool Fill(uint32_t& value) = 0;
+    virtual uint32_t TickCount() = 0; // milliseconds from a monotonic clock
+};
+
+} // namespace lexipond
+
+namespace lexipond::platform {
+
+// Fills value from the system's cryptographic source; false when it failed.
+bool FillSystemRandom(uint32_t& value);
+// Milliseconds of a monotonic clock; wraps after about 49 days.
+uint32_t MonotonicTickCount();
+
+// The program's RandomSource: the system's source and the monotonic tick count.
+class SystemRandomSource final : public RandomSource {
+  public:
+    bool Fill(uint32_t& value) override { return FillSystemRandom(value); }
+    uint32_t TickCount() override { return MonotonicTickCount(); }
+};
+
+} // namespace lexipond::platform

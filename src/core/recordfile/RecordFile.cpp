@@ -1,0 +1,399 @@
+// Opening, creating, closing, resizing and compacting record files.
+#include "core/recordfile/RecordFile.h"
+
+#include "core/recordfile/RecordFileInternal.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+namespace lexipond {
+
+namespace fmt = recordformat;
+using detail::LoadLE32;
+using detail::StoreLE32;
+
+namespace {
+
+constexpr uint64_t kUint32Max = std::numeric_limits<uint32_t>::max();
+
+// The largest field count whose record area offset still fits in 32 bits.
+constexpr uint32_t kMaxFieldCount = (kUint32Max - fmt::kHeaderSize) / fmt::kFieldEntrySize;
+
+bool IsTextType(uint32_t type) {
+    return type >= fmt::kFirstTextType;
+}
+
+// What the header and field table say, before anything is copied into the object.
+struct Layout {
+    uint32_t fieldCount = 0;
+    uint32_t capacity = 0;
+    uint32_t recordAreaOffset = 0;
+    uint32_t recordSize = 0;
+    std::vector<FieldLayout> fields;
+};
+
+// Checks the magic, the version and the two counts. fileSize bounds the field table:
+// a table that runs past the end of the file is damage, not a layout.
+bool ReadHeader(const uint8_t* header, uint64_t fileSize, Layout& layout) {
+    if (std::memcmp(header + fmt::kMagicOffset, fmt::kMagic, 4) != 0 ||
+        std::memcmp(header + fmt::kVersionOffset, fmt::kVersion, 4) != 0)
+        return false;
+    layout.fieldCount = LoadLE32(header + fmt::kFieldCountOffset);
+    layout.capacity = LoadLE32(header + fmt::kCapacityOffset);
+    if (layout.fieldCount == 0 || layout.fieldCount > kMaxFieldCount)
+        return false;
+    if (layout.capacity > fmt::kMaxCapacity)
+        return false;
+    const uint64_t tableEnd = static_cast<uint64_t>(fmt::kFieldTableOffset) +
+                              static_cast<uint64_t>(fmt::kFieldEntrySize) * layout.fieldCount;
+    if (tableEnd > fileSize)
+        return false;
+    layout.recordAreaOffset = static_cast<uint32_t>(tableEnd);
+    return true;
+}
+
+// Sums the field sizes and checks each field: a text field must fit the text buffer,
+// and its stored offset must lie inside the slot behind the tag, so that no field
+// access can reach a tag or leave its slot.
+bool ReadFieldTable(const uint8_t* table, Layout& layout) {
+    layout.fields.resize(layout.fieldCount);
+    uint64_t recordSize = fmt::kTagSize;
+    for (uint32_t f = 0; f < layout.fieldCount; ++f) {
+        const uint8_t* entry = table + static_cast<uint64_t>(f) * fmt::kFieldEntrySize;
+        FieldLayout& field = layout.fields[f];
+        field.type = LoadLE32(entry + fmt::kFieldEntryTypeOffset);
+        field.offset = LoadLE32(entry + fmt::kFieldEntryOffsetOffset);
+        field.size = FieldTypeSize(field.type);
+        if (IsTextType(field.type) && field.size > kTextBufferSize)
+            return false;
+        recordSize += field.size;
+    }
+    if (recordSize > kUint32Max)
+        return false;
+    layout.recordSize = static_cast<uint32_t>(recordSize);
+    const uint64_t slotStart = layout.recordAreaOffset;
+    const uint64_t slotEnd = slotStart + recordSize;
+    for (const FieldLayout& field : layout.fields) {
+        if (field.offset < slotStart + fmt::kTagSize ||
+            static_cast<uint64_t>(field.offset) + field.size > slotEnd)
+            return false;
+    }
+    return true;
+}
+
+// The file must hold every declared slot. Divides instead of multiplying so a huge
+// capacity cannot overflow the check.
+bool SlotsFit(const Layout& layout, uint64_t fileSize) {
+    if (fileSize < layout.recordAreaOffset)
+        return false;
+    return layout.capacity <= (fileSize - layout.recordAreaOffset) / layout.recordSize;
+}
+
+void AdoptLayout(RecordFile& file, Layout&& layout) {
+    file.fieldCount = layout.fieldCount;
+    file.capacity = layout.capacity;
+    file.fieldTableOffset = fmt::kFieldTableOffset;
+    file.recordAreaOffset = layout.recordAreaOffset;
+    file.recordSize = layout.recordSize;
+    file.fields = std::move(layout.fields);
+}
+
+// Every open first closes what is open; the caller's choice of writable survives that close.
+platform::FileHandle CloseAndOpenExisting(RecordFile& file) {
+    const uint32_t writable = file.writable;
+    CloseRecordFile(file);
+    file.writable = writable;
+    return platform::OpenExistingFile(file.fileName.c_str(), writable != 0);
+}
+
+bool WriteWordAt(platform::FileHandle handle, uint64_t offset, uint32_t value) {
+    uint8_t bytes[4];
+    StoreLE32(bytes, value);
+    return platform::SeekFile(handle, offset) && platform::WriteFileBytes(handle, bytes, 4);
+}
+
+// Reopens in direct mode, adds slots at the end of the file and only then raises the
+// header's capacity: a write that fails part-way (a full disk) leaves the old capacity
+// and every record as they were.
+void GrowFile(RecordFile& file, uint32_t used) {
+    file.writable = 1;
+    if (!OpenRecordFileDirect(file))
+        return;
+    const uint32_t step = std::max(used / fmt::kGrowDivisor, fmt::kGrowMinimum);
+    const uint64_t grown = static_cast<uint64_t>(file.capacity) + step;
+    uint64_t oldLength = 0;
+    if (grown <= fmt::kMaxCapacity && platform::SeekFileEnd(file.fileHandle, oldLength)) {
+        if (AppendEmptyRecords(file, step) &&
+            WriteWordAt(file.fileHandle, fmt::kCapacityOffset, static_cast<uint32_t>(grown))) {
+            file.capacity = static_cast<uint32_t>(grown);
+        } else {
+            // Put the old capacity back in case the header write went part-way, and
+            // drop whatever part of the new slots reached the disk.
+            WriteWordAt(file.fileHandle, fmt::kCapacityOffset, file.capacity);
+            platform::TruncateFile(file.fileHandle, oldLength);
+        }
+    }
+    CloseRecordFile(file);
+}
+
+uint32_t ShrinkStep(uint32_t capacity) {
+    if (capacity <= fmt::kShrinkLargeAboveCapacity)
+        return fmt::kShrinkSmallStep;
+    return static_cast<uint32_t>(static_cast<uint64_t>(capacity) * fmt::kShrinkLargeNumerator /
+                                 fmt::kGrowDivisor);
+}
+
+// Lowers the header's capacity before cutting the file: if the cut fails the file is
+// merely longer than it needs to be, which is valid.
+void ShrinkFile(RecordFile& file) {
+    file.writable = 1;
+    if (!OpenRecordFileDirect(file))
+        return;
+    const uint32_t step = ShrinkStep(file.capacity);
+    const uint32_t shrunk = file.capacity - step;
+    if (WriteWordAt(file.fileHandle, fmt::kCapacityOffset, shrunk)) {
+        file.capacity = shrunk;
+        platform::TruncateFile(file.fileHandle,
+                               static_cast<uint64_t>(file.recordAreaOffset) +
+                                   static_cast<uint64_t>(shrunk) * file.recordSize);
+    }
+    CloseRecordFile(file);
+}
+
+} // namespace
+
+namespace detail {
+
+void RescanTags(RecordFile& file) {
+    uint32_t live = 0;
+    uint32_t used = 0;
+    uint32_t firstFree = file.capacity;
+    for (uint32_t slot = 0; slot < file.capacity; ++slot) {
+        const uint32_t tag = ReadTag(file, slot);
+        live += tag == RecordLive ? 1 : 0;
+        used += IsUsedTag(tag) ? 1 : 0;
+        if (firstFree == file.capacity && IsTakeableTag(tag))
+            firstFree = slot;
+    }
+    file.liveTally = live;
+    file.usedTally = used;
+    file.freeHint = firstFree;
+}
+
+} // namespace detail
+
+uint32_t FieldTypeSize(uint32_t typeCode) {
+    static constexpr std::array<uint32_t, 16> kSizes = {1,  2,  4, 8,  16, 64,  64,   64,
+                                                        64, 64, 4, 16, 64, 300, 1000, 5000};
+    return typeCode < kSizes.size() ? kSizes[typeCode] : 64;
+}
+
+void CloseRecordFile(RecordFile& file) {
+    platform::UnmapFile(file.mappingHandle);
+    file.view = nullptr;
+    platform::CloseFile(file.fileHandle);
+    file.writable = 0;
+    file.fields.clear();
+}
+
+int OpenRecordFile(RecordFile& file) {
+    platform::FileHandle handle = CloseAndOpenExisting(file);
+    if (!handle)
+        return 0;
+    platform::MappingHandle mapping = platform::MapWholeFile(handle, file.writable != 0);
+    Layout layout;
+    const auto* bytes = static_cast<const uint8_t*>(mapping.address);
+    const bool valid = mapping && mapping.length >= fmt::kHeaderSize &&
+                       ReadHeader(bytes, mapping.length, layout) &&
+                       ReadFieldTable(bytes + fmt::kFieldTableOffset, layout) &&
+                       SlotsFit(layout, mapping.length);
+    if (!valid) {
+        platform::UnmapFile(mapping);
+        platform::CloseFile(handle);
+        return 0;
+    }
+    AdoptLayout(file, std::move(layout));
+    file.fileHandle = handle;
+    file.mappingHandle = mapping;
+    file.view = static_cast<uint8_t*>(mapping.address);
+    CountLiveRecords(file);
+    return 1;
+}
+
+int OpenRecordFileDirect(RecordFile& file) {
+    platform::FileHandle handle = CloseAndOpenExisting(file);
+    if (!handle)
+        return 0;
+    uint8_t header[fmt::kHeaderSize];
+    uint64_t fileSize = 0;
+    Layout layout;
+    bool valid = platform::GetFileSize(handle, fileSize) && fileSize >= fmt::kHeaderSize &&
+                 platform::ReadFileBytes(handle, header, sizeof header) &&
+                 ReadHeader(header, fileSize, layout);
+    if (valid) {
+        // ReadHeader checked that the table lies inside the file, so its size is bounded.
+        std::vector<uint8_t> table(static_cast<size_t>(layout.fieldCount) * fmt::kFieldEntrySize);
+        valid = platform::ReadFileBytes(handle, table.data(), table.size()) &&
+                ReadFieldTable(table.data(), layout);
+    }
+    if (!valid) {
+        platform::CloseFile(handle);
+        return 0;
+    }
+    AdoptLayout(file, std::move(layout));
+    file.fileHandle = handle;
+    return 1;
+}
+
+int CreateRecordFile(RecordFile& file) {
+    CloseRecordFile(file);
+    if (file.fieldCount == 0 || file.fieldCount > kMaxFieldCount)
+        return 0;
+    platform::FileHandle handle = platform::CreateFileAlways(file.fileName.c_str());
+    if (!handle)
+        return 0;
+
+    uint8_t header[fmt::kHeaderSize] = {};
+    std::memcpy(header + fmt::kMagicOffset, fmt::kMagic, 4);
+    std::memcpy(header + fmt::kVersionOffset, fmt::kVersion, 4);
+    StoreLE32(header + fmt::kWordAt608Offset, fmt::kWordAt608Value);
+    StoreLE32(header + fmt::kWordAt1352Offset, fmt::kWordAt1352Value);
+    StoreLE32(header + fmt::kFieldCountOffset, file.fieldCount);
+    StoreLE32(header + fmt::kCapacityOffset, fmt::kInitialCapacity);
+    StoreLE32(header + fmt::kWordAt1364Offset, fmt::kWordAt1364Value);
+    const bool written = platform::WriteFileBytes(handle, header, sizeof header) &&
+                         platform::WriteZeroBytes(handle, fmt::kFieldTableRoom);
+    if (!written) {
+        platform::CloseFile(handle);
+        return 0;
+    }
+    file.fileHandle = handle;
+    file.writable = 1;
+    file.capacity = fmt::kInitialCapacity;
+    file.liveCount = 0;
+    file.fieldTableOffset = fmt::kFieldTableOffset;
+    file.recordAreaOffset = fmt::kFieldTableOffset + fmt::kFieldEntrySize * file.fieldCount;
+    return 1;
+}
+
+int DefineField(RecordFile& file, uint32_t field, uint32_t typeCode) {
+    if (!detail::IsDirect(file) || field == 0 || field > file.fieldCount)
+        return 0;
+    uint8_t entry[fmt::kFieldEntrySize] = {};
+    StoreLE32(entry + fmt::kFieldEntryTypeOffset, typeCode);
+    const uint64_t at = fmt::kFieldTableOffset + static_cast<uint64_t>(field - 1) * sizeof entry;
+    return platform::SeekFile(file.fileHandle, at) &&
+                   platform::WriteFileBytes(file.fileHandle, entry, sizeof entry)
+               ? 1
+               : 0;
+}
+
+int LayOutFields(RecordFile& file) {
+    if (!detail::IsDirect(file) || file.fieldCount == 0 || file.fieldCount > kMaxFieldCount)
+        return 0;
+    std::vector<uint8_t> table(static_cast<size_t>(file.fieldCount) * fmt::kFieldEntrySize);
+    if (!platform::SeekFile(file.fileHandle, fmt::kFieldTableOffset) ||
+        !platform::ReadFileBytes(file.fileHandle, table.data(), table.size()))
+        return 0;
+    const uint64_t areaOffset =
+        fmt::kFieldTableOffset + static_cast<uint64_t>(file.fieldCount) * fmt::kFieldEntrySize;
+    uint64_t running = areaOffset + fmt::kTagSize;
+    uint64_t recordSize = fmt::kTagSize;
+    for (uint32_t f = 0; f < file.fieldCount; ++f) {
+        uint8_t* entry = table.data() + static_cast<size_t>(f) * fmt::kFieldEntrySize;
+        if (running > kUint32Max)
+            return 0;
+        StoreLE32(entry + fmt::kFieldEntryOffsetOffset, static_cast<uint32_t>(running));
+        const uint32_t size = FieldTypeSize(LoadLE32(entry + fmt::kFieldEntryTypeOffset));
+        running += size;
+        recordSize += size;
+    }
+    if (recordSize > kUint32Max)
+        return 0;
+    file.recordAreaOffset = static_cast<uint32_t>(areaOffset);
+    file.recordSize = static_cast<uint32_t>(recordSize);
+    const bool written =
+        platform::SeekFile(file.fileHandle, fmt::kFieldTableOffset) &&
+        platform::WriteFileBytes(file.fileHandle, table.data(), table.size()) &&
+        platform::WriteZeroBytes(file.fileHandle, recordSize * fmt::kInitialZeroSlots);
+    return written ? 1 : 0;
+}
+
+int AppendEmptyRecords(RecordFile& file, uint32_t count) {
+    if (!detail::IsDirect(file))
+        return 0;
+    uint64_t end = 0;
+    return platform::SeekFileEnd(file.fileHandle, end) &&
+                   platform::WriteZeroBytes(file.fileHandle,
+                                            static_cast<uint64_t>(count) * file.recordSize)
+               ? 1
+               : 0;
+}
+
+int MaintainCapacity(RecordFile& file) {
+    if (!detail::IsMapped(file) || file.liveCount == 0)
+        return 0;
+    const uint32_t used = file.usedTally;
+    const uint32_t capacity = file.capacity;
+    const uint32_t free = capacity - used;
+    const uint64_t percent = static_cast<uint64_t>(used) * 100 / capacity;
+    if (percent > fmt::kGrowAbovePercent || free < fmt::kGrowBelowFree) {
+        GrowFile(file, used);
+        file.writable = 1;
+        OpenRecordFile(file);
+    } else if (percent < fmt::kShrinkBelowPercent && capacity > fmt::kShrinkAboveCapacity &&
+               detail::IsWritableMapping(file) && CompactRecords(file) != 0) {
+        // Compaction moved every used record below the cut; check it before cutting.
+        const uint32_t step = ShrinkStep(capacity);
+        bool clear = true;
+        for (uint32_t slot = capacity - step; slot < capacity && clear; ++slot)
+            clear = !detail::IsUsedTag(detail::ReadTag(file, slot));
+        if (clear) {
+            ShrinkFile(file);
+            file.writable = 1;
+            OpenRecordFile(file);
+        }
+    }
+    return detail::IsMapped(file) ? 1 : 0;
+}
+
+uint32_t CompactRecords(RecordFile& file, uint32_t budget) {
+    if (!detail::IsWritableMapping(file) || file.liveCount == 0)
+        return budget;
+    const uint32_t savedDefer = file.deferRecount;
+    file.deferRecount = 1;
+    // Each move takes the lowest used record that has a free slot right below it one
+    // slot down. After a move at slot i nothing below i - 1 has changed, so the scan
+    // resumes at i - 2 instead of slot 0: the same moves in the same order, without
+    // rescanning the front of the file every time.
+    int64_t lastFree = -1;
+    uint32_t i = 0;
+    while (i != file.capacity && budget != 0) {
+        const uint32_t tag = detail::ReadTag(file, i);
+        if (!detail::IsUsedTag(tag)) {
+            lastFree = i;
+            ++i;
+        } else if (lastFree < 0) {
+            ++i;
+        } else {
+            const auto target = static_cast<uint32_t>(lastFree);
+            // Through WriteTag, so the tallies follow the copy's tag change.
+            detail::WriteTag(file, target, tag);
+            std::memcpy(detail::SlotAddress(file, target) + fmt::kTagSize,
+                        detail::SlotAddress(file, i) + fmt::kTagSize,
+                        file.recordSize - fmt::kTagSize);
+            detail::WriteTag(file, i, RecordDeleted);
+            --budget;
+            lastFree = -1;
+            i = i >= 2 ? i - 2 : 0;
+        }
+    }
+    file.deferRecount = savedDefer;
+    CountLiveRecords(file);
+    return budget;
+}
+
+} // namespace lexipond

@@ -1,0 +1,40 @@
+#pragma once
+// Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
+#include "core/settings/Settings.h"
+
+#include <cstdio>
+#include <string>
+
+namespace lexipond {
+
+inline constexpr char kSettingsFileName[] = "dLexipond.dat";
+inline constexpr char kBackupSuffix[] = " Bak";
+inline constexpr int kSettingsHeaderBadMagic = 1001;
+inline constexpr int kSettingsHeaderCurrent = 1000;
+
+enum SettingsLoadResult {
+    SettingsLoaded,   // read from a well-formed file (old levels migrated)
+    SettingsNotFound, // defaults applied; the caller shows the first-run welcome
+    SettingsBadMagic, // defaults applied; no welcome
+};
+
+// dataFolder and programFolder end with '/'. The data folder's file when it can
+// be opened for reading, else the program folder's (whether it exists or not).
+std::string ResolveSettingsPath(const std::string& dataFolder, const std::string& programFolder,
+                                const char* fileName);
+// Reads the first 8 bytes: 1001 wrong magic, 1000 version "100", else the
+// version digits' value by TextToNumber.
+int CheckSettingsHeader(std::FILE* file);
+// Sets the documented defaults; every other byte of the block is left alone.
+void ApplyDefaultSettings(SettingsBlock& settings);
+// Renumbers the level of a file older than version 100.
+void MigrateLevel(SettingsBlock& settings);
+// Loads into settings, which holds the block's starting bytes (all zero at start-up).
+SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& dataFolder,
+                                    const std::string& programFolder);
+// Copies the old file to "<name> Bak", then writes the new file beside the old
+// one and renames it into place, so an interrupted save leaves a whole file.
+// true when the new file is in place. Always writes to the data folder.
+bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder);
+
+} // namespace lexipond

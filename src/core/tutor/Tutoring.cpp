@@ -1,0 +1,375 @@
+#include "core/tutor/Tutoring.h"
+
+#include "core/recordfile/RecordFile.h"
+#include "core/words/WordDatabase.h"
+#include "core/settings/Settings.h"
+#include "core/text/TextHelpers.h"
+
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+namespace lexipond {
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+// Draws for one candidate before it is given up (all of them hit the word on show).
+constexpr int kDrawsPerCandidate = 1000;
+// Random slots tried before a sparse file is walked for the k-th live record.
+constexpr int kRandomSlotTries = 64;
+
+bool Inside(const ButtonPlace& place, uint16_t x, uint16_t y) {
+    return x > place.left && x < place.left + place.width && y > place.top &&
+           y < place.top + place.height;
+}
+
+bool DatabaseUsable(const RecordFile& db) {
+    return db.view != nullptr && db.fieldCount >= kWordFieldCount;
+}
+
+int32_t SlotLimit(const RecordFile& db) {
+    return db.capacity > static_cast<uint32_t>(INT32_MAX) ? INT32_MAX
+                                                          : static_cast<int32_t>(db.capacity);
+}
+
+uint32_t CandidateCount(int32_t level) {
+    switch (level) {
+    case 0:
+    case 6:
+        return 10;
+    case 1:
+    case 5:
+        return 7;
+    case 3:
+        return 1;
+    default:
+        return 5;
+    }
+}
+
+// Copies at most size - 1 bytes of a zero-terminated text and terminates it.
+void CopyBounded(const char* source, char* destination, size_t size) {
+    size_t n = 0;
+    while (n + 1 < size && source[n] != '\0') {
+        destination[n] = source[n];
+        ++n;
+    }
+    destination[n] = '\0';
+}
+
+uint32_t FieldNumber(Tutor& tutor, int32_t slot, uint32_t field) {
+    GetField(tutor.db, slot, field);
+    return static_cast<uint32_t>(tutor.db.numberValue);
+}
+
+// A live slot drawn with equal chance for every live record (free slots are drawn
+// and thrown back); -1 when the database holds none.
+int32_t DrawLiveSlot(Tutor& tutor) {
+    RecordFile& db = tutor.db;
+    const int32_t limit = SlotLimit(db);
+    if (db.liveCount == 0 || limit <= 0) {
+        return -1;
+    }
+    const uint32_t slots = static_cast<uint32_t>(limit);
+    for (int attempt = 0; attempt < kRandomSlotTries; ++attempt) {
+        // 1..slots from the source; the fallback generator may give 0, taken as the last slot.
+        const uint32_t r = RandomBelow(tutor, slots);
+        const int32_t slot = static_cast<int32_t>(r == 0 ? slots - 1 : (r - 1) % slots);
+        if (SlotIsLive(db, slot)) {
+            return slot;
+        }
+    }
+    // Mostly free slots: take the k-th live record by a walk.
+    const uint32_t live = db.liveCount;
+    const uint32_t r = RandomBelow(tutor, live);
+    uint32_t wanted = r == 0 ? live - 1 : (r - 1) % live;
+    int32_t lastLive = -1;
+    for (int32_t slot = 0; slot < limit; ++slot) {
+        if (SlotIsLive(db, slot)) {
+            if (wanted == 0) {
+                return slot;
+            }
+            --wanted;
+            lastLive = slot;
+        }
+    }
+    return lastLive; // liveCount ran ahead of the tags
+}
+
+// One candidate: a live slot other than the word on show; -1 when given up.
+int32_t DrawCandidate(Tutor& tutor) {
+    const int32_t onShow = tutor.state.currentRecord;
+    if (tutor.db.liveCount <= 1 && SlotIsLive(tutor.db, onShow)) {
+        return -1; // the only live word is on show: every draw would hit it
+    }
+    for (int draw = 1; draw < kDrawsPerCandidate; ++draw) {
+        const int32_t slot = DrawLiveSlot(tutor);
+        if (slot < 0) {
+            return -1;
+        }
+        if (slot != onShow) {
+            return slot;
+        }
+    }
+    DrawLiveSlot(tutor); // the last draw is made and thrown away
+    return -1;
+}
+
+void AppendReportLine(TutorState& state, bool correct) {
+    if (state.reportLength >= kReportTextLimit) {
+        return;
+    }
+    const char* verdict = correct ? "Correct" : "Incorrect";
+    const size_t wordLength = strnlen(state.currentWord, sizeof state.currentWord - 1);
+    char* end = state.reportBuffer.get() + state.reportLength;
+    std::memcpy(end, state.currentWord, wordLength);
+    end += wordLength;
+    std::memcpy(end, ", ", 2);
+    end += 2;
+    const size_t verdictLength = std::strlen(verdict);
+    std::memcpy(end, verdict, verdictLength);
+    end += verdictLength;
+    std::memcpy(end, "\r\n", 2);
+    end += 2;
+    *end = '\0';
+    state.reportLength = static_cast<uint32_t>(end - state.reportBuffer.get());
+}
+
+char* AppendUnsigned(char* destination, uint64_t value) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count > 0) {
+        *destination++ = digits[--count];
+    }
+    return destination;
+}
+
+} // namespace
+
+uint32_t RandomBelow(Tutor& tutor, uint32_t n) {
+    if (n <= 1) {
+        return 1;
+    }
+    Guard guard(tutor.state.lock);
+    uint32_t& state = tutor.state.randomState;
+    uint32_t fresh = 0;
+    if (tutor.random.Fill(fresh)) {
+        state = fresh % n + 1;
+        return state;
+    }
+    // Fallback generator; its range is 0..n and the state keeps the generator value.
+    if (state != 0) {
+        state = ((state * state) % 65536u) >> 1;
+        state = state + (tutor.random.TickCount() & 255u);
+    } else {
+        const uint32_t t = tutor.random.TickCount();
+        state = (t * t) % 65536u;
+    }
+    uint32_t r = (state * n) >> 12;
+    while (r > n) {
+        r -= n;
+    }
+    return r;
+}
+
+uint32_t CurrentUserSlot(const Tutor& tutor) {
+    const int32_t user = tutor.settings.currentUser;
+    return user >= 0 && user < kUserCount ? static_cast<uint32_t>(user) : 0;
+}
+
+bool SlotIsLive(const RecordFile& db, int32_t slot) {
+    if (db.view == nullptr || slot < 0 || static_cast<uint32_t>(slot) >= db.capacity) {
+        return false;
+    }
+    const uint8_t* tag = db.view + db.recordAreaOffset +
+                         static_cast<uint64_t>(static_cast<uint32_t>(slot)) * db.recordSize;
+    const uint32_t value = static_cast<uint32_t>(tag[0]) | static_cast<uint32_t>(tag[1]) << 8 |
+                           static_cast<uint32_t>(tag[2]) << 16 |
+                           static_cast<uint32_t>(tag[3]) << 24;
+    return value == RecordLive;
+}
+
+uint32_t SumUserField(Tutor& tutor, uint32_t field) {
+    Guard guard(tutor.state.lock);
+    RecordFile& db = tutor.db;
+    if (!DatabaseUsable(db) || field == 0 || field > db.fieldCount) {
+        return 0;
+    }
+    uint32_t sum = 0;
+    ForEachLiveRecord(db, [&](int32_t slot) { sum += FieldNumber(tutor, slot, field); });
+    return sum;
+}
+
+void LoadCurrentWord(Tutor& tutor) {
+    Guard guard(tutor.state.lock);
+    TutorState& state = tutor.state;
+    if (!DatabaseUsable(tutor.db) || !SlotIsLive(tutor.db, state.currentRecord)) {
+        return;
+    }
+    if (GetField(tutor.db, state.currentRecord, kFieldWord) >= 0) {
+        CopyBounded(tutor.db.textValue, state.currentWord, sizeof state.currentWord);
+    }
+    const uint32_t user = CurrentUserSlot(tutor);
+    state.wordTotal = FieldNumber(tutor, state.currentRecord, TotalField(user));
+    state.wordCorrect = FieldNumber(tutor, state.currentRecord, CorrectField(user));
+}
+
+int32_t FindExactWord(Tutor& tutor, const char* word, int32_t near) {
+    Guard guard(tutor.state.lock);
+    RecordFile& db = tutor.db;
+    if (!DatabaseUsable(db)) {
+        return -1;
+    }
+    const int32_t limit = SlotLimit(db);
+    int32_t best = -1;
+    int64_t bestDistance = INT64_MAX;
+    for (int32_t slot = 0; slot < limit; ++slot) {
+        if (!SlotIsLive(db, slot) || GetField(db, slot, kFieldWord) < 0 ||
+            std::strcmp(db.textValue, word) != 0) {
+            continue;
+        }
+        const int64_t distance =
+            slot >= near ? int64_t{slot} - near : int64_t{near} - slot; // near may be -1
+        if (distance < bestDistance) {
+            best = slot;
+            bestDistance = distance;
+        }
+        if (slot >= near) {
+            break; // later matches lie further away
+        }
+    }
+    return best;
+}
+
+bool RefindCurrentWord(Tutor& tutor) {
+    Guard guard(tutor.state.lock);
+    TutorState& state = tutor.state;
+    if (state.currentRecord == -1) {
+        return false;
+    }
+    RecordFile& db = tutor.db;
+    if (SlotIsLive(db, state.currentRecord) && GetField(db, state.currentRecord, kFieldWord) >= 0 &&
+        std::strcmp(db.textValue, state.currentWord) == 0) {
+        return true;
+    }
+    state.currentRecord = FindExactWord(tutor, state.currentWord, state.currentRecord);
+    return state.currentRecord != -1;
+}
+
+void SetUpUser(Tutor& tutor) {
+    Guard guard(tutor.state.lock);
+    TutorState& state = tutor.state;
+    const uint32_t user = CurrentUserSlot(tutor);
+    CopyBounded(tutor.settings.userNames[user], state.currentUserName,
+                sizeof state.currentUserName);
+    state.userTotal = SumUserField(tutor, TotalField(user));
+    state.userCorrect = SumUserField(tutor, CorrectField(user));
+    state.sessionTotal = 0;
+    state.sessionCorrect = 0;
+    if (state.currentRecord != -1 && RefindCurrentWord(tutor)) {
+        LoadCurrentWord(tutor);
+    }
+    tutor.window.Invalidate();
+}
+
+int32_t ChooseNextWord(Tutor& tutor) {
+    Guard guard(tutor.state.lock);
+    TutorState& state = tutor.state;
+    if (!DatabaseUsable(tutor.db)) {
+        return -1;
+    }
+    const int32_t level = tutor.settings.level;
+    const uint32_t candidates = CandidateCount(level);
+    const uint32_t user = CurrentUserSlot(tutor);
+    int32_t best = -1;
+    uint32_t bestScore = 0;
+    for (uint32_t candidate = 0; candidate < candidates; ++candidate) {
+        const int32_t slot = DrawCandidate(tutor);
+        if (slot < 0) {
+            continue;
+        }
+        const uint32_t total = FieldNumber(tutor, slot, TotalField(user));
+        uint32_t score;
+        if (total == 0) {
+            score = 10001; // never asked: beats every asked word
+        } else {
+            const uint32_t correct = FieldNumber(tutor, slot, CorrectField(user));
+            score = (correct * 10000u) / total;
+            if (static_cast<uint32_t>(level) > 2) {
+                score = 10000u - score;
+            }
+        }
+        if (best == -1 || score > bestScore) {
+            best = slot;
+            bestScore = score;
+        }
+    }
+    if (best == -1) {
+        return -1;
+    }
+    state.currentRecord = best;
+    LoadCurrentWord(tutor);
+    tutor.window.Invalidate();
+    return best;
+}
+
+void RecordAnswer(Tutor& tutor, bool correct) {
+    Guard guard(tutor.state.lock);
+    TutorState& state = tutor.state;
+    if (!DatabaseUsable(tutor.db) || !RefindCurrentWord(tutor)) {
+        return; // no word on show: nothing to tally
+    }
+    RecordFile& db = tutor.db;
+    const uint32_t field = TotalField(CurrentUserSlot(tutor));
+    db.numberValue = static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field) + 1u);
+    if (PutField(db, state.currentRecord, field) < 0) {
+        return; // not stored (a read-only database): count nothing either
+    }
+    ++state.sessionTotal;
+    ++state.userTotal;
+    if (correct) {
+        ++state.sessionCorrect;
+        ++state.userCorrect;
+        db.numberValue =
+            static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field + 1) + 1u);
+        PutField(db, state.currentRecord, field + 1);
+    }
+    AppendReportLine(state, correct);
+}
+
+void HandleClick(Tutor& tutor, uint16_t x, uint16_t y) {
+    const bool correct = Inside(kCorrectPlace, x, y);
+    const bool incorrect = Inside(kIncorrectPlace, x, y);
+    if (!correct && !incorrect && !Inside(kSkipPlace, x, y)) {
+        return;
+    }
+    Guard guard(tutor.state.lock);
+    if (correct || incorrect) {
+        RecordAnswer(tutor, correct);
+    }
+    ChooseNextWord(tutor);
+}
+
+uint32_t PercentText(uint32_t part, uint32_t whole, char* destination) {
+    // 64-bit so that large tallies do not wrap; at most 12 digits.
+    const uint64_t percent = whole == 0 ? 100u : uint64_t{part} * 100u / whole;
+    char* end = AppendUnsigned(destination, part);
+    end += CopyText(" of ", end);
+    end = AppendUnsigned(end, whole);
+    end += CopyText(" (", end);
+    end = AppendUnsigned(end, percent);
+    end += CopyText("%)", end);
+    return static_cast<uint32_t>(end - destination);
+}
+
+std::string ReportText(Tutor& tutor) {
+    Guard guard(tutor.state.lock);
+    return std::string(tutor.state.reportBuffer.get(), tutor.state.reportLength);
+}
+
+} // namespace lexipond

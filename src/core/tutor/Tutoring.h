@@ -1,0 +1,58 @@
+#pragma once
+// Word choice, answers and the report: the tutoring operations. Each takes the
+// Tutor it works on and holds tutor.state.lock while it touches the word database
+// or the tutoring state (the lock is recursive, so callers may hold it as well).
+// WindowPort calls are made with the lock held: the port must only queue.
+#include "core/tutor/TutorState.h"
+
+#include <cstdint>
+#include <string>
+
+namespace lexipond {
+
+// A random number from 1 to n from the tutor's source; when the source fails, the
+// fallback generator gives 0..n. n of 0 or 1 gives 1 without touching either.
+uint32_t RandomBelow(Tutor& tutor, uint32_t n);
+// The sum (32-bit, wrapping) of a numeric field over all live records.
+uint32_t SumUserField(Tutor& tutor, uint32_t field);
+// Name, running totals and zeroed session counters for settings.currentUser;
+// reloads the word on show (found again if its slot moved) and repaints.
+void SetUpUser(Tutor& tutor);
+// Reads the word in currentRecord and the current user's tallies on it. Does
+// nothing when currentRecord is -1 or not a live slot of the open database.
+void LoadCurrentWord(Tutor& tutor);
+// Picks, loads and shows a new word; -1 (nothing changed) when no candidate.
+int32_t ChooseNextWord(Tutor& tutor);
+// An answer button in client coordinates. The window draws the buttons here;
+// HandleClick takes a click strictly inside one (its edge lines excluded).
+struct ButtonPlace {
+    uint16_t left, top, width, height;
+};
+inline constexpr ButtonPlace kCorrectPlace{15, 267, 140, 35};
+inline constexpr ButtonPlace kIncorrectPlace{235, 267, 140, 35};
+inline constexpr ButtonPlace kSkipPlace{450, 267, 140, 35};
+
+// A left-button release at client coordinates (x, y).
+void HandleClick(Tutor& tutor, uint16_t x, uint16_t y);
+// Tallies one answer on the word on show; nothing when no word is on show.
+void RecordAnswer(Tutor& tutor, bool correct);
+
+// "7 of 9 (77%)"; returns the length. destination needs 42 bytes.
+uint32_t PercentText(uint32_t part, uint32_t whole, char* destination);
+
+// Helpers shared with the worker and the window layer.
+
+// The user slot to tally: settings.currentUser, or 0 when the stored value is not 0..4.
+uint32_t CurrentUserSlot(const Tutor& tutor);
+// True when slot lies inside the open database and holds a live record.
+bool SlotIsLive(const RecordFile& db, int32_t slot);
+// The live slot whose word (field 1) equals word byte for byte, the one nearest to
+// near when there are several; -1 when none.
+int32_t FindExactWord(Tutor& tutor, const char* word, int32_t near);
+// Makes currentRecord point at the record of currentWord again after records may
+// have moved (an import, a sort); -1 when the word is gone. True when a word is on show.
+bool RefindCurrentWord(Tutor& tutor);
+// A copy of the report text, taken under the lock.
+std::string ReportText(Tutor& tutor);
+
+} // namespace lexipond

@@ -1,0 +1,194 @@
+#include "core/tutor/Worker.h"
+
+#include "core/recordfile/RecordFile.h"
+#include "core/recordfile/SortRecords.h"
+#include "core/words/WordDatabase.h"
+#include "core/text/TextHelpers.h"
+#include "core/tutor/Commands.h"
+#include "core/tutor/Tutoring.h"
+
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+
+namespace lexipond {
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+bool StopRequested(const TutorState& state) {
+    return state.quitFlag.load() == kQuitFlagStop;
+}
+
+// Looks at the request word once; called with the lock held.
+void ServeRequest(Tutor& tutor) {
+    TutorState& state = tutor.state;
+    const int32_t request = state.workerRequest.load();
+    if (request == RequestEditWord || request == RequestAddWord || request == RequestResort) {
+        state.wakeEvent.Reset();
+        if (request == RequestResort) {
+            ResortWords(tutor);
+            state.workerRequest = RequestIdle;
+            state.wakeEvent.Set(); // the next wait returns at once
+        } else {
+            if (request == RequestAddWord) {
+                state.detailsTarget = kDetailsNewWord;
+            }
+            tutor.window.PostCommand(CMD_WORD_DETAILS);
+        }
+    }
+    // Idle whenever the request word is back at 0: also after a closing dialog
+    // cleared a request that was still in hand.
+    if (state.workerRequest.load() == RequestIdle) {
+        state.idleEvent.Set();
+    }
+}
+
+} // namespace
+
+void ResortWords(Tutor& tutor) {
+    Guard guard(tutor.state.lock);
+    TutorState& state = tutor.state;
+    RecordFile& db = tutor.db;
+    SortRecords(db, kFieldWord);
+
+    const int32_t old = state.currentRecord;
+    int32_t found = -1;
+    if (state.currentWord[0] != '\0') {
+        found = FindExactWord(tutor, state.currentWord, old);
+    }
+    if (found == -1) {
+        // The word itself is gone or was changed: the first later record that contains it.
+        static_assert(sizeof state.currentWord <= sizeof db.searchKey);
+        CopyTextPiece(
+            state.currentWord, db.searchKey, 0,
+            static_cast<uint32_t>(strnlen(state.currentWord, sizeof state.currentWord - 1)));
+        const int32_t start = old > 10 ? old - 10 : 0;
+        found = FindNextMatch(db, start);
+    }
+    state.currentRecord = found;
+    if (found != -1) {
+        LoadCurrentWord(tutor);
+    } else {
+        ChooseNextWord(tutor); // keep a word on show when there is one
+    }
+}
+
+void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
+    TutorState& state = tutor.state;
+    {
+        Guard guard(state.lock);
+        state.currentRecord = -1;
+        SetUpUser(tutor);
+        ChooseNextWord(tutor);
+    }
+    for (;;) {
+        {
+            Guard guard(state.lock);
+            ServeRequest(tutor);
+        }
+        if (StopRequested(state)) {
+            break;
+        }
+        state.wakeEvent.Wait(wakeInterval);
+        state.wakeEvent.Reset();
+        if (StopRequested(state)) {
+            break;
+        }
+    }
+    tutor.window.PostClose();
+    {
+        Guard guard(state.lock);
+        CloseRecordFile(tutor.db);
+    }
+    tutor.window.PostCommand(CMD_DESTROY);
+}
+
+bool Worker::Start() {
+    if (thread_.joinable()) {
+        return false;
+    }
+    try {
+        thread_ = std::thread([this] { WorkerMain(tutor_, wakeInterval_); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
+void Worker::Stop() {
+    tutor_.state.quitFlag = kQuitFlagStop;
+    tutor_.state.wakeEvent.Set();
+}
+
+void Worker::Join() {
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+        thread_.join();
+    }
+}
+
+namespace {
+
+bool HandOver(Tutor& tutor, int32_t request) {
+    TutorState& state = tutor.state;
+    Guard guard(state.lock);
+    if (state.workerRequest.load() != RequestIdle || StopRequested(state)) {
+        return false;
+    }
+    if (request == RequestEditWord) {
+        if (!RefindCurrentWord(tutor)) {
+            return false; // no word on show to edit
+        }
+        state.detailsTarget = state.currentRecord;
+    }
+    state.idleEvent.Reset();
+    state.workerRequest = request;
+    state.wakeEvent.Set();
+    return true;
+}
+
+} // namespace
+
+bool EditWordCommand(Tutor& tutor) {
+    return HandOver(tutor, RequestEditWord);
+}
+
+bool AddWordCommand(Tutor& tutor) {
+    return HandOver(tutor, RequestAddWord);
+}
+
+bool WordDetailsCommand(Tutor& tutor, const std::function<void()>& runDialog) {
+    TutorState& state = tutor.state;
+    {
+        Guard guard(state.lock);
+        const int32_t request = state.workerRequest.load();
+        if (request != RequestEditWord && request != RequestAddWord) {
+            return false;
+        }
+        if (request == RequestAddWord) {
+            state.detailsTarget = kDetailsNewWord;
+        }
+        state.workerRequest = RequestDialogOpen;
+    }
+    if (runDialog) {
+        runDialog();
+    }
+    {
+        Guard guard(state.lock);
+        state.idleEvent.Reset();
+        state.workerRequest = RequestResort;
+    }
+    state.wakeEvent.Set();
+    return true;
+}
+
+bool ExitCommand(Tutor& tutor) {
+    TutorState& state = tutor.state;
+    // The flag goes up before the wake-up, so the worker sees it at once.
+    const bool already = state.quitFlag.exchange(kQuitFlagStop) == kQuitFlagStop;
+    state.wakeEvent.Set();
+    return already;
+}
+
+} // namespace lexipond

@@ -1,0 +1,27 @@
+#pragma once
+// An independent reading of a word database file that checks every structural
+// rule of the format before the command-line tool lets the engine touch it.
+#include <cstdint>
+#include <string>
+
+namespace lexipond::words {
+
+struct DatabaseFacts {
+    uint64_t fileSize = 0;
+    uint32_t fieldCount = 0;
+    uint32_t capacity = 0;
+    uint32_t recordSize = 0;
+    uint32_t liveCount = 0; // slots tagged exactly 10
+    uint32_t usedCount = 0; // slots tagged 10 or more
+};
+
+enum class CheckOutcome {
+    Valid,
+    Missing, // no such file, or it cannot be read
+    Damaged, // reason says which rule failed
+};
+
+// Fills facts as far as the file could be read; reason is one line.
+CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason);
+
+} // namespace lexipond::words

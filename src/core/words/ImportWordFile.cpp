@@ -1,0 +1,233 @@
+// Word list import: one word a line, a CR ends a line, LF and NUL bytes add
+// nothing, no trimming, a last line without CR is dropped. A line is a duplicate
+// when the word it would store collates equal to a word already there, so the
+// duplicate test looks the stored text's sort key up in a hash set built once.
+#include "core/words/ImportWordFile.h"
+
+#include "core/words/WordDetails.h"
+#include "core/platform/Collation.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/words/WordDatabase.h"
+#include "core/text/TextHelpers.h"
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexipond {
+
+namespace {
+
+constexpr size_t kMaxLineLength = kTextBufferSize - 1; // 1023
+
+// Encoding marks at the very start of a file are not part of the first word.
+size_t ByteOrderMarkLength(const unsigned char* bytes, size_t size) {
+    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
+        return 3;
+    if (size >= 2 &&
+        ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
+        return 2;
+    return 0;
+}
+
+// The sort keys of the words present: an open-addressing table of hashes over
+// one buffer of key bytes, so a lookup costs one probe and no allocation.
+class KeySet {
+  public:
+    explicit KeySet(size_t expected) {
+        size_t capacity = 1024;
+        while (capacity < expected * 2)
+            capacity *= 2;
+        slots_.resize(capacity);
+    }
+
+    static uint64_t Hash(std::string_view key) {
+        return std::hash<std::string_view>{}(key) | 1; // 0 marks an empty slot
+    }
+
+    bool Contains(std::string_view key, uint64_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = hash & mask; slots_[i].hash != 0; i = (i + 1) & mask) {
+            const Slot& slot = slots_[i];
+            if (slot.hash == hash &&
+                std::string_view(bytes_).substr(slot.offset, slot.length) == key)
+                return true;
+        }
+        return false;
+    }
+
+    // key must not be present yet.
+    void Add(std::string_view key, uint64_t hash) {
+        if ((used_ + 1) * 2 > slots_.size())
+            Grow();
+        Place(Slot{hash, bytes_.size(), static_cast<uint32_t>(key.size())});
+        bytes_.append(key);
+        ++used_;
+    }
+
+  private:
+    struct Slot {
+        uint64_t hash = 0;
+        size_t offset = 0;
+        uint32_t length = 0;
+    };
+
+    void Place(const Slot& entry) {
+        const size_t mask = slots_.size() - 1;
+        size_t i = entry.hash & mask;
+        while (slots_[i].hash != 0)
+            i = (i + 1) & mask;
+        slots_[i] = entry;
+    }
+
+    void Grow() {
+        std::vector<Slot> old(slots_.size() * 2);
+        old.swap(slots_);
+        for (const Slot& entry : old)
+            if (entry.hash != 0)
+                Place(entry);
+    }
+
+    std::vector<Slot> slots_;
+    std::string bytes_;
+    size_t used_ = 0;
+};
+
+class Importer {
+  public:
+    Importer(RecordFile& db, const platform::Collator& collator, ImportReport& report)
+        : db_(db), collator_(collator), report_(report), present_(db.liveCount + 1024) {
+        line_.reserve(kMaxLineLength);
+        CollectPresentWords();
+    }
+
+    void Feed(const unsigned char* bytes, size_t size) {
+        for (size_t i = 0; i < size; ++i) {
+            const unsigned char byte = bytes[i];
+            if (byte == '\r') {
+                HandleLine();
+                lastLine_.swap(line_); // keeps the line for Finish without a copy
+                line_.clear();
+                lineTooLong_ = false;
+            } else if (byte == '\n' || byte == '\0') {
+                continue;
+            } else if (line_.size() < kMaxLineLength) {
+                line_.push_back(static_cast<char>(byte));
+            } else {
+                lineTooLong_ = true;
+            }
+        }
+    }
+
+    // The last complete line stays in searchKey, as each handled line put it there.
+    void Finish() {
+        if (haveLastLine_)
+            CopyText(lastLine_.c_str(), db_.searchKey);
+    }
+
+  private:
+    void CollectPresentWords() {
+        for (const int32_t slot : LiveSlots(db_)) {
+            if (GetField(db_, slot, kFieldWord) < 0)
+                continue;
+            key_.clear();
+            collator_.AppendSortKey(db_.textValue, key_);
+            const uint64_t hash = KeySet::Hash(key_);
+            if (!present_.Contains(key_, hash))
+                present_.Add(key_, hash);
+        }
+    }
+
+    void HandleLine() {
+        ++report_.lines;
+        if (lineTooLong_)
+            ++report_.longLines;
+        haveLastLine_ = true;
+        if (line_.empty()) {
+            // A blank card helps nobody.
+            ++report_.empty;
+            return;
+        }
+        // Compare what will be stored: the word field keeps 63 bytes, cut
+        // between characters.
+        const std::string_view stored(line_.data(),
+                                      platform::Utf8PrefixLength(line_, kWordMaxLength));
+        key_.clear();
+        collator_.AppendSortKey(stored, key_);
+        const uint64_t hash = KeySet::Hash(key_);
+        if (present_.Contains(key_, hash)) {
+            ++report_.duplicates;
+            return;
+        }
+        const int32_t slot = AddRecord(db_);
+        if (slot < 0) {
+            ++report_.failed;
+            return;
+        }
+        // The slot may hold an old record's bytes: write every field.
+        CopyTextPiece(stored.data(), db_.textValue, 0, static_cast<uint32_t>(stored.size()));
+        PutField(db_, slot, kFieldWord);
+        db_.numberValue = 0;
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field)
+            PutField(db_, slot, field);
+        db_.textValue[0] = '\0';
+        PutField(db_, slot, kFieldNotes);
+        present_.Add(key_, hash);
+        ++report_.added;
+    }
+
+    RecordFile& db_;
+    const platform::Collator& collator_;
+    ImportReport& report_;
+    KeySet present_;
+    std::string key_;
+    std::string line_;
+    bool lineTooLong_ = false;
+    std::string lastLine_;
+    bool haveLastLine_ = false;
+};
+
+} // namespace
+
+uint32_t ImportWordFile(RecordFile& db, const char* path) {
+    return ImportWordFile(db, path, platform::UserCollator());
+}
+
+uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collator& collator,
+                        ImportReport* report) {
+    ImportReport local;
+    ImportReport& result = report ? *report : local;
+    result = ImportReport{};
+    if (!path)
+        return 0;
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file)
+        return 0;
+    result.opened = true;
+    // Only a word database takes words; any other file (or none open) adds nothing.
+    if (!db.view || db.fieldCount != kWordFieldCount) {
+        std::fclose(file);
+        return 0;
+    }
+    Importer importer(db, collator, result);
+    unsigned char buffer[64 * 1024];
+    bool first = true;
+    for (;;) {
+        const size_t got = std::fread(buffer, 1, sizeof(buffer), file);
+        if (got == 0)
+            break; // end of file or a read error: what was read stays imported
+        size_t skip = 0;
+        if (first) {
+            skip = ByteOrderMarkLength(buffer, got);
+            first = false;
+        }
+        importer.Feed(buffer + skip, got - skip);
+    }
+    std::fclose(file);
+    importer.Finish();
+    return result.added;
+}
+
+} // namespace lexipond

@@ -1,0 +1,59 @@
+#pragma once
+// The database side of the Word Details and Options dialogs, kept free of any
+// window code so that it can be tested on its own. Callers hold the tutor lock
+// around every call that takes a RecordFile.
+#include "core/recordfile/RecordFile.h"
+#include "core/settings/Settings.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexipond {
+
+struct RecordFile;
+
+inline constexpr uint32_t kDetailsWordLimit = 59;   // bytes the dialog saves of a word
+inline constexpr uint32_t kDetailsNotesLimit = 299; // bytes the dialog saves of the notes
+inline constexpr uint32_t kUserNameLimit = 99;      // bytes of a user name
+inline constexpr char kNewWordText[] = "New Word";
+
+// The longest prefix of text that holds at most limit bytes and does not end
+// inside a UTF-8 character. Bytes that are not part of a valid UTF-8 sequence
+// count as characters of their own (they display as Windows-1252).
+std::string_view CutText(std::string_view text, uint32_t limit);
+
+// Truncated percentage of correct answers; 100 when nothing was answered.
+uint32_t PercentCorrect(uint32_t total, uint32_t correct);
+
+// The Options dialog's transparency percentage from an alpha (0 invisible .. 255
+// opaque) and back. The two do not round-trip exactly (alpha 75 shows 71, which
+// stores 76). An alpha outside 0..255 counts as 255.
+uint32_t AlphaToPercent(int32_t alpha);
+int32_t PercentToAlpha(uint32_t percent);
+
+// The words of those slots, in the same order.
+std::vector<std::string> SlotWords(RecordFile& db, const std::vector<int32_t>& slots);
+
+// The position reached by one step (+1 or -1) from index in a list of count
+// words, or -1 when the step would leave the list (nothing happens then).
+int32_t StepIndex(int32_t index, int32_t count, int32_t step);
+
+struct WordDetails {
+    std::string word;
+    std::string notes;
+    uint32_t total[kUserCount] = {};
+    uint32_t correct[kUserCount] = {};
+};
+
+// Reads one record's word, notes and tallies. False when nothing could be read.
+bool ReadWordDetails(RecordFile& db, int32_t slot, WordDetails& details);
+// Writes the word (cut to 59 bytes) and the notes (cut to 299 bytes) into a record.
+bool SaveWordDetails(RecordFile& db, int32_t slot, std::string_view word, std::string_view notes);
+// Zeroes fields 2 to 13; when full, also sets the word to "New Word" and empties the notes.
+void InitNewWordRecord(RecordFile& db, int32_t slot, bool full);
+// Deletes a record and sorts the rest by word. Refuses (false) the last live word.
+bool DeleteWordRecord(RecordFile& db, int32_t slot);
+
+} // namespace lexipond

@@ -1,0 +1,44 @@
+#include "ui/dialogs/ChooseTextFile.h"
+
+#include "ui/common/AppIcon.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QStandardPaths>
+
+namespace lexipond {
+
+bool ChooseTextFile(QWidget* owner, QString& fileName, const QString& filter) {
+    // A suggestion that can be read is kept as the first selection; anything
+    // else sends the chooser to the documents folder.
+    QString start;
+    bool keepSuggestion = false;
+    if (!fileName.isEmpty()) {
+        QFile suggested(fileName);
+        keepSuggestion = suggested.open(QIODevice::ReadOnly);
+    }
+    if (keepSuggestion) {
+        start = fileName;
+    } else {
+        start = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (start.isEmpty() || !QDir(start).exists())
+            start = QDir::homePath();
+    }
+
+    QFileDialog chooser(owner, QString::fromLatin1(kWindowTitle), start, filter);
+    chooser.setObjectName(QStringLiteral("chooseTextFile"));
+    chooser.setFileMode(QFileDialog::ExistingFile);
+    chooser.setAcceptMode(QFileDialog::AcceptOpen);
+    if (keepSuggestion)
+        chooser.selectFile(fileName);
+    if (chooser.exec() != QDialog::Accepted)
+        return false;
+    const QStringList chosen = chooser.selectedFiles();
+    if (chosen.isEmpty())
+        return false;
+    fileName = chosen.first();
+    return true;
+}
+
+} // namespace lexipond

@@ -1,0 +1,371 @@
+#include "ui/window/MainWindow.h"
+
+#include "ui/dialogs/AboutBox.h"
+#include "ui/dialogs/OptionsDialog.h"
+#include "ui/dialogs/PromptDialog.h"
+#include "ui/dialogs/WordDetailsDialog.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/AppIcon.h"
+#include "core/settings/Settings.h"
+#include "ui/common/TextDisplay.h"
+#include "core/tutor/Commands.h"
+#include "core/tutor/Tutoring.h"
+#include "core/tutor/Worker.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <mutex>
+
+namespace lexipond {
+
+namespace {
+
+constexpr int kPlacementLength = 44;
+constexpr int kShowNormal = 1;
+constexpr int kShowMinimised = 2;
+constexpr int kShowMaximised = 3;
+// Below this the window could not be found again to switch translucency off.
+constexpr int kLeastAlpha = 26;
+constexpr int kRepaintRetryMs = 30;
+
+QAction* AddCommand(QMenu& menu, const QString& text, int command) {
+    QAction* action = menu.addAction(text);
+    action->setData(command);
+    return action;
+}
+
+QAction* AddCheckable(QMenu& menu, const QString& text, int command, bool checked) {
+    QAction* action = AddCommand(menu, text, command);
+    action->setCheckable(true);
+    action->setChecked(checked);
+    return action;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppContext& app)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                           Qt::WindowCloseButtonHint),
+      app_(app) {
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setWindowIcon(ProgramIcon());
+    setObjectName(QStringLiteral("mainWindow"));
+    // Every paint covers the whole client area from the back buffer.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    // Only the right-button release opens the menu; no keyboard way in.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    setFocusPolicy(Qt::NoFocus);
+    resize(layout::kClientSize);
+    setMaximumSize(layout::kClientSize);
+
+    if (app_.settings.transparent != 0)
+        ApplyTransparency(app_.settings.transparencyAlpha);
+    ApplyOnTop(app_.settings.onTop == 1);
+}
+
+void MainWindow::Invalidate() {
+    if (QThread::currentThread() == thread())
+        update();
+    else
+        QMetaObject::invokeMethod(
+            this, [this] { update(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::PostCommand(int command) {
+    QMetaObject::invokeMethod(
+        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+}
+
+void MainWindow::PostClose() {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!destroyed_)
+                OnCommand(CMD_EXIT);
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::OnCommand(int command) {
+    Tutor& tutor = app_.tutor;
+    switch (command) {
+    case CMD_HELP:
+        OpenReadMe(app_);
+        break;
+    case CMD_OPTIONS:
+        if (!app_.optionsOpen) {
+            RunOptionsDialog(app_, this);
+            update();
+        }
+        break;
+    case CMD_ABOUT:
+        RunAboutBox(app_, this);
+        break;
+    case CMD_EXIT:
+        ExitSequence();
+        break;
+    case CMD_REPORT:
+        OpenResultsReport(app_);
+        break;
+    case CMD_DESTROY:
+        DestroyWindow();
+        break;
+    case CMD_TRANSPARENT:
+        ToggleTransparent();
+        break;
+    case CMD_ON_TOP:
+        ToggleOnTop();
+        break;
+    case CMD_ADD_WORD:
+        AddWordCommand(tutor); // refused while another request is in hand
+        break;
+    case CMD_EDIT_WORD:
+        EditWordCommand(tutor);
+        break;
+    case CMD_WORD_DETAILS:
+        WordDetailsCommand(tutor, [this] { RunWordDetailsDialog(app_, this); });
+        update();
+        break;
+    default:
+        if (command >= CMD_USER_1 && command <= CMD_USER_5)
+            ChooseUser(command - CMD_USER_1);
+        else if (command >= CMD_LEVEL_EASIEST && command <= CMD_LEVEL_HARDEST)
+            ChooseLevel(command - CMD_LEVEL_EASIEST);
+        break;
+    }
+}
+
+void MainWindow::ExitSequence() {
+    if (destroyed_)
+        return;
+    // Once a stop is under way (the worker's close comes back here) nothing is asked again.
+    const bool stopping = app_.state.quitFlag.load() == kQuitFlagStop;
+    if (!stopping && app_.settings.confirmQuit != 0) {
+        PromptRequest request;
+        request.mode = 11;
+        request.message = "Are you sure that you want to exit Lexipond?";
+        request.firstButton = "Yes, close please";
+        request.secondButton = "No, keep running";
+        if (RunPrompt(this, request) != 1 || destroyed_)
+            return;
+    }
+    if (!stopping)
+        StorePlacement();
+    if (ExitCommand(app_.tutor))
+        DestroyWindow();
+}
+
+void MainWindow::DestroyWindow() {
+    if (destroyed_)
+        return;
+    destroyed_ = true;
+    hide();
+    emit windowDestroyed();
+}
+
+void MainWindow::ToggleTransparent() {
+    if (app_.settings.transparent != 0) {
+        setWindowOpacity(1.0);
+        app_.settings.transparent = 0;
+    } else {
+        ApplyTransparency(app_.settings.transparencyAlpha);
+        app_.settings.transparent = 1;
+    }
+}
+
+void MainWindow::ToggleOnTop() {
+    app_.settings.onTop = app_.settings.onTop == 0 ? 1 : 0;
+    ApplyOnTop(app_.settings.onTop == 1);
+}
+
+void MainWindow::ApplyTransparency(int alpha) {
+    setWindowOpacity(std::clamp(alpha, kLeastAlpha, 255) / 255.0);
+}
+
+void MainWindow::ApplyOnTop(bool on) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
+        return;
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on); // hides a visible window
+    if (wasVisible && !destroyed_)
+        show();
+}
+
+void MainWindow::ChooseUser(int user) {
+    std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
+    app_.settings.currentUser = user;
+    SetUpUser(app_.tutor);
+}
+
+void MainWindow::ChooseLevel(int level) {
+    std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
+    app_.settings.level = level;
+}
+
+void MainWindow::BuildContextMenu(QMenu& menu) {
+    const SettingsBlock& settings = app_.settings;
+
+    auto* users = new QMenu(QStringLiteral("User"), &menu);
+    for (int i = 0; i < kUserCount; ++i)
+        AddCheckable(*users, DisplayUserName(settings, i), CMD_USER_1 + i,
+                     settings.currentUser == i);
+    auto* levels = new QMenu(QStringLiteral("Level"), &menu);
+    for (int i = 0; i < kLevelCount; ++i)
+        AddCheckable(*levels, QString::fromLatin1(kLevelNames[i]), CMD_LEVEL_EASIEST + i,
+                     settings.level == i);
+
+    if (!app_.reportOpen) {
+        QString word;
+        {
+            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
+            word = DisplayText(app_.state.currentWord);
+        }
+        // "&" would turn the next letter into a shortcut mark.
+        word.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        AddCommand(menu, QStringLiteral("Edit ") + word, CMD_EDIT_WORD);
+        AddCommand(menu, QStringLiteral("Add Word"), CMD_ADD_WORD);
+        AddCommand(menu, QStringLiteral("Report"), CMD_REPORT);
+        menu.addSeparator();
+    }
+    menu.addMenu(users);
+    menu.addMenu(levels);
+    menu.addSeparator();
+    AddCheckable(menu, QStringLiteral("Transparent"), CMD_TRANSPARENT, settings.transparent == 1);
+    AddCheckable(menu, QStringLiteral("On Top"), CMD_ON_TOP, settings.onTop == 1);
+    menu.addSeparator();
+    AddCommand(menu, QStringLiteral("Options..."), CMD_OPTIONS);
+    AddCommand(menu, QStringLiteral("About"), CMD_ABOUT);
+    AddCommand(menu, QStringLiteral("Help"), CMD_HELP);
+    AddCommand(menu, QStringLiteral("Exit"), CMD_EXIT);
+}
+
+void MainWindow::ShowContextMenu(const QPoint& globalPos) {
+    int chosen = 0;
+    {
+        QMenu menu(this);
+        menu.setObjectName(QStringLiteral("contextMenu"));
+        BuildContextMenu(menu);
+        activateWindow();
+        // The menu's right edge at the cursor.
+        QAction* action = menu.exec(globalPos - QPoint(menu.sizeHint().width(), 0));
+        if (action)
+            chosen = action->data().toInt();
+    }
+    if (chosen != 0)
+        OnCommand(chosen);
+}
+
+void MainWindow::StorePlacement() {
+    WindowPlacement& placement = app_.settings.windowPlacement;
+    QRect normal = normalGeometry();
+    if (!normal.isValid())
+        normal = geometry();
+    placement.length = kPlacementLength;
+    placement.flags = 0;
+    placement.showState = isMinimized()   ? kShowMinimised
+                          : isMaximized() ? kShowMaximised
+                                          : kShowNormal;
+    placement.minPositionX = -1;
+    placement.minPositionY = -1;
+    placement.maxPositionX = -1;
+    placement.maxPositionY = -1;
+    placement.normalLeft = normal.left();
+    placement.normalTop = normal.top();
+    placement.normalRight = normal.left() + normal.width();
+    placement.normalBottom = normal.top() + normal.height();
+}
+
+void MainWindow::PlaceAndShow() {
+    const WindowPlacement& placement = app_.settings.windowPlacement;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect desktop = primary ? primary->availableGeometry() : QRect(0, 0, 1024, 768);
+    if (placement.minPositionX == kNeverPlaced) {
+        resize(layout::kClientSize);
+        move(desktop.center() - QPoint(width() / 2, height() / 2));
+        show();
+        StorePlacement();
+        return;
+    }
+    // 64-bit arithmetic: a damaged file may hold anything.
+    const int64_t width = int64_t{placement.normalRight} - placement.normalLeft;
+    const int64_t height = int64_t{placement.normalBottom} - placement.normalTop;
+    QRect stored(placement.normalLeft, placement.normalTop,
+                 static_cast<int>(std::clamp<int64_t>(width, 1, layout::kClientSize.width())),
+                 static_cast<int>(std::clamp<int64_t>(height, 1, layout::kClientSize.height())));
+    if (width <= 0 || height <= 0)
+        stored.setSize(layout::kClientSize);
+    // A window placed on a screen that is gone comes back in the middle.
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+        onScreen = onScreen || screen->availableGeometry().intersects(stored);
+    if (!onScreen)
+        stored.moveCenter(desktop.center());
+    setGeometry(stored);
+    switch (placement.showState) {
+    case kShowMinimised:
+        showMinimized();
+        break;
+    case kShowMaximised:
+        showMaximized();
+        break;
+    default:
+        show();
+        break;
+    }
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    if (!painter_.TakeSnapshot(app_.state) && !repaintPending_) {
+        // The worker holds the state for a moment (a re-sort): show the last
+        // picture now and the new one shortly.
+        repaintPending_ = true;
+        QTimer::singleShot(kRepaintRetryMs, this, [this] {
+            repaintPending_ = false;
+            update();
+        });
+    }
+    QPainter target(this);
+    painter_.Paint(target);
+    if (onWordPainted && !painter_.Snapshot().word.isEmpty()) {
+        auto hook = std::move(onWordPainted);
+        onWordPainted = nullptr;
+        hook();
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent*) {
+    painter_.Resize(size(), devicePixelRatioF());
+    update();
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        // A release after a drag may lie outside the window: not a click on a button.
+        if (at.x() >= 0 && at.y() >= 0 && at.x() <= 0xFFFF && at.y() <= 0xFFFF)
+            HandleClick(app_.tutor, static_cast<uint16_t>(at.x()), static_cast<uint16_t>(at.y()));
+    } else if (event->button() == Qt::RightButton) {
+        ShowContextMenu(event->globalPosition().toPoint());
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (destroyed_) {
+        event->accept();
+        return;
+    }
+    // The close box takes the same way as the menu's Exit.
+    event->ignore();
+    PostCommand(CMD_EXIT);
+}
+
+} // namespace lexipond

@@ -1,0 +1,72 @@
+#pragma once
+// The program's one top-level window: paints the tutor, takes the answer clicks
+// and the context menu, and runs the commands.
+#include "ui/window/MainWindowPainter.h"
+#include "core/tutor/TutorState.h"
+
+#include <QWidget>
+#include <functional>
+
+class QMenu;
+
+namespace lexipond {
+
+struct AppContext;
+
+class MainWindow final : public QWidget, public WindowPort {
+    Q_OBJECT
+  public:
+    // Applies Transparent and On Top before the window is first shown.
+    explicit MainWindow(AppContext& app);
+
+    // WindowPort: safe from any thread; everything is queued to this window's thread.
+    void Invalidate() override;
+    void PostCommand(int command) override;
+    void PostClose() override;
+
+    // One command of the menu, the window or the worker.
+    void OnCommand(int command);
+    // Fills an empty menu with the context menu's items as things stand now.
+    void BuildContextMenu(QMenu& menu);
+    // Opens the context menu with its right edge at globalPos and runs the choice.
+    void ShowContextMenu(const QPoint& globalPos);
+
+    // Shows the window centred (first run, then its placement is stored) or at
+    // the stored placement.
+    void PlaceAndShow();
+    void StorePlacement();
+
+    void ApplyTransparency(int alpha);
+    void ApplyOnTop(bool on);
+
+    // The window's end: hidden for good; windowDestroyed() tells the owner.
+    void DestroyWindow();
+    bool IsDestroyed() const { return destroyed_; }
+
+    MainWindowPainter& Painter() { return painter_; }
+    // Called once, after the first paint that showed a word.
+    std::function<void()> onWordPainted;
+
+  signals:
+    void windowDestroyed();
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void ExitSequence();
+    void ToggleTransparent();
+    void ToggleOnTop();
+    void ChooseUser(int user);
+    void ChooseLevel(int level);
+
+    AppContext& app_;
+    MainWindowPainter painter_;
+    bool destroyed_ = false;
+    bool repaintPending_ = false;
+};
+
+} // namespace lexipond

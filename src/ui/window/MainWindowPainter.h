@@ -1,0 +1,71 @@
+#pragma once
+// Draws the main window: the word panel, the score panel and the three answer
+// buttons, into a back buffer that lives until the next size change and is
+// copied to the window in one step.
+#include "core/tutor/Tutoring.h"
+
+#include <QFont>
+#include <QImage>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+class QPainter;
+
+namespace lexipond {
+
+struct TutorState;
+
+// What one paint shows, copied from the tutoring state.
+struct PaintSnapshot {
+    QString word;
+    QString userName;
+    uint32_t userCorrect = 0, userTotal = 0;
+    uint32_t sessionCorrect = 0, sessionTotal = 0;
+    uint32_t wordCorrect = 0, wordTotal = 0;
+};
+
+// The fixed layout, in client coordinates (left, top, width, height).
+namespace layout {
+inline constexpr QRect kWordPanel(5, 5, 595, 195);
+inline constexpr QRect kScorePanel(5, 210, 595, 100);
+constexpr QRect ButtonRect(const ButtonPlace& place) {
+    return QRect(place.left, place.top, place.width, place.height);
+}
+inline constexpr QRect kCorrectButton = ButtonRect(kCorrectPlace);
+inline constexpr QRect kIncorrectButton = ButtonRect(kIncorrectPlace);
+inline constexpr QRect kSkipButton = ButtonRect(kSkipPlace);
+inline constexpr int kCornerDiameter = 30;
+inline constexpr QSize kClientSize(604, 316);
+} // namespace layout
+
+class MainWindowPainter {
+  public:
+    MainWindowPainter();
+
+    // Copies what is shown from the state. The state's lock is only tried: when
+    // the worker holds it (a re-sort), the last snapshot stays and false says
+    // that a repaint is worth asking for shortly.
+    bool TakeSnapshot(TutorState& state);
+    void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
+    const PaintSnapshot& Snapshot() const { return snapshot_; }
+
+    // The client size (and the screen's pixels per unit); drops the back buffer,
+    // which the next paint makes anew.
+    void Resize(QSize clientSize, qreal pixelRatio = 1.0);
+    // Draws into the back buffer (made when missing) and copies it to target at (0, 0).
+    void Paint(QPainter& target);
+    const QImage& BackBuffer() const { return backBuffer_; }
+
+    // The drawing itself, on any painter.
+    void DrawScene(QPainter& painter) const;
+
+  private:
+    QSize clientSize_;
+    qreal pixelRatio_ = 1.0;
+    QImage backBuffer_;
+    PaintSnapshot snapshot_;
+    QFont wordFont_, labelFont_, valueFont_, buttonFont_;
+};
+
+} // namespace lexipond

@@ -1,0 +1,72 @@
+// lexipond-db end to end: the built program run as a user or a script runs it.
+#include "core/recordfile/RecordFileTestSupport.h"
+
+#include <sys/wait.h>
+
+namespace lexipond {
+namespace {
+
+using namespace lexipond::testing;
+
+class LexipondDbCli : public ::testing::Test {
+  protected:
+    // Runs the program and gives back its exit status; its output lands in out_ and err_.
+    int Db(const std::vector<std::string>& args) {
+        std::string command = "LC_ALL=en_US.UTF-8 '" LEXIPOND_DB_EXE "'";
+        for (const std::string& arg : args)
+            command += " '" + arg + "'"; // the test's own paths hold no quote
+        command += " >'" + (folder_ / "out") + "' 2>'" + (folder_ / "err") + "'";
+        const int raw = std::system(command.c_str());
+        out_ = ReadBytes(folder_ / "out");
+        err_ = ReadBytes(folder_ / "err");
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    }
+    TempFolder folder_;
+    const std::string db_ = folder_ / "words.db";
+    std::string out_, err_;
+};
+
+TEST_F(LexipondDbCli, ImportListAndCheckTheShippedWordList) {
+    const char* root = std::getenv("LEXIPOND_TEST_SOURCE_DIR");
+    const std::string shipped = std::string(root ? root : ".") + "/resources/dImport.txt";
+    const std::string zeros = ",,0,0,0,0,0,0,0,0,0,0\n";
+    ASSERT_EQ(Db({"import", db_, shipped}), 0) << err_;
+    EXPECT_EQ(out_, "315 words added\n");
+    ASSERT_EQ(Db({"list", db_}), 0) << err_;
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 316);
+    EXPECT_EQ(out_.find("word,notes,total1,correct1,"), 0u);
+    // Alphabetical, not capitals first.
+    EXPECT_NE(out_.find("\nhurt" + zeros + "I" + zeros + "if" + zeros), std::string::npos);
+    EXPECT_EQ(Db({"check", db_}), 0) << err_;
+}
+
+TEST_F(LexipondDbCli, UsageErrorsExitWithTwoAndCreateNothing) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {}, {"frob", db_}, {"list"}, {"list", db_, db_}, {"import", db_}})
+        EXPECT_EQ(Db(args), 2) << (args.empty() ? "" : args[0]);
+    EXPECT_EQ(Db({"list", db_}), 1) << "a missing file";
+    EXPECT_FALSE(fs::exists(db_));
+}
+
+TEST_F(LexipondDbCli, DamagedFilesAreNamedAndNeverChanged) {
+    const std::string list = folder_ / "list.txt";
+    WriteBytes(list, "dog\r\ncat\r\n");
+    ASSERT_EQ(Db({"import", db_, list}), 0);
+    std::string huge = ReadBytes(db_), unterminated = huge;
+    PutWordAt(huge, 1360, 100000);
+    unterminated[kArea + 4 + 63] = 'x'; // the first word runs through its field
+    using Row = std::pair<std::string, const char*>;
+    for (const auto& [bytes, reason] :
+         {Row{"", "shorter than the 1444-byte header"}, Row{huge, "slots need"},
+          Row{unterminated, "slot 0: field 1"}}) {
+        WriteBytes(db_, bytes);
+        EXPECT_EQ(Db({"check", db_}), 1) << reason;
+        EXPECT_NE(err_.find(reason), std::string::npos) << err_;
+        EXPECT_EQ(Db({"sort", db_}), 1) << reason;
+        EXPECT_EQ(Db({"import", db_, list}), 1) << reason;
+        EXPECT_EQ(ReadBytes(db_), bytes) << reason << ": a damaged file was changed";
+    }
+}
+
+} // namespace
+} // namespace lexipond

@@ -1,0 +1,282 @@
+// Word choice with scripted random numbers, answers, the report, the counters and the
+// worker's request protocol, over a real temporary word database.
+#include "TestSupport.h"
+#include "core/settings/Settings.h"
+#include "core/tutor/Commands.h"
+#include "core/tutor/Tutoring.h"
+#include "core/tutor/Worker.h"
+
+#include <atomic>
+#include <future>
+#include <map>
+#include <sstream>
+#include <thread>
+
+namespace lexipond {
+namespace {
+
+using namespace std::chrono_literals;
+using Guard = std::lock_guard<std::recursive_mutex>;
+using Counts = std::vector<uint32_t>;
+
+class TutorTest : public ::testing::Test {
+  protected:
+    TutorTest() { db.fileName = folder / kWordDatabaseName; }
+    ~TutorTest() override { CloseRecordFile(db); }
+
+    // Words separated by spaces; for each, the total and correct answers of user slot 0,
+    // then of slot 1.
+    void MakeDatabase(const std::string& words, const std::vector<Counts>& tallies = {}) {
+        ASSERT_NE(CreateWordDatabase(db), 0);
+        std::istringstream in(words);
+        for (std::string word; in >> word;)
+            AddWord(word, tallies.size() > db.liveCount ? tallies[db.liveCount] : Counts{});
+    }
+    void AddWord(const std::string& word, const Counts& tallies = {}) {
+        const int32_t slot = AddRecord(db);
+        std::snprintf(db.textValue, sizeof db.textValue, "%s", word.c_str());
+        PutField(db, slot, kFieldWord);
+        for (uint32_t i = 0; i < tallies.size(); ++i) {
+            db.numberValue = static_cast<int32_t>(tallies[i]);
+            PutField(db, slot, TotalField(0) + i);
+        }
+    }
+    Counts Tallies(int32_t slot, uint32_t user = 0) {
+        Counts counts;
+        for (const uint32_t field : {TotalField(user), CorrectField(user)})
+            counts.push_back((GetField(db, slot, field), static_cast<uint32_t>(db.numberValue)));
+        return counts;
+    }
+    std::string WordAt(int32_t slot) { return GetField(db, slot, kFieldWord), db.textValue; }
+    void ShowSlot(int32_t slot) { // as ChooseNextWord would
+        Guard guard(state.lock);
+        state.currentRecord = slot;
+        LoadCurrentWord(tutor);
+    }
+
+    testing::TempFolder folder;
+    RecordFile db;
+    SettingsBlock settings{};
+    TutorState state;
+    testing::ScriptedRandom random;
+    testing::RecordingWindow window;
+    Tutor tutor{db, settings, state, random, window};
+};
+
+TEST_F(TutorTest, RandomBelowGivesOneToNAndTheFallbackKeepsItsArithmetic) {
+    // n of 0 or 1 gives 1 and touches no source; the source's value v gives v mod n + 1.
+    // Fallback: from state 0, t*t mod 65536, later ((s*s) mod 65536) >> 1 plus the tick's
+    // low byte; then (s*n) >> 12, brought to 0..n by subtracting n. Products wrap in 32 bits.
+    // Rows: fallback, state, source value or tick, n, result, state after.
+    const uint32_t rows[][6] = {{0, 12345, 7, 0, 1, 12345}, {1, 12345, 7, 1, 1, 12345},
+                                {0, 0, 10, 10, 1, 1},       {1, 0, 300, 10, 9, 24464},
+                                {1, 0, 70000, 7, 7, 4352},  {1, 24464, 0x1234, 10, 5, 6324},
+                                {1, 65535, 255, 3, 0, 255}, {1, 24464, 0, 1000000, 482674, 6272}};
+    for (const auto& [fallback, start, input, n, expected, after] : rows) {
+        random.failing = fallback;
+        random.script = random.ticks = {input};
+        random.fills = random.tickReads = 0;
+        state.randomState = start;
+        EXPECT_EQ(RandomBelow(tutor, n), expected) << input;
+        EXPECT_EQ(state.randomState, after) << input;
+        EXPECT_EQ(random.fills + random.tickReads, n > 1 ? 1 + fallback : 0) << input;
+    }
+}
+
+enum { A, B, C, F, G, H, I }; // slots in the order the words are added
+
+class TutoringTest : public TutorTest {
+  protected:
+    void SetUp() override {
+        MakeDatabase("alpha bravo charlie foxtrot golf hotel india",
+                     {{10, 9, 10, 1}, {10, 1, 10, 9}, {10, 7}, {10, 5}, {2, 1}, {0, 5}, {1, 1}});
+    }
+};
+
+TEST_F(TutoringTest, ChoiceDrawsCandidatesByLevelKeepsTheBestScoreAndGivesUpAfter1000Draws) {
+    // Rows: word on show, level, user, draws (all the first slot but the last), expected.
+    // The current user's tallies count; a damaged level compares as a large one; never asked
+    // beats every score, whatever "correct" says; on equal scores the first drawn stays; the
+    // word on show is drawn again, but not for ever: the 1000th draw is thrown away.
+    const int rows[][7] = {
+        {-1, 0, 0, 10, A, B, A},  {-1, 6, 0, 10, A, B, B}, {-1, 0, 1, 10, A, B, B},
+        {-1, 1, 0, 7, B, A, A},   {-1, 5, 0, 7, A, B, B},  {-1, 2, 0, 5, B, A, A},
+        {-1, 4, 0, 5, A, B, B},   {-1, 3, 0, 1, B, A, A},  {-1, -1, 0, 5, A, B, B},
+        {-1, 0, 0, 10, I, H, H},  {-1, 2, 0, 5, F, G, F},  {A, 3, 0, 999, A, B, B},
+        {A, 3, 0, 1000, A, B, -1}};
+    for (const auto& [onShow, level, user, draws, first, last, expected] : rows) {
+        SCOPED_TRACE(::testing::Message() << level << " " << user << " " << draws);
+        settings.level = level;
+        settings.currentUser = user;
+        ShowSlot(onShow);
+        random.script.assign(draws - 1, first);
+        random.script.push_back(last);
+        random.fills = 0;
+        EXPECT_EQ(ChooseNextWord(tutor), expected);
+        EXPECT_EQ(random.fills, draws);
+        const int32_t shown = expected == -1 ? onShow : expected;
+        EXPECT_EQ(state.currentWord, WordAt(shown));
+        EXPECT_EQ((Counts{state.wordTotal, state.wordCorrect}), Tallies(shown, user));
+    }
+}
+
+TEST_F(TutoringTest, EveryLiveWordIsShownEquallyOftenAndFreeSlotsNever) {
+    // Free slots inside the record area as well as behind it.
+    SetRecordTag(db, C, RecordDeleted);
+    SetRecordTag(db, G, RecordDeleted);
+    settings.level = 3; // one candidate per choice
+    random.counter = 0; // draws walk through every slot in turn
+    std::map<int32_t, int> shown;
+    for (int i = 0; i < 5 * 5; ++i)
+        ++shown[ChooseNextWord(tutor)];
+    EXPECT_EQ(shown.size(), 5u);
+    for (const auto& [slot, count] : shown) // slot 0 included
+        EXPECT_TRUE(count == 5 && FindRecordByTag(db, RecordLive, slot) == slot) << slot;
+}
+
+TEST_F(TutoringTest, ClickBandsDecideWhatIsRecorded) {
+    enum { Nothing, Skip, Correct, Incorrect };
+    const std::string lines[] = {"", "", "alpha, Correct\r\n", "alpha, Incorrect\r\n"};
+    const int rows[][3] = {{15, 280, Nothing},    {155, 280, Nothing}, {16, 268, Correct},
+                           {154, 301, Correct},   {16, 267, Nothing},  {16, 302, Nothing},
+                           {200, 280, Nothing},   {235, 280, Nothing}, {236, 280, Incorrect},
+                           {374, 301, Incorrect}, {375, 280, Nothing}, {450, 290, Nothing},
+                           {451, 290, Skip},      {589, 268, Skip},    {590, 290, Nothing}};
+    for (const auto& [x, y, outcome] : rows) {
+        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+        ShowSlot(A);
+        const Counts was = Tallies(A);
+        const std::string report = ReportText(tutor) + lines[outcome];
+        HandleClick(tutor, static_cast<uint16_t>(x), static_cast<uint16_t>(y));
+        EXPECT_EQ(Tallies(A),
+                  (Counts{was[0] + (outcome >= Correct), was[1] + (outcome == Correct)}));
+        EXPECT_EQ(ReportText(tutor), report);
+        EXPECT_EQ(state.currentRecord != A, outcome != Nothing);
+    }
+}
+
+TEST_F(TutoringTest, AnswersTallyTheCurrentUserUntilSetUpUserStartsAFreshSession) {
+    std::strcpy(settings.userNames[0], "Zov");
+    settings.currentUser = 1;
+    SetUpUser(tutor);
+    RecordAnswer(tutor, true); // no word on show: nothing to tally
+    ShowSlot(A);
+    RecordAnswer(tutor, true);
+    ShowSlot(B);
+    RecordAnswer(tutor, false);
+    const std::string report = "alpha, Correct\r\nbravo, Incorrect\r\n";
+    EXPECT_EQ(ReportText(tutor), report);
+    EXPECT_EQ(
+        (Counts{state.sessionTotal, state.sessionCorrect, state.userTotal, state.userCorrect}),
+        (Counts{2, 1, 20 + 2, 10 + 1}));
+    EXPECT_EQ(Tallies(A, 1), (Counts{11, 2}));
+    settings.currentUser = 77; // a damaged settings file: the first user
+    SetUpUser(tutor);
+    EXPECT_EQ(
+        (Counts{state.sessionTotal, state.sessionCorrect, state.userTotal, state.userCorrect}),
+        (Counts{0, 0, 43, 29}));
+    EXPECT_STREQ(state.currentUserName, "Zov");
+    EXPECT_EQ(ReportText(tutor), report);
+    EXPECT_EQ((Counts{state.wordTotal, state.wordCorrect}), Tallies(B)) << "the word on show";
+}
+
+TEST_F(TutoringTest, ReportStopsGrowingAtItsLimitButTalliesGoOn) {
+    ShowSlot(A);
+    char* buffer = state.reportBuffer.get();
+    std::memset(buffer, 'x', kReportTextLimit - 1);
+    state.reportLength = kReportTextLimit - 1;
+    RecordAnswer(tutor, false); // still below the limit: written, crossing it
+    RecordAnswer(tutor, true);
+    EXPECT_STREQ(buffer + kReportTextLimit - 1, "alpha, Incorrect\r\n");
+    EXPECT_EQ(state.reportLength, std::strlen(buffer));
+    EXPECT_EQ(Tallies(A), (Counts{12, 10}));
+}
+
+TEST(PercentText, BuildsPartOfWholeWithATruncatedPercentage) {
+    const std::tuple<uint32_t, uint32_t, const char*> rows[] = {
+        {7, 9, "7 of 9 (77%)"},
+        {0, 0, "0 of 0 (100%)"},
+        {4294967295u, 1, "4294967295 of 1 (429496729500%)"}};
+    for (const auto& [part, whole, expected] : rows) {
+        char text[42];
+        EXPECT_EQ(PercentText(part, whole, text), std::strlen(expected));
+        EXPECT_STREQ(text, expected);
+    }
+}
+
+TEST_F(TutorTest, ResortFindsTheWordOnShowAgainAndStopDoesNotWaitForTheWakeUp) {
+    MakeDatabase("a ah an ant can cat", {{}, {}, {3, 1}});
+    Worker worker(tutor, std::chrono::hours(1)); // wakes only when told to
+    ASSERT_TRUE(worker.Start());
+    for (int i = 0; i < 60000 && window.CountInvalidated() < 2; ++i) // until a word is on show
+        std::this_thread::sleep_for(1ms);
+    // One word dialog round trip as the window thread runs it, with slot onShow on show.
+    const auto roundTrip = [&](int32_t onShow, bool edit, auto dialog) {
+        ShowSlot(onShow);
+        const int posted = window.CountCommand(CMD_WORD_DETAILS);
+        ASSERT_TRUE(edit ? EditWordCommand(tutor) : AddWordCommand(tutor));
+        EXPECT_FALSE(EditWordCommand(tutor) || AddWordCommand(tutor)) << "one request at a time";
+        ASSERT_TRUE(window.WaitForCommand(CMD_WORD_DETAILS, posted + 1));
+        ASSERT_TRUE(WordDetailsCommand(tutor, [&] { dialog(state.detailsTarget); }));
+        ASSERT_TRUE(state.idleEvent.Wait(60s) && state.workerRequest == RequestIdle);
+        EXPECT_FALSE(WordDetailsCommand(tutor, {})) << "a repeated post opens no second dialog";
+        EXPECT_EQ(WordAt(state.currentRecord), state.currentWord);
+    };
+    roundTrip(2, true, [&](int32_t target) {
+        EXPECT_EQ(target, 2);
+        AddWord("aan"); // sorts before "an" and contains it
+        AddWord("ab");
+    });
+    EXPECT_EQ(state.currentRecord, 4) << "sorted: a aan ab ah an";
+    roundTrip(0, false, [&](int32_t target) {
+        EXPECT_EQ(target, kDetailsNewWord);
+        AddWord("bat");
+    });
+    EXPECT_EQ(state.currentRecord, 0) << "the word in slot 0 is found too";
+
+    EXPECT_FALSE(ExitCommand(tutor));
+    auto joined = std::async(std::launch::async, [&] { worker.Join(); });
+    ASSERT_EQ(joined.wait_for(60s), std::future_status::ready);
+    EXPECT_EQ(db.view, nullptr) << "the worker closes the database";
+    const auto entries = window.Entries();
+    EXPECT_EQ(entries[entries.size() - 2].kind, testing::RecordingWindow::Close);
+    EXPECT_EQ(entries.back().command, CMD_DESTROY);
+}
+
+TEST_F(TutorTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
+    std::string words;
+    for (int i = 0; i < 120; ++i) // spread so that added words land between them
+        words += std::to_string(i * 7919 % 1000) + "-" + std::to_string(i) + " ";
+    MakeDatabase(words);
+    ShowSlot(0);
+    std::atomic<bool> clicking{true};
+    std::atomic<int> resorts{0};
+    std::thread sorter([&] {
+        for (; clicking; ++resorts) {
+            Guard guard(state.lock); // a word added anywhere shifts the records behind it
+            AddWord(std::to_string(resorts * 7919 % 1000) + "+" + std::to_string(resorts));
+            ResortWords(tutor);
+        }
+    });
+    int clicks = 0;
+    for (; clicks < 3000 || resorts < 100; ++clicks) // right, wrong, skip
+        HandleClick(tutor, clicks % 3 == 0 ? 50 : clicks % 3 == 1 ? 300 : 500, 280);
+    clicking = false;
+    sorter.join();
+    EXPECT_EQ(state.sessionTotal, static_cast<uint32_t>(clicks - clicks / 3));
+    // Total and correct answers per word, as reported and as stored.
+    std::map<std::string, Counts> given, stored;
+    std::istringstream report(ReportText(tutor));
+    for (std::string line; std::getline(report, line);) {
+        const size_t comma = line.rfind(", ");
+        Counts& counts = given.try_emplace(line.substr(0, comma), Counts{0, 0}).first->second;
+        counts = {counts[0] + 1, counts[1] + (line.substr(comma + 2) == "Correct\r")};
+    }
+    for (int32_t slot = 0; static_cast<uint32_t>(slot) < db.liveCount; ++slot) // none deleted
+        if (Tallies(slot)[0] != 0)
+            stored[WordAt(slot)] = Tallies(slot);
+    EXPECT_EQ(stored, given);
+}
+
+} // namespace
+} // namespace lexipond
