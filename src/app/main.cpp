@@ -4,12 +4,51 @@
 #include "ui/window/Program.h"
 #include "ui/window/TerminationSignals.h"
 
+#include "LexipondVersion.h"
+
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr char kHelp[] =
+    "Usage: lexipond [--help | --version]\n"
+    "A sight-word tutor: shows one word in large type; the adult beside the reader\n"
+    "answers Correct, Incorrect or Skip. Everything else is in the menu that opens\n"
+    "with a right click on the window.\n"
+    "\n"
+    "The learners' data (LPDB.lbf, dLexipond.dat and their \" Bak\" copies) lives in\n"
+    "$XDG_DATA_HOME/Hollet/Lexipond/ (~/.local/share/Hollet/Lexipond/ by default).\n"
+    "\n"
+    "  --help     shows this text\n"
+    "  --version  shows the version\n";
+
+// The two informational options are answered before any window exists, so
+// they work without a display; anything else is left to Qt's own options.
+int AnswerInformationalOption(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("lexipond " LEXIPOND_VERSION "\n", stdout);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
+    if (const int answered = AnswerInformationalOption(argc, argv); answered >= 0)
+        return answered;
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lexipond"));
-    QApplication::setApplicationVersion(QStringLiteral("1.9"));
+    QApplication::setApplicationVersion(QStringLiteral(LEXIPOND_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("lexipond"));
     // Only the main window's destruction ends the run (not a closed prompt).
     QApplication::setQuitOnLastWindowClosed(false);

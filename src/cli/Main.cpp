@@ -7,6 +7,8 @@
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
 
+#include "LexipondVersion.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -42,6 +44,7 @@ constexpr char kHelp[] =
     "  check FILE            checks every structural rule of the file; a damaged file\n"
     "                        gives a one-line reason and exit status 1\n"
     "  --help                shows this text\n"
+    "  --version             shows the version\n"
     "\n"
     "Word order follows LC_ALL, LC_COLLATE or LANG (a language-neutral order when none\n"
     "is set or it is C or POSIX). A file that fails the check is never changed.\n"
@@ -228,6 +231,10 @@ int main(int argc, char** argv) {
     for (const std::string& arg : args) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kHelp, stdout);
+            return kExitOk;
+        }
+        if (arg == "--version") {
+            std::fputs("lexipond-db " LEXIPOND_VERSION "\n", stdout);
             return kExitOk;
         }
     }

@@ -1,4 +1,6 @@
 #pragma once
+#include "LexipondVersion.h"
+
 #include <QIcon>
 
 namespace lexipond {
@@ -6,6 +8,6 @@ namespace lexipond {
 // The program's icon at 16, 32 and 48 pixels.
 QIcon ProgramIcon();
 // The caption of the main window, the prompts and the file chooser.
-inline constexpr char kWindowTitle[] = "Lexipond 1.9";
+inline constexpr char kWindowTitle[] = "Lexipond " LEXIPOND_VERSION;
 
 } // namespace lexipond

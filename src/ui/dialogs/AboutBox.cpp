@@ -3,6 +3,8 @@
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
 
+#include "LexipondVersion.h"
+
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -26,7 +28,7 @@ void RunAboutBox(AppContext& app, QWidget* owner) {
         icon->setPixmap(ProgramIcon().pixmap(48, 48));
         icon->setAlignment(Qt::AlignTop);
         auto* text = new QLabel(QStringLiteral(
-            "<p><b style=\"font-size:large\">Lexipond</b><br>Version 1.9</p>"
+            "<p><b style=\"font-size:large\">Lexipond</b><br>Version " LEXIPOND_VERSION "</p>"
             "<p>A sight-word tutor: it shows one word at a time for a young<br>"
             "reader, and keeps each learner's answers to choose the next word.</p>"));
         text->setTextFormat(Qt::RichText);
