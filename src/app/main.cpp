@@ -49,7 +49,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lexipond"));
     QApplication::setApplicationVersion(QStringLiteral(LEXIPOND_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("lexipond"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.hollet.Lexipond"));
     // Only the main window's destruction ends the run (not a closed prompt).
     QApplication::setQuitOnLastWindowClosed(false);
 
