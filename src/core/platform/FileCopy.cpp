@@ -3,6 +3,7 @@
 #include "core/platform/FileMapping.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,8 +31,36 @@ void SyncFolder(const std::string& path) {
 
 } // namespace
 
+std::string PartialFileName(const std::string& path) {
+    return path + ".part" + std::to_string(getpid());
+}
+
+int RemoveLeftoverPartialFiles(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".part";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string full = (slash == std::string::npos ? "" : folder) + name;
+        struct stat info {};
+        if (lstat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode) && unlink(full.c_str()) == 0)
+            ++removed;
+    }
+    closedir(dir);
+    return removed;
+}
+
 bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill) {
-    const std::string temporary = target + ".part" + std::to_string(getpid());
+    const std::string temporary = PartialFileName(target);
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;

@@ -6,6 +6,13 @@
 
 namespace lexipond::platform {
 
+// "<path>.part<pid>": the name of a replacement in progress.
+std::string PartialFileName(const std::string& path);
+// Removes what interrupted replacements of `path` left ("<path>.part<digits>").
+// Only while holding the data lock, so that no other copy is writing one.
+// Returns how many were removed.
+int RemoveLeftoverPartialFiles(const std::string& path);
+
 // Fills a new file beside `target` through `fill`, syncs it and renames it over
 // `target`. A failure leaves `target` as it was and removes the partial file.
 bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill);

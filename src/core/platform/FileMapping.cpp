@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <limits>
 #include <sys/mman.h>
@@ -21,7 +22,8 @@ int SystemFstat(int fd, struct stat* info) {
 
 FileOperations DefaultOperations() {
     return FileOperations{&SystemOpen, &::close,     &SystemFstat, &::lseek, &::read,
-                          &::write,    &::ftruncate, &::mmap,      &::munmap};
+                          &::write,    &::ftruncate, &::mmap,      &::munmap, &::fsync,
+                          &std::rename,   &::unlink};
 }
 
 FileOperations& Table() {
@@ -189,6 +191,24 @@ bool TruncateFile(FileHandle file, uint64_t length) {
         result = Table().ftruncate(file.fd, static_cast<off_t>(length));
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool SyncFile(FileHandle file) {
+    if (!file)
+        return false;
+    int result;
+    do
+        result = Table().fsync(file.fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool RenameReplacing(const char* from, const char* to) {
+    return Table().rename(from, to) == 0;
+}
+
+bool RemoveFile(const char* path) {
+    return Table().unlink(path) == 0;
 }
 
 } // namespace lexipond::platform

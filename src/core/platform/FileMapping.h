@@ -39,6 +39,9 @@ struct FileOperations {
     int (*ftruncate)(int fd, off_t length);
     void* (*mmap)(void* address, size_t length, int protection, int flags, int fd, off_t offset);
     int (*munmap)(void* address, size_t length);
+    int (*fsync)(int fd);
+    int (*rename)(const char* from, const char* to);
+    int (*unlink)(const char* path);
 };
 
 // The table in use (mutable: tests swap entries). Not thread-safe to change while
@@ -86,5 +89,11 @@ bool WriteFileBytes(FileHandle file, const void* data, uint64_t count);
 bool WriteZeroBytes(FileHandle file, uint64_t count);
 // Sets the file's length (cuts or extends with zeros).
 bool TruncateFile(FileHandle file, uint64_t length);
+// Flushes the file's data to the disk.
+bool SyncFile(FileHandle file);
+// Renames over an existing `to` in one step; false when it failed (nothing moved).
+bool RenameReplacing(const char* from, const char* to);
+// Removes the file; false when it could not be removed.
+bool RemoveFile(const char* path);
 
 } // namespace lexipond::platform
