@@ -22,8 +22,6 @@ namespace lexipond {
 namespace {
 
 constexpr size_t kStampLength = 15; // YYYYMMDD-HHMMSS
-constexpr uint64_t kSettingsFileSize = 1008;
-constexpr char kSettingsMagic[] = "WORD1";
 constexpr std::time_t kWeek = 7 * 24 * 60 * 60;
 
 const char* const kBackedUpFiles[] = {kWordDatabaseName, kSettingsFileName};
@@ -150,19 +148,8 @@ bool BackupPassesCheck(const std::string& path, const std::string& fileName, std
         words::DatabaseFacts facts;
         return words::CheckWordDatabase(path, facts, reason) == words::CheckOutcome::Valid;
     }
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) {
-        reason = "cannot be read";
-        return false;
-    }
-    char magic[5] = {};
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    const bool read = file && std::fread(magic, 1, sizeof magic, file) == sizeof magic;
-    if (file)
-        std::fclose(file);
-    if (uint64_t(info.st_size) != kSettingsFileSize || !read ||
-        std::memcmp(magic, kSettingsMagic, sizeof magic) != 0) {
-        reason = "is not a settings file of " + std::to_string(kSettingsFileSize) + " bytes";
+    if (!SettingsFileIsWhole(path)) {
+        reason = "is not a whole settings file";
         return false;
     }
     return true;

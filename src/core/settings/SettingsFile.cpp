@@ -152,10 +152,21 @@ SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& 
     return SettingsLoaded;
 }
 
-bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder) {
+bool SettingsFileIsWhole(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char bytes[kHeaderSize + sizeof(SettingsBlock) + 1];
+    const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    return got == kHeaderSize + sizeof(SettingsBlock) && std::memcmp(bytes, kMagic, 5) == 0;
+}
+
+bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder, bool backUp) {
     const std::string path = dataFolder + kSettingsFileName;
     // The backup is a step of its own: its failure does not stop the save.
-    platform::CopyFileReplacing(path, path + kBackupSuffix);
+    if (backUp && SettingsFileIsWhole(path))
+        platform::CopyFileReplacing(path, path + kBackupSuffix);
     return platform::ReplaceFileWith(path, [&settings](int fd) {
         char bytes[kHeaderSize + sizeof(SettingsBlock)];
         std::memcpy(bytes, "WORD1100", kHeaderSize);

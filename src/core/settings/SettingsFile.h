@@ -32,9 +32,16 @@ void MigrateLevel(SettingsBlock& settings);
 // Loads into settings, which holds the block's starting bytes (all zero at start-up).
 SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& dataFolder,
                                     const std::string& programFolder);
-// Copies the old file to "<name> Bak", then writes the new file beside the old
-// one and renames it into place, so an interrupted save leaves a whole file.
-// true when the new file is in place. Always writes to the data folder.
-bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder);
+// Whether the file at path is a settings file as this program writes it: 1008
+// bytes starting with "WORD1". Only such a file may become a backup.
+bool SettingsFileIsWhole(const std::string& path);
+
+// When `backUp` is set and the old file is whole, copies it to "<name> Bak"
+// first (a damaged old file never replaces a good backup). Then writes the new
+// file beside the old one and renames it into place, so an interrupted save
+// leaves a whole file. true when the new file is in place. Always writes to
+// the data folder.
+bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder,
+                      bool backUp = true);
 
 } // namespace lexipond

@@ -67,13 +67,18 @@ TEST_F(StartupTest, SettingsFileLoadsOldLevelsMigratedOrGivesDefaults) {
 }
 
 TEST_F(StartupTest, SaveKeepsThePreviousSettingsFileAndAFailedSaveLeavesItWhole) {
+    // A damaged file never replaces a good backup; a whole one becomes the backup.
+    const std::string goodBackup = "WORD1100" + std::string(1000, 'g');
+    WriteBytes(file + kBackupSuffix, goodBackup);
     WriteBytes(file, "not a settings file");
     SettingsBlock stored = PatternBlock();
     ASSERT_TRUE(SaveSettingsFile(stored, folder.Slash()));
     const std::string saved = ReadBytes(file);
     EXPECT_EQ(saved.size(), 1008u);
     EXPECT_TRUE(saved == "WORD1100" + Bytes(stored));
-    EXPECT_EQ(ReadBytes(file + kBackupSuffix), "not a settings file");
+    EXPECT_TRUE(ReadBytes(file + kBackupSuffix) == goodBackup) << "a damaged file became the backup";
+    ASSERT_TRUE(SaveSettingsFile(stored, folder.Slash()));
+    EXPECT_TRUE(ReadBytes(file + kBackupSuffix) == saved);
 
     // A folder where the new file is first written makes the write fail.
     fs::create_directory(file + ".part" + std::to_string(getpid()));
