@@ -59,24 +59,26 @@ int RemoveLeftoverPartialFiles(const std::string& path) {
     return removed;
 }
 
-bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill) {
+bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill,
+                     Durability durability) {
     const std::string temporary = PartialFileName(target);
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool done = fill(fd) && fsync(fd) == 0;
+    bool done = fill(fd) && (durability == Durability::Fast || SyncFile(FileHandle{fd}));
     done = close(fd) == 0 && done;
     if (done)
-        done = std::rename(temporary.c_str(), target.c_str()) == 0;
+        done = RenameReplacing(temporary.c_str(), target.c_str());
     if (!done) {
-        unlink(temporary.c_str());
+        RemoveFile(temporary.c_str());
         return false;
     }
-    SyncFolder(target);
+    if (durability == Durability::Synced)
+        SyncFolder(target);
     return true;
 }
 
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
+bool CopyFileReplacing(const std::string& from, const std::string& to, Durability durability) {
     const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
@@ -85,23 +87,47 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
         close(in);
         return false;
     }
-    const bool done = ReplaceFileWith(to, [in](int out) {
-        char buffer[1 << 16];
-        for (;;) {
-            const ssize_t n = read(in, buffer, sizeof buffer);
-            if (n == 0)
-                return true;
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
+    const bool done = ReplaceFileWith(
+        to,
+        [in, &info](int out) {
+            // In the kernel first (no copy through our memory); a plain loop
+            // where the file systems cannot.
+            off_t left = info.st_size;
+            while (left > 0) {
+                const ssize_t n = copy_file_range(in, nullptr, out, nullptr, size_t(left), 0);
+                if (n <= 0)
+                    break;
+                left -= n;
             }
-            if (!WriteFileBytes(FileHandle{out}, buffer, static_cast<uint64_t>(n)))
+            if (left == 0)
+                return true;
+            if (lseek(in, info.st_size - left, SEEK_SET) < 0)
                 return false;
-        }
-    });
+            char buffer[1 << 16];
+            for (;;) {
+                const ssize_t n = read(in, buffer, sizeof buffer);
+                if (n == 0)
+                    return true;
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return false;
+                }
+                if (!WriteFileBytes(FileHandle{out}, buffer, static_cast<uint64_t>(n)))
+                    return false;
+            }
+        },
+        durability);
     close(in);
     return done;
+}
+
+bool CopyLastWriteTime(const std::string& from, const std::string& to) {
+    struct stat info {};
+    if (stat(from.c_str(), &info) != 0)
+        return false;
+    const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+    return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
 }
 
 bool StampLastWriteTime(const std::string& path) {
