@@ -50,15 +50,11 @@ bool KeepDamagedDatabase(const std::string& path) {
 }
 
 bool OpenOrCreateDatabase(RecordFile& db, const std::string& path) {
-    db.fileName = path;
-    db.writable = 1;
-    OpenRecordFile(db);
-    if (db.view)
+    if (OpenRecordFile(db, path, Access::ReadWrite) == OpenResult::Opened)
         return true;
     if (platform::FileExists(path) && !KeepDamagedDatabase(path))
         return false;
     db.fileName = path;
-    db.writable = 1;
     CreateWordDatabase(db);
     return db.view != nullptr;
 }

@@ -58,8 +58,4 @@ const Collator& UserCollator();
 // Decodes byte text as described above into UTF-16 (appended to out).
 void DecodeBytesToUtf16(std::string_view text, std::u16string& out);
 
-// The length of the longest prefix of text that holds at most limit bytes and
-// does not end inside a valid multi-byte UTF-8 sequence.
-size_t Utf8PrefixLength(std::string_view text, size_t limit);
-
 } // namespace lexipond::platform
