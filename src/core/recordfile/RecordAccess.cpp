@@ -18,7 +18,7 @@ using fmt::IsTextType;
 
 namespace {
 
-// Checks shared by GetField and PutField; gives the field's bytes in the given slot.
+// Checks shared by every field access; gives the field's layout.
 const FieldLayout* FieldFor(const RecordFile& file, int32_t slot, uint32_t field) {
     if (!IsMapped(file) || field == 0 || file.liveCount == 0)
         return nullptr;
@@ -110,11 +110,43 @@ bool MatchesKey(RecordFile& file, int32_t slot, const char* key, int32_t number)
 
 // The layout of a field of a used slot, for the typed functions; nullptr otherwise.
 const FieldLayout* RecordField(const RecordFile& file, int32_t slot, uint32_t field) {
-    if (!IsMapped(file) || !detail::SlotInRange(file, slot) || !detail::FieldInRange(file, field))
+    const FieldLayout* layout = FieldFor(file, slot, field);
+    if (layout == nullptr || !detail::IsUsedTag(ReadTag(file, static_cast<uint32_t>(slot))))
         return nullptr;
-    if (!detail::IsUsedTag(ReadTag(file, static_cast<uint32_t>(slot))))
-        return nullptr;
-    return &file.fields[field - 1];
+    return layout;
+}
+
+// GetField and PutField after their checks.
+void LoadField(RecordFile& file, int32_t slot, const FieldLayout& layout) {
+    const uint8_t* bytes = FieldBytes(file, slot, layout);
+    if (!IsTextType(layout.type)) {
+        file.numberValue = detail::NumberAt(bytes, layout.type);
+    } else {
+        // Open refused text fields wider than the buffer.
+        std::memcpy(file.textValue, bytes, layout.size - 1);
+        file.textValue[layout.size - 1] = '\0';
+    }
+}
+
+void StoreField(RecordFile& file, int32_t slot, const FieldLayout& layout) {
+    uint8_t* bytes = FieldBytes(file, slot, layout);
+    if (!IsTextType(layout.type)) {
+        const auto value = static_cast<uint32_t>(file.numberValue);
+        if (layout.type == 0) {
+            bytes[0] = static_cast<uint8_t>(value);
+        } else if (layout.type == 1) {
+            bytes[0] = static_cast<uint8_t>(value);
+            bytes[1] = static_cast<uint8_t>(value >> 8);
+        } else {
+            StoreLE32(bytes, value);
+        }
+    } else {
+        const uint32_t limit = layout.size - 1;
+        std::memcpy(bytes, file.textValue, limit);
+        const uint32_t cut = SafeCut(file.textValue, limit);
+        std::memset(bytes + cut, 0, layout.size - cut);
+        file.textValue[0] = '\0';
+    }
 }
 
 } // namespace
@@ -127,14 +159,7 @@ int32_t GetField(RecordFile& file, int32_t slot, uint32_t field) {
     const FieldLayout* layout = FieldFor(file, slot, field);
     if (layout == nullptr)
         return -1;
-    const uint8_t* bytes = FieldBytes(file, slot, *layout);
-    if (!IsTextType(layout->type)) {
-        file.numberValue = detail::NumberAt(bytes, layout->type);
-    } else {
-        // Open refused text fields wider than the buffer.
-        std::memcpy(file.textValue, bytes, layout->size - 1);
-        file.textValue[layout->size - 1] = '\0';
-    }
+    LoadField(file, slot, *layout);
     return static_cast<int32_t>(layout->type);
 }
 
@@ -142,24 +167,7 @@ int32_t PutField(RecordFile& file, int32_t slot, uint32_t field) {
     const FieldLayout* layout = FieldFor(file, slot, field);
     if (layout == nullptr || !IsWritableMapping(file))
         return -1;
-    uint8_t* bytes = FieldBytes(file, slot, *layout);
-    if (!IsTextType(layout->type)) {
-        const auto value = static_cast<uint32_t>(file.numberValue);
-        if (layout->type == 0) {
-            bytes[0] = static_cast<uint8_t>(value);
-        } else if (layout->type == 1) {
-            bytes[0] = static_cast<uint8_t>(value);
-            bytes[1] = static_cast<uint8_t>(value >> 8);
-        } else {
-            StoreLE32(bytes, value);
-        }
-    } else {
-        const uint32_t limit = layout->size - 1;
-        std::memcpy(bytes, file.textValue, limit);
-        const uint32_t cut = SafeCut(file.textValue, limit);
-        std::memset(bytes + cut, 0, layout->size - cut);
-        file.textValue[0] = '\0';
-    }
+    StoreField(file, slot, *layout);
     return static_cast<int32_t>(layout->type);
 }
 
@@ -243,26 +251,32 @@ int32_t NextLiveRecord(RecordFile& file, int32_t slot) {
     return slot;
 }
 
+// The typed functions go through the value buffers as GetField and PutField do, so
+// the buffers, and with them what later text writes store, stay as they always were.
+
 std::optional<int32_t> ReadNumber(RecordFile& file, int32_t slot, uint32_t field) {
     const FieldLayout* layout = RecordField(file, slot, field);
-    if (layout == nullptr || IsTextType(layout->type) || GetField(file, slot, field) < 0)
+    if (layout == nullptr || IsTextType(layout->type))
         return std::nullopt;
+    LoadField(file, slot, *layout);
     return file.numberValue;
 }
 
 std::optional<std::string> ReadText(RecordFile& file, int32_t slot, uint32_t field) {
     const FieldLayout* layout = RecordField(file, slot, field);
-    if (layout == nullptr || !IsTextType(layout->type) || GetField(file, slot, field) < 0)
+    if (layout == nullptr || !IsTextType(layout->type))
         return std::nullopt;
+    LoadField(file, slot, *layout);
     return std::string(file.textValue);
 }
 
 bool WriteNumber(RecordFile& file, int32_t slot, uint32_t field, int32_t value) {
     const FieldLayout* layout = RecordField(file, slot, field);
-    if (layout == nullptr || IsTextType(layout->type))
+    if (layout == nullptr || IsTextType(layout->type) || !IsWritableMapping(file))
         return false;
     file.numberValue = value;
-    return PutField(file, slot, field) >= 0;
+    StoreField(file, slot, *layout);
+    return true;
 }
 
 bool WriteText(RecordFile& file, int32_t slot, uint32_t field, std::string_view text) {
@@ -274,7 +288,10 @@ bool WriteText(RecordFile& file, int32_t slot, uint32_t field, std::string_view 
     const size_t length = std::min<size_t>(text.size(), kTextBufferSize - 1);
     std::memcpy(file.textValue, text.data(), length);
     file.textValue[length] = '\0';
-    return PutField(file, slot, field) >= 0;
+    if (!IsWritableMapping(file))
+        return false;
+    StoreField(file, slot, *layout);
+    return true;
 }
 
 std::optional<int32_t> FindText(RecordFile& file, std::string_view key, int32_t after) {
