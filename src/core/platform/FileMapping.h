@@ -1,7 +1,9 @@
 #pragma once
 // File and mapping service in place of the Win32 file calls: open an existing file
 // read-only or read/write (others may read), create, size, map the whole file,
-// unmap, and seek/read/write/append/truncate in direct mode.
+// unmap, and seek/read/write/append/truncate in direct mode. The handles belong to
+// the caller (the record file engine keeps them in its RecordFile) and are guarded
+// by whatever guards their owner; the functions themselves keep no state.
 //
 // Every function reports failure by its result (an empty handle or false) and never
 // throws. Sizes and offsets are 64-bit throughout.

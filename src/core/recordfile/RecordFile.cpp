@@ -147,7 +147,7 @@ void GrowFile(RecordFile& file, uint32_t used) {
     const uint64_t grown = static_cast<uint64_t>(file.capacity) + step;
     uint64_t oldLength = 0;
     if (grown <= fmt::kMaxCapacity && platform::SeekFileEnd(file.fileHandle, oldLength)) {
-        if (AppendEmptyRecords(file, step) &&
+        if (detail::AppendEmptyRecords(file, step) &&
             WriteWordAt(file.fileHandle, fmt::kCapacityOffset, static_cast<uint32_t>(grown))) {
             file.capacity = static_cast<uint32_t>(grown);
         } else {
@@ -201,6 +201,15 @@ void RescanTags(RecordFile& file) {
     file.liveTally = live;
     file.usedTally = used;
     file.freeHint = firstFree;
+}
+
+bool AppendEmptyRecords(RecordFile& file, uint32_t count) {
+    if (!IsDirect(file))
+        return false;
+    uint64_t end = 0;
+    return platform::SeekFileEnd(file.fileHandle, end) &&
+           platform::WriteZeroBytes(file.fileHandle,
+                                    static_cast<uint64_t>(count) * file.recordSize);
 }
 
 } // namespace detail
@@ -357,17 +366,6 @@ int LayOutFields(RecordFile& file) {
         platform::WriteFileBytes(file.fileHandle, table.data(), table.size()) &&
         platform::WriteZeroBytes(file.fileHandle, recordSize * fmt::kInitialZeroSlots);
     return written ? 1 : 0;
-}
-
-int AppendEmptyRecords(RecordFile& file, uint32_t count) {
-    if (!detail::IsDirect(file))
-        return 0;
-    uint64_t end = 0;
-    return platform::SeekFileEnd(file.fileHandle, end) &&
-                   platform::WriteZeroBytes(file.fileHandle,
-                                            static_cast<uint64_t>(count) * file.recordSize)
-               ? 1
-               : 0;
 }
 
 int MaintainCapacity(RecordFile& file) {

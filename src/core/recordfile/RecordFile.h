@@ -109,17 +109,16 @@ int DefineField(RecordFile& file, uint32_t field, uint32_t typeCode);
 // Direct mode, after every DefineField: stores each field's offset from the types and
 // writes the first zeroed slots. 1 / 0; close and open the file to use it.
 int LayOutFields(RecordFile& file);
-// Direct mode: appends count zeroed slots at the end of the file (the header's
-// capacity is the caller's to raise). 1 / 0.
-int AppendEmptyRecords(RecordFile& file, uint32_t count);
 // Grows or shrinks the file by the resizing rules of the format and maps it again.
-// Called by AddRecord before every add. 1 when the file is mapped afterwards.
+// Called by AddRecord before every add. 1 when the file is mapped afterwards; 0 also
+// when it was not mapped or held no live record (nothing is done then).
 int MaintainCapacity(RecordFile& file);
 // The stored size of a field of this type code (codes 16 and above: 64).
 uint32_t FieldTypeSize(uint32_t typeCode);
 // Moves used records down into free slots, one slot per move, until no free slot lies
 // below a used one or budget moves are made (a parameter so tests can exhaust it).
-// Needs a writable mapping. Returns the moves left: 0 means it may not have finished.
+// Returns the moves left: 0 means it may not have finished. Without a writable mapping
+// or a live record nothing moves.
 uint32_t CompactRecords(RecordFile& file, uint32_t budget = kCompactionBudget);
 
 // --- Typed values, for callers outside the engine ---

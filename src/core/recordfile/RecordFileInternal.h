@@ -84,4 +84,8 @@ inline void WriteTag(RecordFile& file, uint32_t slot, uint32_t tag) {
 // Scans every tag once and sets the tallies and the hint from what is there.
 void RescanTags(RecordFile& file);
 
+// Direct mode: appends count zeroed slots at the end of the file (the header's
+// capacity is the caller's to raise). False when not in direct mode or not written.
+bool AppendEmptyRecords(RecordFile& file, uint32_t count);
+
 } // namespace lexipond::detail

@@ -1,5 +1,7 @@
 #pragma once
 // Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
+// Works on the caller's block and keeps nothing. Start-up loads and the shutdown
+// save writes, both on the window thread while no worker uses the block.
 #include "core/settings/Settings.h"
 
 #include <string>

@@ -123,17 +123,26 @@ class TutoringTest : public TutorTest {
 
 TEST_F(TutoringTest, ChoiceDrawsCandidatesByLevelKeepsTheBestScoreAndGivesUpAfter1000Draws) {
     // Rows: word on show, level, user, draws (all the first slot but the last), expected.
-    // The current user's tallies count; a damaged level compares as a large one; never asked
-    // beats every score, whatever "correct" says; on equal scores the first drawn stays; the
-    // word on show is drawn again, but not for ever: the 1000th draw is thrown away.
-    const int rows[][7] = {
-        {-1, 0, 0, 10, A, B, A},  {-1, 6, 0, 10, A, B, B}, {-1, 0, 1, 10, A, B, B},
-        {-1, 1, 0, 7, B, A, A},   {-1, 5, 0, 7, A, B, B},  {-1, 2, 0, 5, B, A, A},
-        {-1, 4, 0, 5, A, B, B},   {-1, 3, 0, 1, B, A, A},  {-1, -1, 0, 5, A, B, B},
-        {-1, 0, 0, 10, I, H, H},  {-1, 2, 0, 5, F, G, F},  {A, 3, 0, 999, A, B, B},
-        {A, 3, 0, 1000, A, B, -1}};
-    for (const auto& [onShow, level, user, draws, first, last, expected] : rows) {
-        SCOPED_TRACE(::testing::Message() << level << " " << user << " " << draws);
+    const struct {
+        const char* name;
+        int onShow, level, user, draws, first, last, expected;
+    } rows[] = {
+        {"easiest keeps the best ratio of ten", -1, 0, 0, 10, A, B, A},
+        {"hardest keeps the worst ratio of ten", -1, 6, 0, 10, A, B, B},
+        {"the current user's tallies count", -1, 0, 1, 10, A, B, B},
+        {"easier draws seven", -1, 1, 0, 7, B, A, A},
+        {"harder draws seven", -1, 5, 0, 7, A, B, B},
+        {"easy draws five", -1, 2, 0, 5, B, A, A},
+        {"hard draws five", -1, 4, 0, 5, A, B, B},
+        {"normal draws one", -1, 3, 0, 1, B, A, A},
+        {"a damaged level compares as a large one", -1, -1, 0, 5, A, B, B},
+        {"never asked beats every score", -1, 0, 0, 10, I, H, H},
+        {"on equal scores the first drawn stays", -1, 2, 0, 5, F, G, F},
+        {"the word on show is drawn again", A, 3, 0, 999, A, B, B},
+        {"but the 1000th draw is thrown away", A, 3, 0, 1000, A, B, -1},
+    };
+    for (const auto& [name, onShow, level, user, draws, first, last, expected] : rows) {
+        SCOPED_TRACE(name);
         settings.level = level;
         settings.currentUser = user;
         ShowSlot(onShow);
