@@ -174,11 +174,12 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
     close(fd);
     if (access(dataFolder.c_str(), W_OK) != 0)
         return end(CannotMessage(dataFolder, "written", Reason(errno)));
-    db.fileName = path;
-    db.writable = 1;
     errno = 0;
-    if (!OpenRecordFile(db))
-        return end(CannotMessage(path, "opened", errno ? Reason(errno) : "it cannot be mapped"));
+    const OpenResult opened = OpenRecordFile(db, path, Access::ReadWrite);
+    if (opened == OpenResult::NotMappable)
+        return end(CannotMessage(path, "mapped into memory", errno ? Reason(errno) : "no memory"));
+    if (opened != OpenResult::Opened)
+        return end(CannotMessage(path, "opened", errno ? Reason(errno) : "it changed while opening"));
     return OpenStep::Opened;
 }
 

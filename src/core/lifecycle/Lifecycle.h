@@ -1,6 +1,8 @@
 #pragma once
 // Start-up and shutdown steps that need no window: the folders, loading the
-// settings and the word database, and the shutdown save.
+// settings and the word database, and the shutdown save. The caller owns the
+// RecordFile and the settings block; these run on the window thread, start-up
+// before the worker starts and the shutdown save after it has been joined.
 #include <ctime>
 #include <functional>
 #include <mutex>

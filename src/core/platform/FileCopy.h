@@ -1,5 +1,8 @@
 #pragma once
-// Whole-file operations of the shutdown save: backups and the time stamp.
+// Whole-file operations of the settings save and the shutdown save: backups, the
+// safe replace and the time stamp. Each call opens and closes what it needs and
+// keeps nothing; the program calls them from the window thread, after the worker
+// has stopped using the files they touch.
 #include <cstddef>
 #include <functional>
 #include <string>

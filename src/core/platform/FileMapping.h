@@ -1,7 +1,9 @@
 #pragma once
 // File and mapping service in place of the Win32 file calls: open an existing file
 // read-only or read/write (others may read), create, size, map the whole file,
-// unmap, and seek/read/write/append/truncate in direct mode.
+// unmap, and seek/read/write/append/truncate in direct mode. The handles belong to
+// the caller (the record file engine keeps them in its RecordFile) and are guarded
+// by whatever guards their owner; the functions themselves keep no state.
 //
 // Every function reports failure by its result (an empty handle or false) and never
 // throws. Sizes and offsets are 64-bit throughout.
@@ -61,9 +63,18 @@ class ScopedFileOperations {
     FileOperations* operator->() const { return &FileOperationsTable(); }
 };
 
+// Why OpenExistingFile gave an empty handle.
+enum class OpenFailure {
+    Missing,      // no such file (or a folder on the way is missing)
+    NotPermitted, // the file is there but may not be opened as asked
+    NotAFile,     // a folder, a device or a pipe
+    Other,        // any other error of the system
+};
+
 // Opens an existing file for reading, or for reading and writing. POSIX has no share
 // modes: other processes may always open the file for reading, as the database needs.
-FileHandle OpenExistingFile(const char* path, bool writable);
+// On failure, *failure (when given) says why.
+FileHandle OpenExistingFile(const char* path, bool writable, OpenFailure* failure = nullptr);
 // Creates the file for reading and writing, replacing any file of that name.
 FileHandle CreateFileAlways(const char* path);
 // Closes the file; safe on an empty handle. The handle is empty afterwards.

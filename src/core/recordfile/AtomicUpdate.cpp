@@ -76,10 +76,10 @@ UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change)
         platform::CloseFile(out);
     }
     RecordFile copy;
-    copy.fileName = partial;
-    copy.writable = 1;
     bool changed = true;
-    const bool done = copied && OpenRecordFile(copy) && change(copy, changed) && copy.view;
+    const bool done = copied &&
+                      OpenRecordFile(copy, partial, Access::ReadWrite) == OpenResult::Opened &&
+                      change(copy, changed) && copy.view;
     if (!done || !changed) {
         CloseRecordFile(copy);
         platform::RemoveFile(partial.c_str());
@@ -91,9 +91,7 @@ UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change)
     }
     // The old file's pages stay mapped until this reopen swaps them for the result.
     const std::string name = file.fileName;
-    file.writable = 1;
-    OpenRecordFile(file);
-    file.fileName = name;
+    OpenRecordFile(file, name, Access::ReadWrite);
     return file.view ? UpdateOutcome::Replaced : UpdateOutcome::Failed;
 }
 
@@ -109,9 +107,7 @@ bool CreateAtomically(RecordFile& file, const std::string& path,
         platform::RemoveFile(partial.c_str());
         return false;
     }
-    file.fileName = path;
-    file.writable = 1;
-    return OpenRecordFile(file) != 0;
+    return OpenRecordFile(file, path, Access::ReadWrite) == OpenResult::Opened;
 }
 
 } // namespace lexipond

@@ -1,6 +1,9 @@
 #pragma once
-// Sorts the live records by one field in the user's word order (stable), after
-// compacting them to the front.
+// Sorts the used records by one field in the user's word order (stable), after
+// compacting them to the front. Works on the caller's open RecordFile and owns
+// nothing; the caller holds whatever guards that file (TutorState::lock in the
+// program: the worker's re-sort, the Word Details delete). The value buffers of the
+// file are left as they were.
 #include <cstdint>
 
 namespace lexipond {

@@ -6,6 +6,7 @@
 #include "core/text/TextHelpers.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 namespace lexipond {
@@ -18,6 +19,7 @@ constexpr size_t kHeaderSize = 8;
 constexpr char kDefaultNames[kUserCount][8] = {"Zov", "Quen", "Pelty", "Rondel", "Vimsa"};
 constexpr int32_t kDefaultLevel = 3;
 constexpr int32_t kDefaultAlpha = 75;
+constexpr int kCurrentVersionNumber = 1000; // what the header's version counts as when current
 
 struct Header {
     bool magicOk = false;
@@ -38,7 +40,7 @@ Header ReadHeader(std::FILE* file) {
     char version[4] = {};
     std::memcpy(version, bytes + 5, got - 5);
     header.current = std::strcmp(version, kCurrentVersion) == 0;
-    header.version = header.current ? kSettingsHeaderCurrent : TextToNumber(version);
+    header.version = header.current ? kCurrentVersionNumber : TextToNumber(version);
     return header;
 }
 
@@ -81,13 +83,6 @@ std::string ResolveSettingsPath(const std::string& dataFolder, const std::string
                                 const char* fileName) {
     std::string path = dataFolder + fileName;
     return platform::CanReadFile(path) ? path : programFolder + fileName;
-}
-
-int CheckSettingsHeader(std::FILE* file) {
-    const Header header = ReadHeader(file);
-    if (!header.magicOk)
-        return kSettingsHeaderBadMagic;
-    return header.version;
 }
 
 void ApplyDefaultSettings(SettingsBlock& settings) {

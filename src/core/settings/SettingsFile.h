@@ -1,16 +1,15 @@
 #pragma once
 // Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
+// Works on the caller's block and keeps nothing. Start-up loads and the shutdown
+// save writes, both on the window thread while no worker uses the block.
 #include "core/settings/Settings.h"
 
-#include <cstdio>
 #include <string>
 
 namespace lexipond {
 
 inline constexpr char kSettingsFileName[] = "dLexipond.dat";
 inline constexpr char kBackupSuffix[] = " Bak";
-inline constexpr int kSettingsHeaderBadMagic = 1001;
-inline constexpr int kSettingsHeaderCurrent = 1000;
 
 enum SettingsLoadResult {
     SettingsLoaded,   // read from a well-formed file (old levels migrated)
@@ -22,9 +21,6 @@ enum SettingsLoadResult {
 // be opened for reading, else the program folder's (whether it exists or not).
 std::string ResolveSettingsPath(const std::string& dataFolder, const std::string& programFolder,
                                 const char* fileName);
-// Reads the first 8 bytes: 1001 wrong magic, 1000 version "100", else the
-// version digits' value by TextToNumber.
-int CheckSettingsHeader(std::FILE* file);
 // Sets the documented defaults; every other byte of the block is left alone.
 void ApplyDefaultSettings(SettingsBlock& settings);
 // Renumbers the level of a file older than version 100.

@@ -28,7 +28,7 @@ void MakeShuffledDatabase(const std::string& path, int count) {
     MakeWordDatabase(path, words);
     RecordFile db;
     db.fileName = path;
-    ASSERT_TRUE(Reopen(db));
+    ASSERT_EQ(Reopen(db), OpenResult::Opened);
     for (int32_t slot = 0; slot < count; slot += 3)
         SetRecordTag(db, slot, RecordDeleted);
     CloseRecordFile(db);
@@ -57,7 +57,7 @@ struct AtomicUpdateTest : ::testing::Test {
         MakeShuffledDatabase(path, 300);
         before = ReadBytes(path);
         db.fileName = path;
-        ASSERT_TRUE(Reopen(db));
+        ASSERT_EQ(Reopen(db), OpenResult::Opened);
     }
     void TearDown() override { CloseRecordFile(db); }
     TempFolder folder;
@@ -77,7 +77,7 @@ TEST_F(AtomicUpdateTest, TheResultTakesTheFilesPlaceAndStaysOpen) {
     CloseRecordFile(db);
     const std::string result = ReadBytes(path);
     WriteBytes(path, before);
-    ASSERT_TRUE(Reopen(db));
+    ASSERT_EQ(Reopen(db), OpenResult::Opened);
     SortRecords(db, kFieldWord, Root());
     CloseRecordFile(db);
     EXPECT_TRUE(ReadBytes(path) == result);
@@ -144,7 +144,7 @@ TEST_F(AtomicUpdateTest, DiskFullFailedSyncOrFailedRenameLeaveTheFileAsItWas) {
         CloseRecordFile(db);
         EXPECT_TRUE(ReadBytes(path) == before);
         EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
-        ASSERT_TRUE(Reopen(db));
+        ASSERT_EQ(Reopen(db), OpenResult::Opened);
     }
 }
 
@@ -155,7 +155,7 @@ TEST(AtomicUpdateKill, AKillAtAnyInstantLeavesTheOldFileOrTheWholeResult) {
     const std::string before = ReadBytes(path);
     RecordFile db;
     db.fileName = path;
-    ASSERT_TRUE(Reopen(db));
+    ASSERT_EQ(Reopen(db), OpenResult::Opened);
     const auto start = std::chrono::steady_clock::now();
     ASSERT_EQ(UpdateAtomically(db, SortChange), UpdateOutcome::Replaced);
     // Kill delays spread over the time the change took here (copy, sort, sync,
@@ -176,9 +176,7 @@ TEST(AtomicUpdateKill, AKillAtAnyInstantLeavesTheOldFileOrTheWholeResult) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             RecordFile mine;
-            mine.fileName = path;
-            mine.writable = 1;
-            if (!OpenRecordFile(mine))
+            if (OpenRecordFile(mine, path, Access::ReadWrite) != OpenResult::Opened)
                 _exit(3);
             _exit(UpdateAtomically(mine, SortChange) == UpdateOutcome::Replaced ? 0 : 4);
         }
