@@ -1,6 +1,8 @@
 // Opening, creating, closing, resizing and compacting record files.
 #include "core/recordfile/RecordFile.h"
 
+#include "core/recordfile/AtomicUpdate.h"
+
 #include "core/recordfile/RecordFileInternal.h"
 
 #include <algorithm>
@@ -146,7 +148,13 @@ void GrowFile(RecordFile& file, uint32_t used) {
     const uint32_t step = std::max(used / fmt::kGrowDivisor, fmt::kGrowMinimum);
     const uint64_t grown = static_cast<uint64_t>(file.capacity) + step;
     uint64_t oldLength = 0;
-    if (grown <= fmt::kMaxCapacity && platform::SeekFileEnd(file.fileHandle, oldLength)) {
+    // Bytes behind the last slot become slots: they must be zero, not whatever a
+    // stray tail holds (in a file we wrote they are zero already).
+    const uint64_t areaEnd = static_cast<uint64_t>(file.recordAreaOffset) +
+                             static_cast<uint64_t>(file.capacity) * file.recordSize;
+    if (grown <= fmt::kMaxCapacity && platform::SeekFileEnd(file.fileHandle, oldLength) &&
+        (oldLength <= areaEnd || (platform::SeekFile(file.fileHandle, areaEnd) &&
+                                  platform::WriteZeroBytes(file.fileHandle, oldLength - areaEnd)))) {
         if (detail::AppendEmptyRecords(file, step) &&
             WriteWordAt(file.fileHandle, fmt::kCapacityOffset, static_cast<uint32_t>(grown))) {
             file.capacity = static_cast<uint32_t>(grown);
@@ -368,27 +376,43 @@ int LayOutFields(RecordFile& file) {
     return written ? 1 : 0;
 }
 
+// Compacts and cuts a copy of the file (see MaintainCapacity). false when the
+// compaction ran out of moves or left a used slot above the cut.
+bool CompactAndShrink(RecordFile& copy, bool& changed) {
+    changed = false;
+    if (CompactRecords(copy) == 0)
+        return true;
+    // Compaction moved every used record below the cut; check it before cutting.
+    const uint32_t step = ShrinkStep(copy.capacity);
+    for (uint32_t slot = copy.capacity - step; slot < copy.capacity; ++slot)
+        if (detail::IsUsedTag(detail::ReadTag(copy, slot)))
+            return true;
+    ShrinkFile(copy);
+    changed = Reopen(copy, true) == OpenResult::Opened;
+    return changed;
+}
+
 int MaintainCapacity(RecordFile& file) {
-    if (!detail::IsMapped(file) || file.liveCount == 0)
+    if (!detail::IsMapped(file))
         return 0;
     const uint32_t used = file.usedTally;
     const uint32_t capacity = file.capacity;
     const uint32_t free = capacity - used;
-    const uint64_t percent = static_cast<uint64_t>(used) * 100 / capacity;
+    // Without a live record nothing is resized, unless no slot at all is free
+    // (a file of capacity 0 could otherwise never take its first word).
+    if (file.liveCount == 0 && free > 0)
+        return 0;
+    const uint64_t percent = capacity == 0 ? 100 : static_cast<uint64_t>(used) * 100 / capacity;
     if (percent > fmt::kGrowAbovePercent || free < fmt::kGrowBelowFree) {
+        // Appending zeroed slots and only then raising the capacity is safe
+        // against a kill at any instant: the file is valid at every step.
         GrowFile(file, used);
         Reopen(file, true);
     } else if (percent < fmt::kShrinkBelowPercent && capacity > fmt::kShrinkAboveCapacity &&
-               detail::IsWritableMapping(file) && CompactRecords(file) != 0) {
-        // Compaction moved every used record below the cut; check it before cutting.
-        const uint32_t step = ShrinkStep(capacity);
-        bool clear = true;
-        for (uint32_t slot = capacity - step; slot < capacity && clear; ++slot)
-            clear = !detail::IsUsedTag(detail::ReadTag(file, slot));
-        if (clear) {
-            ShrinkFile(file);
-            Reopen(file, true);
-        }
+               detail::IsWritableMapping(file)) {
+        // Records move one by one while compacting: on a copy, so that a kill
+        // leaves the file as it was or wholly compacted and cut.
+        UpdateAtomically(file, CompactAndShrink);
     }
     return detail::IsMapped(file) ? 1 : 0;
 }

@@ -307,9 +307,35 @@ TEST_F(RecordFileTest, FailedGrowthOrShrinkLeavesAnOpenableFileWithEveryRecord) 
         }
         ASSERT_EQ(Reopen(file_), OpenResult::Opened);
         EXPECT_EQ(file_.capacity, after);
-        EXPECT_EQ(GetText(file_, grow ? 1 : 0), grow ? "w1" : "w50");
+        // A shrink happens on a copy: when it fails the file is as it was, uncompacted.
+        const int32_t shrunkSlot = after == 100 ? 50 : 0;
+        EXPECT_EQ(GetText(file_, grow ? 1 : shrunkSlot), grow ? "w1" : "w50");
         EXPECT_EQ(file_.liveCount, grow && !injected.map ? 3u : grow ? 2u : 1u);
     }
+}
+
+// Growth adopts the bytes behind the last slot as new slots: a stray tail
+// must come in as empty slots, never as records with garbage.
+TEST_F(RecordFileTest, GrowthNeverAdoptsAStrayTailAndAnEmptyFileStillTakesWords) {
+    std::string bytes = NewDatabaseBytes(); // capacity 10 plus 5 spare slots
+    PutWordAt(bytes, kArea, RecordLive);
+    for (uint32_t slot = 1; slot < 10; ++slot)
+        PutWordAt(bytes, kArea + slot * kSlot, RecordLive);
+    for (size_t at = kArea + 10 * kSlot; at < bytes.size(); ++at)
+        bytes[at] = '\x0a'; // tags of 10 in the tail: live records if adopted
+    ASSERT_EQ(OpenBytes(bytes), OpenResult::Opened);
+    ASSERT_GE(AddWord(file_, "new"), 0);
+    EXPECT_EQ(file_.liveCount, 11u) << "the tail came in as records";
+    EXPECT_EQ(CountUsedRecords(file_), 11u);
+
+    // Capacity 0: no slot to take until the file grows.
+    std::string empty = NewDatabaseBytes();
+    empty.resize(kArea);
+    PutWordAt(empty, 1360, 0);
+    ASSERT_EQ(OpenBytes(empty), OpenResult::Opened);
+    EXPECT_EQ(AddWord(file_, "first"), 0);
+    EXPECT_EQ(file_.liveCount, 1u);
+    EXPECT_EQ(GetText(file_, 0), "first");
 }
 
 } // namespace
