@@ -6,6 +6,7 @@
 #include "core/recordfile/SortRecords.h"
 
 #include "core/platform/Collation.h"
+#include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/RecordFileInternal.h"
 #include "core/text/TextHelpers.h"
@@ -153,6 +154,48 @@ int SortRecords(RecordFile& file, uint32_t field, const platform::Collator& coll
     }
     file.deferRecount = savedDefer;
     return result;
+}
+
+bool RecordsInOrder(RecordFile& file, uint32_t field, const platform::Collator& collator) {
+    if (!file.view || field == 0 || field > file.fieldCount)
+        return false;
+    const FieldLayout& layout = file.fields[field - 1];
+    std::string previous, current;
+    char number[12];
+    bool seenFree = false;
+    for (uint32_t slot = 0; slot < file.capacity; ++slot) {
+        if (!IsUsedTag(ReadTag(file, slot))) {
+            seenFree = true;
+            continue;
+        }
+        if (seenFree)
+            return false; // compaction would move this record down
+        const uint8_t* bytes = detail::FieldAddress(file, slot, layout);
+        current.clear();
+        if (!recordformat::IsTextType(layout.type)) {
+            NumberToText(detail::NumberAt(bytes, layout.type), number);
+            collator.AppendSortKey(number, current);
+        } else {
+            collator.AppendSortKey(detail::TextAt(bytes, layout), current);
+        }
+        // Equal keys keep their order in a stable sort, so only a fall breaks it.
+        if (slot > 0 && current < previous)
+            return false;
+        previous.swap(current);
+    }
+    return true;
+}
+
+int SortRecordsAtomically(RecordFile& file, uint32_t field, const platform::Collator& collator) {
+    if (!file.view || file.liveCount == 0 || field == 0 || field > file.fieldCount)
+        return 0;
+    if (RecordsInOrder(file, field, collator))
+        return 1;
+    const UpdateOutcome outcome = UpdateAtomically(file, [&](RecordFile& copy, bool& changed) {
+        changed = true;
+        return SortRecords(copy, field, collator) != 0;
+    });
+    return outcome == UpdateOutcome::Failed ? 0 : 1;
 }
 
 } // namespace lexipond

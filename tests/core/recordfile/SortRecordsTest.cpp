@@ -110,5 +110,51 @@ TEST(SortRecords, LeavesTheBytesOfAPlainStableBubbleSort) {
     }
 }
 
+// The in-order test must agree with what the sort would do, or a file out of
+// order would be left unsorted (or every re-sort would copy the file).
+TEST(SortRecords, InOrderMeansTheSortWouldMoveNothingAndTheWholeSortMatchesInPlace) {
+    const Collator collator("en_US");
+    TempFolder folder;
+    int inOrderSeen = 0, outOfOrderSeen = 0;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        RecordFile file;
+        file.fileName = folder / "words.lbf";
+        ASSERT_NE(CreateWordDatabase(file), 0);
+        const uint32_t count = 2 + random() % 40;
+        for (uint32_t n = 0; n < count; ++n)
+            AddWord(file, kWords[random() % kWords.size()]);
+        SortRecords(file, kFieldWord, collator);
+        // Then a small disturbance, or none: a freed slot, a renamed word.
+        const uint32_t disturbance = random() % 3;
+        const auto slot = static_cast<int32_t>(random() % count);
+        if (disturbance == 1 && file.liveCount > 2)
+            SetRecordTag(file, slot, RecordDeleted);
+        else if (disturbance == 2)
+            PutText(file, slot, kWords[random() % kWords.size()]);
+        const std::string before = ViewBytes(file);
+        CloseRecordFile(file);
+
+        RecordFile sorted;
+        fs::copy_file(folder / "words.lbf", folder / "sorted.lbf",
+                      fs::copy_options::overwrite_existing);
+        ASSERT_EQ(OpenRecordFile(sorted, folder / "sorted.lbf", Access::ReadWrite),
+                  OpenResult::Opened);
+        SortRecords(sorted, kFieldWord, collator);
+        const bool wouldMove = ViewBytes(sorted) != before;
+        CloseRecordFile(sorted);
+
+        ASSERT_EQ(OpenRecordFile(file, folder / "words.lbf", Access::ReadWrite), OpenResult::Opened);
+        EXPECT_EQ(RecordsInOrder(file, kFieldWord, collator), !wouldMove);
+        (wouldMove ? outOfOrderSeen : inOrderSeen) += 1;
+        ASSERT_EQ(SortRecordsAtomically(file, kFieldWord, collator), 1);
+        CloseRecordFile(file);
+        EXPECT_TRUE(ReadBytes(folder / "words.lbf") == ReadBytes(folder / "sorted.lbf"));
+    }
+    EXPECT_GT(inOrderSeen, 5);
+    EXPECT_GT(outOfOrderSeen, 5);
+}
+
 } // namespace
 } // namespace lexipond
