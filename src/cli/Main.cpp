@@ -1,16 +1,21 @@
 // lexipond-db: keeps a Lexipond word database from the command line, for the
 // adults who look after the data and for scripts.
-#include "core/words/DatabaseCheck.h"
-#include "core/words/ImportWordFile.h"
+#include "core/lifecycle/Backups.h"
 #include "core/platform/Collation.h"
+#include "core/platform/DataLock.h"
+#include "core/platform/FileCopy.h"
+#include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
+#include "core/words/DatabaseCheck.h"
+#include "core/words/ImportWordFile.h"
 #include "core/words/WordDatabase.h"
 
 #include "LexipondVersion.h"
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -30,6 +35,7 @@ constexpr uint32_t kUserSlots = 5; // tallies of user slots 1..5 in every record
 
 constexpr char kHelp[] =
     "Usage: lexipond-db COMMAND FILE [WORDLIST]\n"
+    "       lexipond-db backups|restore DATA_FOLDER [BACKUP]\n"
     "Looks after a Lexipond word database (the program keeps it as LPDB.lbf).\n"
     "\n"
     "Commands:\n"
@@ -43,12 +49,19 @@ constexpr char kHelp[] =
     "  sort FILE             puts the words in the word order of your locale\n"
     "  check FILE            checks every structural rule of the file; a damaged file\n"
     "                        gives a one-line reason and exit status 1\n"
+    "  backups DATA_FOLDER   lists the dated backups kept in DATA_FOLDER/Backups, newest\n"
+    "                        first (name, size), and the \" Bak\" files\n"
+    "  restore DATA_FOLDER BACKUP\n"
+    "                        puts a backup named as 'backups' lists it back in its file's\n"
+    "                        place; the present file first becomes a dated backup\n"
     "  --help                shows this text\n"
     "  --version             shows the version\n"
     "\n"
     "Word order follows LC_ALL, LC_COLLATE or LANG (a language-neutral order when none\n"
     "is set or it is C or POSIX). A file that fails the check is never changed.\n"
-    "Close Lexipond before changing its database with import or sort.\n"
+    "import, sort and restore wait for nobody: while Lexipond uses the data they refuse\n"
+    "with exit status 1. Each finishes whole or, when interrupted, leaves the file as it\n"
+    "was.\n"
     "\n"
     "Exit status: 0 done, 1 missing or damaged file or failed operation, 2 usage error.\n";
 
@@ -181,13 +194,43 @@ int RunList(const std::string& path) {
     return kExitOk;
 }
 
+constexpr char kInUse[] = "Lexipond is using this database; close it first.";
+
+// The data folder's lock, as the program takes it. kExitOk when held (or when
+// the folder cannot be locked at all, as on some network file systems).
+int LockDataFolder(const std::string& folder, lexipond::platform::DataFolderLock& lock) {
+    using lexipond::platform::DataLockResult;
+    if (lock.TryAcquire(folder) == DataLockResult::HeldByAnother)
+        return Fail(kInUse);
+    return kExitOk;
+}
+
 int RunSort(const std::string& path) {
+    lexipond::platform::DataFolderLock lock;
+    if (const int exitCode = LockDataFolder(lexipond::platform::FolderOfFile(path), lock))
+        return exitCode;
+    lexipond::platform::RemoveLeftoverPartialFiles(path);
     OpenDatabase db;
     if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk)
         return exitCode;
-    lexipond::SortRecords(*db.file, lexipond::kFieldWord, lexipond::platform::UserCollator());
+    if (!lexipond::SortRecordsAtomically(*db.file, lexipond::kFieldWord,
+                                         lexipond::platform::UserCollator()))
+        return Fail("cannot sort " + path + ": the sorted copy could not be written beside it");
     std::printf("%u words sorted\n", db.file->liveCount);
     return kExitOk;
+}
+
+// Imports and sorts; false when the database could not take every word.
+// changed: whether the file differs afterwards (new words, or a sort that moved).
+bool ImportAndSort(lexipond::RecordFile& file, const std::string& wordList,
+                   lexipond::ImportReport& report, bool& changed) {
+    const auto& collator = lexipond::platform::UserCollator();
+    report = {};
+    lexipond::ImportWordFile(file, wordList.c_str(), collator, &report);
+    changed = report.added > 0 || !lexipond::RecordsInOrder(file, lexipond::kFieldWord, collator);
+    if (changed)
+        lexipond::SortRecords(file, lexipond::kFieldWord, collator);
+    return report.failed == 0;
 }
 
 int RunImport(const std::string& path, const std::string& wordList) {
@@ -202,26 +245,86 @@ int RunImport(const std::string& path, const std::string& wordList) {
     } else {
         return Fail("cannot read the word list " + wordList + ": " + std::strerror(errno));
     }
+    lexipond::platform::DataFolderLock lock;
+    if (const int exitCode = LockDataFolder(lexipond::platform::FolderOfFile(path), lock))
+        return exitCode;
+    lexipond::platform::RemoveLeftoverPartialFiles(path);
     OpenDatabase db;
+    lexipond::ImportReport report;
+    bool whole = true;
+    // Made, filled and sorted beside its name, then renamed: never half a database.
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
-        db.file->fileName = path;
-        if (!lexipond::CreateWordDatabase(*db.file))
-            return Fail("cannot create " + path);
+        if (!lexipond::CreateAtomically(*db.file, path, [&](lexipond::RecordFile& made) {
+                bool changed = false;
+                return lexipond::CreateWordDatabase(made) &&
+                       (whole = ImportAndSort(made, wordList, report, changed));
+            }))
+            return Fail("cannot create " + path +
+                        (whole ? "" : ": the database could not grow (is the disk full?)"));
     } else if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk) {
         return exitCode;
+    } else if (lexipond::UpdateAtomically(*db.file, [&](lexipond::RecordFile& copy, bool& changed) {
+                   whole = ImportAndSort(copy, wordList, report, changed);
+                   return whole;
+               }) == lexipond::UpdateOutcome::Failed) {
+        return Fail("cannot import into " + path +
+                    ": the new copy could not be written beside it (is the disk full?); "
+                    "the database is as it was");
     }
-    lexipond::ImportReport report;
-    const auto& collator = lexipond::platform::UserCollator();
-    lexipond::ImportWordFile(*db.file, wordList.c_str(), collator, &report);
-    lexipond::SortRecords(*db.file, lexipond::kFieldWord, collator);
     std::printf("%u word%s added\n", report.added, report.added == 1 ? "" : "s");
     if (report.longLines > 0)
         std::fprintf(stderr, "lexipond-db: %u lines were longer than 1023 bytes\n",
                      report.longLines);
-    if (report.failed > 0)
-        return Fail(std::to_string(report.failed) +
-                    " words could not be added: the database could not grow");
     return kExitOk;
+}
+
+std::string WithSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+int RunBackups(const std::string& dataFolder) {
+    const std::string folder = WithSlash(dataFolder);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return Fail("no data folder " + dataFolder);
+    int listed = 0;
+    for (const char* name : {lexipond::kWordDatabaseName, "dLexipond.dat"}) {
+        const std::string bak = folder + name + " Bak";
+        if (::stat(bak.c_str(), &info) == 0) {
+            std::printf("%s\t%lld bytes\n", (std::string(name) + " Bak").c_str(),
+                        static_cast<long long>(info.st_size));
+            ++listed;
+        }
+    }
+    for (const lexipond::DatedBackup& backup : lexipond::ListBackups(folder)) {
+        std::printf("%s\t%llu bytes\n", backup.name.c_str(),
+                    static_cast<unsigned long long>(backup.size));
+        ++listed;
+    }
+    if (listed == 0)
+        std::printf("no backups in %s\n", dataFolder.c_str());
+    return kExitOk;
+}
+
+int RunRestore(const std::string& dataFolder, const std::string& backup) {
+    const std::string folder = WithSlash(dataFolder);
+    lexipond::platform::DataFolderLock lock;
+    if (const int exitCode = LockDataFolder(folder, lock))
+        return exitCode;
+    std::string detail;
+    switch (lexipond::RestoreBackup(folder, backup, std::time(nullptr), detail)) {
+    case lexipond::RestoreOutcome::Restored:
+        std::printf("restored %s\n", backup.c_str());
+        return kExitOk;
+    case lexipond::RestoreOutcome::NoSuchBackup:
+        return Fail(detail + " in " + dataFolder + " (see 'lexipond-db backups')");
+    case lexipond::RestoreOutcome::Damaged:
+    case lexipond::RestoreOutcome::Failed:
+        break;
+    }
+    return Fail("nothing restored: " + detail);
 }
 
 } // namespace
@@ -246,8 +349,9 @@ int main(int argc, char** argv) {
         const char* name;
         size_t arguments;
     };
-    static constexpr Command kCommands[] = {
-        {"info", 1}, {"list", 1}, {"sort", 1}, {"check", 1}, {"import", 2}};
+    static constexpr Command kCommands[] = {{"info", 1},   {"list", 1},    {"sort", 1},
+                                            {"check", 1},  {"import", 2},  {"backups", 1},
+                                            {"restore", 2}};
     const Command* found = nullptr;
     for (const Command& c : kCommands)
         if (command == c.name)
@@ -256,7 +360,10 @@ int main(int argc, char** argv) {
         return UsageError("unknown command '" + command + "'");
     if (args.size() != found->arguments)
         return UsageError(command + " takes " +
-                          (found->arguments == 1 ? std::string("FILE") : "FILE WORDLIST"));
+                          (command == "backups"   ? std::string("DATA_FOLDER")
+                           : command == "restore" ? std::string("DATA_FOLDER BACKUP")
+                           : found->arguments == 1 ? std::string("FILE")
+                                                   : std::string("FILE WORDLIST")));
     for (const std::string& arg : args)
         if (arg.empty())
             return UsageError("an empty file name");
@@ -269,5 +376,9 @@ int main(int argc, char** argv) {
         return RunSort(args[0]);
     if (command == "check")
         return RunCheck(args[0]);
+    if (command == "backups")
+        return RunBackups(args[0]);
+    if (command == "restore")
+        return RunRestore(args[0], args[1]);
     return RunImport(args[0], args[1]);
 }

@@ -1,6 +1,9 @@
 // lexipond-db end to end: the built program run as a user or a script runs it.
 #include "core/recordfile/RecordFileTestSupport.h"
 
+#include "core/lifecycle/Backups.h"
+#include "core/platform/DataLock.h"
+
 #include <sys/wait.h>
 
 namespace lexipond {
@@ -66,6 +69,47 @@ TEST_F(LexipondDbCli, DamagedFilesAreNamedAndNeverChanged) {
         EXPECT_EQ(Db({"import", db_, list}), 1) << reason;
         EXPECT_EQ(ReadBytes(db_), bytes) << reason << ": a damaged file was changed";
     }
+}
+
+TEST_F(LexipondDbCli, WritingCommandsRefuseWhileTheDataIsInUseAndTouchNothing) {
+    const std::string list = folder_ / "list.txt";
+    WriteWordList(list, 12);
+    ASSERT_EQ(Db({"import", db_, list}), 0) << err_;
+    const std::string before = ReadBytes(db_);
+    platform::DataFolderLock program; // as the running program holds it
+    ASSERT_EQ(program.TryAcquire(folder_.Path()), platform::DataLockResult::Acquired);
+    WriteWordList(list, 20, "more");
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"import", db_, list}, {"sort", db_}, {"restore", folder_.Path(), "LPDB.lbf Bak"}}) {
+        SCOPED_TRACE(args[0]);
+        EXPECT_EQ(Db(args), 1);
+        EXPECT_EQ(err_, "lexipond-db: Lexipond is using this database; close it first.\n");
+    }
+    EXPECT_EQ(Db({"check", db_}), 0) << "reading needs no lock";
+    EXPECT_TRUE(ReadBytes(db_) == before);
+    program.Release();
+    EXPECT_EQ(Db({"import", db_, list}), 0) << err_;
+    EXPECT_EQ(LiveWords(db_), 32u);
+}
+
+TEST_F(LexipondDbCli, BackupsAreListedAndRestoredKeepingThePresentFile) {
+    const std::string list = folder_ / "list.txt";
+    const std::string db = folder_ / "LPDB.lbf";
+    WriteWordList(list, 15, "old");
+    ASSERT_EQ(Db({"import", db, list}), 0) << err_;
+    fs::create_directories(folder_ / "Backups");
+    const std::string name = DatedBackupName("LPDB.lbf", 1'800'000'000);
+    fs::copy_file(db, folder_ / ("Backups/" + name));
+    WriteWordList(list, 5, "new");
+    ASSERT_EQ(Db({"import", db, list}), 0) << err_;
+
+    ASSERT_EQ(Db({"backups", folder_.Path()}), 0) << err_;
+    EXPECT_NE(out_.find(name + "\t"), std::string::npos) << out_;
+    EXPECT_EQ(Db({"restore", folder_.Path(), "LPDB.lbf 19990101-000000"}), 1);
+    ASSERT_EQ(Db({"restore", folder_.Path(), name}), 0) << err_;
+    EXPECT_EQ(LiveWords(db), 15u);
+    ASSERT_EQ(Db({"backups", folder_.Path()}), 0);
+    EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 2) << "the file before the restore was kept: " << out_;
 }
 
 } // namespace

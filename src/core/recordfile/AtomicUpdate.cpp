@@ -77,6 +77,7 @@ UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change)
     }
     RecordFile copy;
     bool changed = true;
+    copy.privateCopy = true;
     const bool done = copied &&
                       OpenRecordFile(copy, partial, Access::ReadWrite) == OpenResult::Opened &&
                       change(copy, changed) && copy.view;
@@ -102,6 +103,7 @@ bool CreateAtomically(RecordFile& file, const std::string& path,
     RecordFile made;
     made.fileName = partial;
     made.writable = 1;
+    made.privateCopy = true;
     if (!build(made) || !made.view || !Publish(made, partial, path)) {
         CloseRecordFile(made);
         platform::RemoveFile(partial.c_str());

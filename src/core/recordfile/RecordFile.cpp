@@ -376,20 +376,21 @@ int LayOutFields(RecordFile& file) {
     return written ? 1 : 0;
 }
 
-// Compacts and cuts a copy of the file (see MaintainCapacity). false when the
-// compaction ran out of moves or left a used slot above the cut.
-bool CompactAndShrink(RecordFile& copy, bool& changed) {
-    changed = false;
-    if (CompactRecords(copy) == 0)
-        return true;
+// Compacts (within the move budget) and, when that finished, cuts the file.
+// changed: whether anything moved or was cut.
+bool CompactAndShrink(RecordFile& file, bool& changed) {
+    const uint32_t left = CompactRecords(file);
+    changed = left != kCompactionBudget;
+    if (left == 0)
+        return true; // out of moves: the next add goes on from here
     // Compaction moved every used record below the cut; check it before cutting.
-    const uint32_t step = ShrinkStep(copy.capacity);
-    for (uint32_t slot = copy.capacity - step; slot < copy.capacity; ++slot)
-        if (detail::IsUsedTag(detail::ReadTag(copy, slot)))
+    const uint32_t step = ShrinkStep(file.capacity);
+    for (uint32_t slot = file.capacity - step; slot < file.capacity; ++slot)
+        if (detail::IsUsedTag(detail::ReadTag(file, slot)))
             return true;
-    ShrinkFile(copy);
-    changed = Reopen(copy, true) == OpenResult::Opened;
-    return changed;
+    ShrinkFile(file);
+    changed = true;
+    return Reopen(file, true) == OpenResult::Opened;
 }
 
 int MaintainCapacity(RecordFile& file) {
@@ -411,8 +412,13 @@ int MaintainCapacity(RecordFile& file) {
     } else if (percent < fmt::kShrinkBelowPercent && capacity > fmt::kShrinkAboveCapacity &&
                detail::IsWritableMapping(file)) {
         // Records move one by one while compacting: on a copy, so that a kill
-        // leaves the file as it was or wholly compacted and cut.
-        UpdateAtomically(file, CompactAndShrink);
+        // leaves the file as it was or wholly compacted and cut; in place when
+        // the file is such a copy already.
+        bool changed = false;
+        if (file.privateCopy)
+            CompactAndShrink(file, changed);
+        else
+            UpdateAtomically(file, CompactAndShrink);
     }
     return detail::IsMapped(file) ? 1 : 0;
 }

@@ -57,6 +57,10 @@ struct RecordFile {
     char textValue[kTextBufferSize] = {};
     uint32_t writable = 0;
     uint32_t deferRecount = 0;
+    // Set on a copy that no one else reads yet (AtomicUpdate.h hands such copies
+    // to a change): resizing may then move records in place instead of on a
+    // copy of its own.
+    bool privateCopy = false;
 
     // Engine bookkeeping, not stored in the file. Filled at open from the field table
     // and one scan of the tags, then kept in step by every tag the engine writes, so
