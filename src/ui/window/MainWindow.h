@@ -1,6 +1,10 @@
 #pragma once
 // The program's one top-level window: paints the tutor, takes the answer clicks
-// and the context menu, and runs the commands.
+// and the context menu, and runs the commands. It lives on the window thread,
+// is owned by Program and owns the dialogs it opens (the Results Report too).
+// Only the WindowPort calls may come from another thread (the worker); they are
+// queued to the window. Everything it shows or changes of the tutor goes
+// through app.store.
 #include "ui/window/MainWindowPainter.h"
 #include "core/tutor/TutorState.h"
 
@@ -60,8 +64,6 @@ class MainWindow final : public QWidget, public WindowPort {
     void ExitSequence();
     void ToggleTransparent();
     void ToggleOnTop();
-    void ChooseUser(int user);
-    void ChooseLevel(int level);
 
     AppContext& app_;
     MainWindowPainter painter_;

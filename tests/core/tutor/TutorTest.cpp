@@ -49,7 +49,7 @@ class TutorTest : public ::testing::Test {
     }
     std::string WordAt(int32_t slot) { return GetField(db, slot, kFieldWord), db.textValue; }
     void ShowSlot(int32_t slot) { // as ChooseNextWord would
-        Guard guard(state.lock);
+        Guard guard(tutor.lock);
         state.currentRecord = slot;
         LoadCurrentWord(tutor);
     }
@@ -60,7 +60,8 @@ class TutorTest : public ::testing::Test {
     TutorState state;
     testing::ScriptedRandom random;
     testing::RecordingWindow window;
-    Tutor tutor{db, settings, state, random, window};
+    WordStore store{db, settings, state, random, window};
+    Tutor& tutor = store.Core();
 };
 
 TEST_F(TutorTest, RandomBelowGivesOneToNAndTheFallbackKeepsItsArithmetic) {
@@ -253,7 +254,7 @@ TEST_F(TutorTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
     std::atomic<int> resorts{0};
     std::thread sorter([&] {
         for (; clicking; ++resorts) {
-            Guard guard(state.lock); // a word added anywhere shifts the records behind it
+            Guard guard(tutor.lock); // a word added anywhere shifts the records behind it
             AddWord(std::to_string(resorts * 7919 % 1000) + "+" + std::to_string(resorts));
             ResortWords(tutor);
         }

@@ -1,12 +1,12 @@
 // The whole program object and its main window on Qt's offscreen platform.
 #include "TestSupport.h"
-#include "ui/dialogs/PromptDialog.h"
 #include "ui/common/AppContext.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
 #include "core/settings/SettingsFile.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
+#include "core/tutor/WordStore.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -45,15 +45,6 @@ std::function<void(QWidget*)> Press(const char* button) {
     return [button](QWidget* dialog) { dialog->findChild<QPushButton*>(button)->click(); };
 }
 
-TEST(Prompt, EachButtonAndEscGiveTheirResult) {
-    for (const auto& [act, result] :
-         {std::pair{Press("firstButton"), 1}, {Press("secondButton"), 2}, {PressEsc, 2}}) {
-        PromptRequest request{11, "Delete this word?", "Yes, delete word", "No, do not delete"};
-        WhenOpens watch(act);
-        EXPECT_EQ(RunPrompt(nullptr, request), result);
-    }
-}
-
 class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -71,13 +62,10 @@ class ProgramTest : public ::testing::Test {
         WhenOpens unexpected(Unexpected); // no welcome
         ASSERT_TRUE(Make().Start());
         window = p->Window();
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            std::lock_guard<std::recursive_mutex> guard(state().lock);
-            return state().currentWord[0] != '\0';
-        }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
     }
-    TutorState& state() { return p->Context().state; }
-    uint32_t Sum(uint32_t field) { return SumUserField(p->Context().tutor, field); }
+    TutorState& state() { return p->Store().Core().state; }
+    uint32_t Sum(uint32_t field) { return SumUserField(p->Store().Core(), field); }
 
     TempFolder program, home, runtime;
     ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()};
@@ -124,7 +112,7 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
-    p->Context().reportOpen = true;
+    window->OnCommand(CMD_REPORT); // open at the end: the window takes it along
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
     expect(false, laterMenu + "Transparent|On Top|-|Options...|About|Help|Exit");
