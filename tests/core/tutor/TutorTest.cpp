@@ -68,19 +68,27 @@ TEST_F(TutorTest, RandomBelowGivesOneToNAndTheFallbackKeepsItsArithmetic) {
     // n of 0 or 1 gives 1 and touches no source; the source's value v gives v mod n + 1.
     // Fallback: from state 0, t*t mod 65536, later ((s*s) mod 65536) >> 1 plus the tick's
     // low byte; then (s*n) >> 12, brought to 0..n by subtracting n. Products wrap in 32 bits.
-    // Rows: fallback, state, source value or tick, n, result, state after.
-    const uint32_t rows[][6] = {{0, 12345, 7, 0, 1, 12345}, {1, 12345, 7, 1, 1, 12345},
-                                {0, 0, 10, 10, 1, 1},       {1, 0, 300, 10, 9, 24464},
-                                {1, 0, 70000, 7, 7, 4352},  {1, 24464, 0x1234, 10, 5, 6324},
-                                {1, 65535, 255, 3, 0, 255}, {1, 24464, 0, 1000000, 482674, 6272}};
-    for (const auto& [fallback, start, input, n, expected, after] : rows) {
+    // Rows: name, fallback, state, source value or tick, n, result, state after.
+    const struct {
+        const char* name;
+        uint32_t fallback, start, input, n, expected, after;
+    } rows[] = {{"n 0: 1 untouched", 0, 12345, 7, 0, 1, 12345},
+                {"n 1: 1 untouched", 1, 12345, 7, 1, 1, 12345},
+                {"source: v mod n + 1", 0, 0, 10, 10, 1, 1},
+                {"fallback from 0, n subtracted", 1, 0, 300, 10, 9, 24464},
+                {"fallback gives n itself", 1, 0, 70000, 7, 7, 4352},
+                {"fallback adds the tick's low byte", 1, 24464, 0x1234, 10, 5, 6324},
+                {"fallback gives 0", 1, 65535, 255, 3, 0, 255},
+                {"fallback's s*n wraps", 1, 24464, 0, 1000000, 482674, 6272}};
+    for (const auto& [name, fallback, start, input, n, expected, after] : rows) {
+        SCOPED_TRACE(name);
         random.failing = fallback;
         random.script = random.ticks = {input};
         random.fills = random.tickReads = 0;
         state.randomState = start;
-        EXPECT_EQ(RandomBelow(tutor, n), expected) << input;
-        EXPECT_EQ(state.randomState, after) << input;
-        EXPECT_EQ(random.fills + random.tickReads, n > 1 ? 1 + fallback : 0) << input;
+        EXPECT_EQ(RandomBelow(tutor, n), expected);
+        EXPECT_EQ(state.randomState, after);
+        EXPECT_EQ(random.fills + random.tickReads, n > 1 ? 1 + fallback : 0);
     }
 }
 
@@ -95,18 +103,28 @@ class TutoringTest : public TutorTest {
 };
 
 TEST_F(TutoringTest, ChoiceDrawsCandidatesByLevelKeepsTheBestScoreAndGivesUpAfter1000Draws) {
-    // Rows: word on show, level, user, draws (all the first slot but the last), expected.
-    // The current user's tallies count; a damaged level compares as a large one; never asked
-    // beats every score, whatever "correct" says; on equal scores the first drawn stays; the
-    // word on show is drawn again, but not for ever: the 1000th draw is thrown away.
-    const int rows[][7] = {
-        {-1, 0, 0, 10, A, B, A},  {-1, 6, 0, 10, A, B, B}, {-1, 0, 1, 10, A, B, B},
-        {-1, 1, 0, 7, B, A, A},   {-1, 5, 0, 7, A, B, B},  {-1, 2, 0, 5, B, A, A},
-        {-1, 4, 0, 5, A, B, B},   {-1, 3, 0, 1, B, A, A},  {-1, -1, 0, 5, A, B, B},
-        {-1, 0, 0, 10, I, H, H},  {-1, 2, 0, 5, F, G, F},  {A, 3, 0, 999, A, B, B},
-        {A, 3, 0, 1000, A, B, -1}};
-    for (const auto& [onShow, level, user, draws, first, last, expected] : rows) {
-        SCOPED_TRACE(::testing::Message() << level << " " << user << " " << draws);
+    // Rows: name, word on show, level, user, draws (all the first slot but the last),
+    // expected. The current user's tallies count; a damaged level compares as a large one;
+    // never asked beats every score, whatever "correct" says; on equal scores the first drawn
+    // stays; the word on show is drawn again, but not for ever: the 1000th draw is thrown away.
+    const struct {
+        const char* name;
+        int onShow, level, user, draws, first, last, expected;
+    } rows[] = {{"Easiest keeps the best known", -1, 0, 0, 10, A, B, A},
+                {"Hardest keeps the least known", -1, 6, 0, 10, A, B, B},
+                {"the current user's tallies", -1, 0, 1, 10, A, B, B},
+                {"Easier draws 7", -1, 1, 0, 7, B, A, A},
+                {"Harder draws 7", -1, 5, 0, 7, A, B, B},
+                {"Easy draws 5", -1, 2, 0, 5, B, A, A},
+                {"Hard draws 5", -1, 4, 0, 5, A, B, B},
+                {"Normal draws 1", -1, 3, 0, 1, B, A, A},
+                {"a damaged level", -1, -1, 0, 5, A, B, B},
+                {"never asked beats 100%", -1, 0, 0, 10, I, H, H},
+                {"equal scores keep the first", -1, 2, 0, 5, F, G, F},
+                {"the word on show drawn 998 times", A, 3, 0, 999, A, B, B},
+                {"the 1000th draw thrown away", A, 3, 0, 1000, A, B, -1}};
+    for (const auto& [name, onShow, level, user, draws, first, last, expected] : rows) {
+        SCOPED_TRACE(name);
         settings.level = level;
         settings.currentUser = user;
         ShowSlot(onShow);
@@ -138,13 +156,26 @@ TEST_F(TutoringTest, EveryLiveWordIsShownEquallyOftenAndFreeSlotsNever) {
 TEST_F(TutoringTest, ClickBandsDecideWhatIsRecorded) {
     enum { Nothing, Skip, Correct, Incorrect };
     const std::string lines[] = {"", "", "alpha, Correct\r\n", "alpha, Incorrect\r\n"};
-    const int rows[][3] = {{15, 280, Nothing},    {155, 280, Nothing}, {16, 268, Correct},
-                           {154, 301, Correct},   {16, 267, Nothing},  {16, 302, Nothing},
-                           {200, 280, Nothing},   {235, 280, Nothing}, {236, 280, Incorrect},
-                           {374, 301, Incorrect}, {375, 280, Nothing}, {450, 290, Nothing},
-                           {451, 290, Skip},      {589, 268, Skip},    {590, 290, Nothing}};
-    for (const auto& [x, y, outcome] : rows) {
-        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    const struct {
+        const char* name;
+        int x, y, outcome;
+    } rows[] = {{"Correct's left edge", 15, 280, Nothing},
+                {"Correct's right edge", 155, 280, Nothing},
+                {"Correct's top left inside", 16, 268, Correct},
+                {"Correct's bottom right inside", 154, 301, Correct},
+                {"Correct's top edge", 16, 267, Nothing},
+                {"Correct's bottom edge", 16, 302, Nothing},
+                {"between Correct and Incorrect", 200, 280, Nothing},
+                {"Incorrect's left edge", 235, 280, Nothing},
+                {"Incorrect's left inside", 236, 280, Incorrect},
+                {"Incorrect's bottom right inside", 374, 301, Incorrect},
+                {"Incorrect's right edge", 375, 280, Nothing},
+                {"Skip's left edge", 450, 290, Nothing},
+                {"Skip's left inside", 451, 290, Skip},
+                {"Skip's top right inside", 589, 268, Skip},
+                {"Skip's right edge", 590, 290, Nothing}};
+    for (const auto& [name, x, y, outcome] : rows) {
+        SCOPED_TRACE(name);
         ShowSlot(A);
         const Counts was = Tallies(A);
         const std::string report = ReportText(tutor) + lines[outcome];
@@ -199,6 +230,7 @@ TEST(PercentText, BuildsPartOfWholeWithATruncatedPercentage) {
         {0, 0, "0 of 0 (100%)"},
         {4294967295u, 1, "4294967295 of 1 (429496729500%)"}};
     for (const auto& [part, whole, expected] : rows) {
+        SCOPED_TRACE(expected);
         char text[42];
         EXPECT_EQ(PercentText(part, whole, text), std::strlen(expected));
         EXPECT_STREQ(text, expected);

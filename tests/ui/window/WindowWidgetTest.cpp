@@ -88,14 +88,24 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     stored.transparent = stored.onTop = 1; // applied at start
     stored.transparencyAlpha = 128;
     StartLater();
-    const int clicks[][4] = {{16, 268, 1, 1},  {154, 301, 1, 1}, {236, 280, 1, 0},
-                             {374, 290, 1, 0}, {451, 268, 0, 0}, {15, 280, 0, 0},
-                             {155, 280, 0, 0}, {100, 267, 0, 0}, {100, 302, 0, 0}};
-    for (const auto& [x, y, addTotal, addCorrect] : clicks) {
+    const struct {
+        const char* name;
+        int x, y, addTotal, addCorrect;
+    } clicks[] = {{"Correct, top left", 16, 268, 1, 1},
+                  {"Correct, bottom right", 154, 301, 1, 1},
+                  {"Incorrect, left", 236, 280, 1, 0},
+                  {"Incorrect, right", 374, 290, 1, 0},
+                  {"Skip", 451, 268, 0, 0},
+                  {"Correct's left edge", 15, 280, 0, 0},
+                  {"Correct's right edge", 155, 280, 0, 0},
+                  {"Correct's top edge", 100, 267, 0, 0},
+                  {"Correct's bottom edge", 100, 302, 0, 0}};
+    for (const auto& [name, x, y, addTotal, addCorrect] : clicks) {
+        SCOPED_TRACE(name);
         const uint32_t total = Sum(TotalField(0)), correct = Sum(CorrectField(0));
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(x, y));
-        EXPECT_EQ(Sum(TotalField(0)), total + addTotal) << x << "," << y;
-        EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect) << x << "," << y;
+        EXPECT_EQ(Sum(TotalField(0)), total + addTotal);
+        EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect);
     }
     std::strcpy(state().currentWord, "cats & dogs");
     const auto expect = [&](bool on, const std::string& items) {
@@ -125,9 +135,15 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
 TEST_F(ProgramTest, ExitQuestionNoOrEscKeepsRunningAndYesEnds) {
     stored.confirmQuit = 1;
     StartLater();
-    for (const auto& [act, ends] : {std::pair{Press("secondButton"), false},
-                                    {PressEsc, false},
-                                    {Press("firstButton"), true}}) {
+    const struct {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        bool ends;
+    } answers[] = {{"No", Press("secondButton"), false},
+                   {"Esc", PressEsc, false},
+                   {"Yes", Press("firstButton"), true}};
+    for (const auto& [name, act, ends] : answers) {
+        SCOPED_TRACE(name);
         WhenOpens watch(act);
         window->OnCommand(CMD_EXIT);
         EXPECT_EQ(watch.text, QStringLiteral("Are you sure that you want to exit Lexipond?"));
