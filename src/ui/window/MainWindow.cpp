@@ -75,23 +75,30 @@ void MainWindow::Invalidate() {
     if (QThread::currentThread() == thread())
         update();
     else
-        QMetaObject::invokeMethod(
-            this, [this] { update(); }, Qt::QueuedConnection);
+        Post([this] { update(); });
 }
 
 void MainWindow::PostCommand(int command) {
-    QMetaObject::invokeMethod(
-        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+    Post([this, command] { OnCommand(command); });
 }
 
 void MainWindow::PostClose() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!destroyed_)
-                OnCommand(CMD_EXIT);
-        },
-        Qt::QueuedConnection);
+    Post([this] {
+        if (!destroyed_)
+            OnCommand(CMD_EXIT);
+    });
+}
+
+void MainWindow::Post(std::function<void()> task) {
+    posted_.Push(std::move(task));
+    // By name, so that nothing of ours is made on the calling thread for Qt to
+    // hand over: the task itself crosses through posted_.
+    QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection);
+}
+
+void MainWindow::RunPosted() {
+    if (auto task = posted_.Take())
+        (*task)(); // may run a modal loop, in which the next posted tasks run
 }
 
 void MainWindow::OnCommand(int command) {

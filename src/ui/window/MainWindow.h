@@ -6,6 +6,7 @@
 // queued to the window. Everything it shows or changes of the tutor goes
 // through app.store.
 #include "ui/window/MainWindowPainter.h"
+#include "core/platform/TaskQueue.h"
 #include "core/tutor/TutorState.h"
 
 #include <QWidget>
@@ -61,6 +62,10 @@ class MainWindow final : public QWidget, public WindowPort {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Queues a task for this window's thread; one queued RunPosted runs it, in
+    // the order posted.
+    void Post(std::function<void()> task);
+    Q_INVOKABLE void RunPosted();
     void ExitSequence();
     void ToggleTransparent();
     void ToggleOnTop();
@@ -69,6 +74,7 @@ class MainWindow final : public QWidget, public WindowPort {
     MainWindowPainter painter_;
     bool destroyed_ = false;
     bool repaintPending_ = false;
+    platform::TaskQueue posted_; // filled by the worker, emptied by RunPosted
 };
 
 } // namespace lexipond

@@ -17,11 +17,14 @@ namespace {
 using namespace std::chrono_literals;
 using Counts = std::vector<uint32_t>;
 
+// Words in the database at the start.
+constexpr size_t kWords = 120;
+
 class WordStoreTest : public ::testing::Test, public testing::TutorWorld {
   protected:
     WordStoreTest() {
         db.fileName = folder / kWordDatabaseName;
-        testing::MakeWordDatabase(db.fileName, testing::NumberedWords(120));
+        testing::MakeWordDatabase(db.fileName, testing::NumberedWords(kWords));
         db.writable = 1;
         OpenRecordFile(db);
     }
@@ -118,7 +121,7 @@ TEST_F(WordStoreTest, WindowCallsDuringResortsLoseAndMisplaceNothing) {
             ActLikeTheWindow();
     }
     EXPECT_EQ(imported, 3u * kRounds);
-    EXPECT_EQ(store.ListWords().words.size(), 120u + imported + wordsAdded);
+    EXPECT_EQ(store.ListWords().words.size(), kWords + imported + wordsAdded);
     EXPECT_EQ(report, ReportText(tutor));
     EXPECT_EQ(StoredTallies(), ReportedTallies());
     EXPECT_GT(answers, 0u);
