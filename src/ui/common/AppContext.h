@@ -2,10 +2,10 @@
 // What the window layer shares, window thread only. The context owns nothing
 // but the folders: the program (or a test) owns the word store and the settings
 // and outlives every window. Everything the worker also touches goes through
-// the store (core/tutor/WordStore.h), which takes its lock itself; the settings
-// are here for the fields the window thread alone writes (placement,
-// Transparent, On Top, ...), and the fields the worker reads (user, level,
-// names) are written only through the store.
+// the store (core/tutor/WordStore.h), which keeps the worker out itself. The
+// settings are here for the fields the window thread alone writes (placement,
+// Transparent, On Top, ...); the fields the worker reads (user, level, names)
+// are written only through the store.
 //
 // The pointers to the open Options, About and Results Report dialogs are null
 // while that dialog is closed; a second command for an open dialog does nothing.

@@ -55,7 +55,8 @@ class WordStoreTest : public ::testing::Test, public testing::TutorWorld {
         if (target != kDetailsNewWord) {
             WordDetails shown;
             ASSERT_TRUE(store.OpenWord(target, shown));
-            EXPECT_TRUE(store.SaveWord(target, shown.word, "seen in round " + std::to_string(round)));
+            EXPECT_TRUE(
+                store.SaveWord(target, shown.word, "seen in round " + std::to_string(round)));
             return;
         }
         const int32_t added = store.AddNewWord();
