@@ -27,16 +27,14 @@ bool FillDatabase(RecordFile& file, const std::string& path, int count) {
         const int32_t slot = AddRecord(file);
         if (slot < 0)
             return false;
-        std::snprintf(file.textValue, sizeof file.textValue, "word%07d", i);
-        PutField(file, slot, kFieldWord);
-        file.numberValue = 0;
-        PutField(file, slot, kFieldReservedA);
-        PutField(file, slot, kFieldReservedB);
+        char word[16];
+        std::snprintf(word, sizeof word, "word%07d", i);
+        WriteText(file, slot, kFieldWord, word);
+        WriteNumber(file, slot, kFieldReservedA, 0);
+        WriteNumber(file, slot, kFieldReservedB, 0);
         for (uint32_t user = 0; user < 5; ++user) {
-            file.numberValue = (i + static_cast<int>(user)) % 97;
-            PutField(file, slot, TotalField(user));
-            file.numberValue = (i + static_cast<int>(user)) % 41;
-            PutField(file, slot, CorrectField(user));
+            WriteNumber(file, slot, TotalField(user), (i + static_cast<int>(user)) % 97);
+            WriteNumber(file, slot, CorrectField(user), (i + static_cast<int>(user)) % 41);
         }
     }
     return true;
@@ -56,9 +54,7 @@ const std::string& FilledDatabase() {
 }
 
 void OpenFilled(benchmark::State& state, RecordFile& file, const std::string& path) {
-    file.fileName = path;
-    file.writable = 1;
-    if (!OpenRecordFile(file))
+    if (OpenRecordFile(file, path, Access::ReadWrite) != OpenResult::Opened)
         state.SkipWithError("cannot open the database");
 }
 
@@ -88,10 +84,10 @@ void BM_ReadEveryField(benchmark::State& state) {
     for (auto _ : state) {
         for (int32_t slot = 0; slot < kRecords; ++slot) {
             for (uint32_t field = 1; field <= kWordFieldCount; ++field) {
-                if (GetField(file, slot, field) < 10)
-                    checksum += file.numberValue;
+                if (field == kFieldWord || field == kFieldNotes)
+                    checksum += ReadText(file, slot, field).value_or("").size();
                 else
-                    checksum += file.textValue[0];
+                    checksum += ReadNumber(file, slot, field).value_or(0);
             }
         }
     }
@@ -102,25 +98,23 @@ void BM_ReadEveryField(benchmark::State& state) {
 BENCHMARK(BM_ReadEveryField)->Unit(benchmark::kMillisecond);
 
 // A key found nowhere: every field of every record is read and scanned.
-void BM_FindNextMatchWalkNoMatch(benchmark::State& state) {
+void BM_FindTextWalkNoMatch(benchmark::State& state) {
     RecordFile file;
     OpenFilled(state, file, FilledDatabase());
-    std::strcpy(file.searchKey, "zebra");
     for (auto _ : state)
-        benchmark::DoNotOptimize(FindNextMatch(file, -1));
+        benchmark::DoNotOptimize(FindText(file, "zebra", -1));
     state.SetItemsProcessed(state.iterations() * kRecords);
     CloseRecordFile(file);
 }
-BENCHMARK(BM_FindNextMatchWalkNoMatch)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindTextWalkNoMatch)->Unit(benchmark::kMillisecond);
 
-// A key every word holds: one FindNextMatch call per record, walking the whole file.
-void BM_FindNextMatchWalkEveryRecord(benchmark::State& state) {
+// A key every word holds: one FindText call per record, walking the whole file.
+void BM_FindTextWalkEveryRecord(benchmark::State& state) {
     RecordFile file;
     OpenFilled(state, file, FilledDatabase());
-    std::strcpy(file.searchKey, "WORD");
     int64_t found = 0;
     for (auto _ : state) {
-        for (int32_t slot = FindNextMatch(file, -1); slot >= 0; slot = FindNextMatch(file, slot))
+        for (auto slot = FindText(file, "WORD", -1); slot; slot = FindText(file, "WORD", *slot))
             ++found;
     }
     if (found != state.iterations() * kRecords)
@@ -128,7 +122,7 @@ void BM_FindNextMatchWalkEveryRecord(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kRecords);
     CloseRecordFile(file);
 }
-BENCHMARK(BM_FindNextMatchWalkEveryRecord)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindTextWalkEveryRecord)->Unit(benchmark::kMillisecond);
 
 // Copies source, deletes every other of its count records and runs one compaction.
 void CompactEveryOther(benchmark::State& state, const std::string& source, int count) {

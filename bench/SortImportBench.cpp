@@ -115,9 +115,7 @@ void BM_SortShuffledWords(benchmark::State& state) {
         std::filesystem::copy_file(templatePath, workPath,
                                    std::filesystem::copy_options::overwrite_existing);
         RecordFile db;
-        db.fileName = workPath;
-        db.writable = 1;
-        const bool open = OpenRecordFile(db) == 1;
+        const bool open = OpenRecordFile(db, workPath, Access::ReadWrite) == OpenResult::Opened;
         state.ResumeTiming();
         if (!open || SortRecords(db, kFieldWord, BenchCollator()) != 1) {
             state.SkipWithError("sort failed");

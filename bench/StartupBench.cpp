@@ -56,14 +56,12 @@ const std::string& ProgramFolder(int words) {
     CreateWordDatabase(db);
     for (int i = 0; i < words; ++i) {
         const int32_t slot = AddRecord(db);
-        std::snprintf(db.textValue, sizeof db.textValue, "w%07d", i);
-        PutField(db, slot, kFieldWord);
-        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
-            db.numberValue = (field >= 3 && i % 8 != 0) ? i % 7 : 0;
-            PutField(db, slot, field);
-        }
-        db.textValue[0] = '\0';
-        PutField(db, slot, kFieldNotes);
+        char word[16];
+        std::snprintf(word, sizeof word, "w%07d", i);
+        WriteText(db, slot, kFieldWord, word);
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field)
+            WriteNumber(db, slot, field, (field >= 3 && i % 8 != 0) ? i % 7 : 0);
+        WriteText(db, slot, kFieldNotes, "");
     }
     CloseRecordFile(db);
     return made.emplace(words, folder).first->second;

@@ -42,20 +42,17 @@ const std::string& Database(int count) {
         if (slot < 0) {
             std::abort();
         }
-        std::snprintf(file.textValue, sizeof file.textValue, "w%07d", i);
-        PutField(file, slot, kFieldWord);
+        char word[16];
+        std::snprintf(word, sizeof word, "w%07d", i);
+        WriteText(file, slot, kFieldWord, word);
         for (uint32_t field = 2; field <= 13; ++field) {
-            file.numberValue = 0;
-            PutField(file, slot, field);
+            WriteNumber(file, slot, field, 0);
         }
         if (i % 8 != 0) {
-            file.numberValue = 1 + i % 23;
-            PutField(file, slot, TotalField(0));
-            file.numberValue = i % 11 < 1 + i % 23 ? i % 11 : 0;
-            PutField(file, slot, CorrectField(0));
+            WriteNumber(file, slot, TotalField(0), 1 + i % 23);
+            WriteNumber(file, slot, CorrectField(0), i % 11 < 1 + i % 23 ? i % 11 : 0);
         }
-        file.textValue[0] = '\0';
-        PutField(file, slot, kFieldNotes);
+        WriteText(file, slot, kFieldNotes, "");
     }
     CloseRecordFile(file);
     return made->emplace(count, path).first->second;
@@ -71,9 +68,8 @@ class NullWindow final : public WindowPort {
 // A tutor over a copy-free open of the shared database, with a word on show.
 struct BenchTutor {
     explicit BenchTutor(benchmark::State& run, int level = 6) {
-        db.fileName = Database(static_cast<int>(run.range(0)));
-        db.writable = 1;
-        if (!OpenRecordFile(db)) {
+        if (OpenRecordFile(db, Database(static_cast<int>(run.range(0))), Access::ReadWrite) !=
+            OpenResult::Opened) {
             run.SkipWithError("cannot open the database");
             return;
         }

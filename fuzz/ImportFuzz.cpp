@@ -69,17 +69,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::unordered_set<std::string> keys;
     std::string previous;
     for (uint32_t slot = 0; slot < space.db.liveCount; ++slot) {
-        Check(GetField(space.db, static_cast<int32_t>(slot), kFieldWord) >= 0, "unreadable");
-        const std::string word = space.db.textValue;
+        const std::optional<std::string> stored =
+            ReadText(space.db, static_cast<int32_t>(slot), kFieldWord);
+        Check(stored.has_value(), "unreadable");
+        const std::string word = stored.value_or("");
         Check(!word.empty() && word.size() <= kWordMaxLength, "bad word length");
         Check(keys.insert(space.collator.SortKey(word)).second, "duplicate word");
         if (slot > 0)
             Check(space.collator.Compare(previous, word) <= 0, "out of order");
         previous = word;
-        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
-            GetField(space.db, static_cast<int32_t>(slot), field);
-            Check(space.db.numberValue == 0, "a number field was not cleared");
-        }
+        for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field)
+            Check(ReadNumber(space.db, static_cast<int32_t>(slot), field) == 0,
+                  "a number field was not cleared");
     }
     return 0;
 }

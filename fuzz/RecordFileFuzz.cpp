@@ -6,11 +6,9 @@
 #include "core/recordfile/RecordFile.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -24,9 +22,17 @@ uint8_t ByteAt(const uint8_t* data, size_t size, size_t offset) {
     return offset < size ? data[offset] : 0;
 }
 
+// Reads every field, the ones the file lacks included. A field of a record holds a
+// number or a text, never both, and a text always ends inside its field.
 void ReadEveryField(lexipond::RecordFile& file, int32_t slot) {
-    for (uint32_t field = 0; field <= file.fieldCount + 1; ++field)
-        lexipond::GetField(file, slot, field);
+    for (uint32_t field = 0; field <= file.fieldCount + 1; ++field) {
+        const std::optional<int32_t> number = lexipond::ReadNumber(file, slot, field);
+        const std::optional<std::string> text = lexipond::ReadText(file, slot, field);
+        lexipond::fuzz::Check(!(number && text), "recordfile", "a field read as both kinds");
+        if (text)
+            lexipond::fuzz::Check(text->size() < file.fields[field - 1].size, "recordfile",
+                                  "a text ran past its field");
+    }
 }
 
 } // namespace
@@ -36,20 +42,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!fuzz::WriteInput(ScratchPath(), data, size))
         return 0;
     RecordFile file;
-    file.fileName = ScratchPath();
-    file.writable = 1;
-    if (!OpenRecordFile(file)) {
+    if (OpenRecordFile(file, ScratchPath(), Access::ReadWrite) != OpenResult::Opened) {
         // A failed open holds nothing: direct mode must fail or behave as well.
-        file.writable = 1;
-        OpenRecordFileDirect(file);
+        OpenRecordFileDirect(file, ScratchPath(), Access::ReadWrite);
         CloseRecordFile(file);
         return 0;
     }
 
     // Key from the description area (up to 32 bytes), operation knobs behind it.
-    std::memset(file.searchKey, 0, sizeof file.searchKey);
+    std::string key;
     for (size_t i = 0; i < 32 && ByteAt(data, size, 8 + i) != 0; ++i)
-        file.searchKey[i] = static_cast<char>(ByteAt(data, size, 8 + i));
+        key.push_back(static_cast<char>(ByteAt(data, size, 8 + i)));
     const uint8_t adds = ByteAt(data, size, 308) % 24;
     const uint8_t deletes = ByteAt(data, size, 309) % 8;
     const uint32_t budget = ByteAt(data, size, 310) * 50u;
@@ -68,11 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReadEveryField(file, static_cast<int32_t>(file.capacity));
 
     // The match search from the start and from odd places.
-    int32_t at = FindNextMatch(file, -1);
-    for (int steps = 0; at >= 0 && steps < 4096; ++steps)
-        at = FindNextMatch(file, at);
-    FindNextMatch(file, probe);
-    RecordMatchesKey(file, probe);
+    std::optional<int32_t> at = FindText(file, key, -1);
+    for (int steps = 0; at && steps < 4096; ++steps)
+        at = FindText(file, key, *at);
+    FindText(file, key, probe);
 
     // Adding (which may grow, compact and shrink), writing fields, deleting, copying.
     // Very wide slots would make every growth step write megabytes: skip those.
@@ -81,12 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const int32_t added = AddRecord(file);
             if (added < 0)
                 break;
-            std::snprintf(file.textValue, sizeof file.textValue, "word%u",
-                          static_cast<unsigned>(i));
-            file.numberValue = i;
             for (uint32_t field = 1; field <= file.fieldCount && field <= 16; ++field) {
-                if (PutField(file, added, field) >= 0)
-                    std::snprintf(file.textValue, sizeof file.textValue, "w%u", field);
+                const std::string text = (field == 1 ? "word" : "w") + std::to_string(i);
+                if (!WriteText(file, added, field, text))
+                    WriteNumber(file, added, field, i);
             }
         }
     }
@@ -99,8 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CloseRecordFile(file);
 
     // A file that opened stays a file that opens, whatever the engine did to it.
-    file.writable = 0;
-    if (!OpenRecordFile(file))
+    if (OpenRecordFile(file, ScratchPath(), Access::ReadOnly) != OpenResult::Opened)
         std::abort();
     CloseRecordFile(file);
     return 0;

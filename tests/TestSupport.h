@@ -82,13 +82,13 @@ inline int32_t AddWordRecord(RecordFile& db, const std::string& word, const std:
                              const std::vector<int32_t>& tallies = {}) {
     const int32_t slot = AddRecord(db);
     EXPECT_GE(slot, 0) << word;
-    for (uint32_t field = kFieldWord; field <= kFieldNotes; ++field) {
+    WriteText(db, slot, kFieldWord, word);
+    for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
         const size_t at = field - TotalField(0);
-        std::snprintf(db.textValue, sizeof db.textValue, "%s",
-                      (field == kFieldWord ? word : notes).c_str());
-        db.numberValue = field >= TotalField(0) && at < tallies.size() ? tallies[at] : 0;
-        PutField(db, slot, field);
+        WriteNumber(db, slot, field,
+                    field >= TotalField(0) && at < tallies.size() ? tallies[at] : 0);
     }
+    WriteText(db, slot, kFieldNotes, notes);
     return slot;
 }
 
@@ -106,12 +106,11 @@ inline void MakeWordDatabase(const std::string& path, const std::vector<std::str
 // open): the sum of one number field, or without a field how many there are.
 inline int64_t SumField(const std::string& path, std::optional<uint32_t> field = {}) {
     RecordFile db;
-    db.fileName = path;
     int64_t result = 0;
-    // NextLiveRecord gives back its argument when no later record is live.
-    if (OpenRecordFile(db))
-        for (int32_t slot = -1, next; (next = NextLiveRecord(db, slot)) > slot; slot = next)
-            result += field ? (GetField(db, next, *field), db.numberValue) : 1;
+    if (OpenRecordFile(db, path, Access::ReadOnly) == OpenResult::Opened)
+        ForEachLiveRecord(db, [&](int32_t slot) {
+            result += field ? ReadNumber(db, slot, *field).value_or(0) : 1;
+        });
     CloseRecordFile(db);
     return result;
 }

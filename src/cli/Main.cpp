@@ -78,14 +78,15 @@ bool Validate(const std::string& path, DatabaseFacts& facts, int& exitCode) {
     return false;
 }
 
-// The engine object is large (two 1 KiB buffers); keep it off the stack.
+// The engine object is large (a 1 KiB text buffer); keep it off the stack.
 struct OpenDatabase {
     std::unique_ptr<lexipond::RecordFile> file = std::make_unique<lexipond::RecordFile>();
     ~OpenDatabase() { lexipond::CloseRecordFile(*file); }
     bool Open(const std::string& path, bool writable) {
-        file->fileName = path;
-        file->writable = writable ? 1 : 0;
-        return lexipond::OpenRecordFile(*file) == 1;
+        using lexipond::Access;
+        return lexipond::OpenRecordFile(*file, path,
+                                        writable ? Access::ReadWrite : Access::ReadOnly) ==
+               lexipond::OpenResult::Opened;
     }
 };
 
@@ -157,16 +158,15 @@ int RunList(const std::string& path) {
         out += ",total" + std::to_string(u) + ",correct" + std::to_string(u);
     out += '\n';
     lexipond::ForEachLiveRecord(file, [&](int32_t slot) {
-        lexipond::GetField(file, slot, lexipond::kFieldWord);
-        out += CsvField(file.textValue);
-        lexipond::GetField(file, slot, lexipond::kFieldNotes);
+        // The file passed the check, so every live record has all its fields.
+        out += CsvField(lexipond::ReadText(file, slot, lexipond::kFieldWord).value_or(""));
         out += ',';
-        out += CsvField(file.textValue);
+        out += CsvField(lexipond::ReadText(file, slot, lexipond::kFieldNotes).value_or(""));
         for (uint32_t u = 0; u < kUserSlots; ++u) {
             for (uint32_t field : {lexipond::TotalField(u), lexipond::CorrectField(u)}) {
-                lexipond::GetField(file, slot, field);
+                const int32_t tally = lexipond::ReadNumber(file, slot, field).value_or(0);
                 // Tallies are counts: print them unsigned.
-                out += ',' + std::to_string(static_cast<uint32_t>(file.numberValue));
+                out += ',' + std::to_string(static_cast<uint32_t>(tally));
             }
         }
         out += '\n';

@@ -1,12 +1,22 @@
 #include "core/lifecycle/Lifecycle.h"
 
-#include "core/words/ImportWordFile.h"
+#include "core/lifecycle/Backups.h"
 #include "core/platform/FileCopy.h"
 #include "core/platform/Folders.h"
+#include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
-#include "core/words/WordDatabase.h"
 #include "core/settings/SettingsFile.h"
+#include "core/words/DatabaseCheck.h"
+#include "core/words/ImportWordFile.h"
+#include "core/words/WordDatabase.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lexipond {
 
@@ -14,8 +24,11 @@ Folders FindFolders(const std::string& programFolder) {
     Folders folders{programFolder, programFolder};
     if (platform::IsOnRemovableMedia(programFolder))
         return folders; // a stick carries its data with it
-    bool perUser = platform::CanReadFile(programFolder + kDefSetFileName) ||
-                   !platform::FolderIsWritable(programFolder);
+    // A read-only program folder moves the data to the user's folder, unless
+    // the learners' database is already there: it must never be hidden.
+    const bool perUser = platform::CanReadFile(programFolder + kDefSetFileName) ||
+                         (!platform::FolderIsWritable(programFolder) &&
+                          !platform::FileExists(programFolder + kWordDatabaseName));
     if (perUser) {
         folders.dataFolder = platform::UserDataFolder();
         platform::CreateFolders(folders.dataFolder); // a failure shows when the database is made
@@ -31,53 +44,183 @@ std::string DamagedFileName(const std::string& path, std::time_t when) {
     return path + " damaged-" + stamp;
 }
 
+void RemoveLeftovers(const std::string& dataFolder) {
+    for (const char* name : {kWordDatabaseName, kSettingsFileName})
+        for (const char* suffix : {"", kBackupSuffix})
+            platform::RemoveLeftoverPartialFiles(dataFolder + name + suffix);
+}
+
 namespace {
 
-// Moves an unreadable database aside so that nothing in it is lost when a new
-// one takes its name. false when it could not be kept.
-bool KeepDamagedDatabase(const std::string& path) {
+// "permission denied": the system's reason, as the middle of a sentence.
+std::string Reason(int error) {
+    std::string text = std::strerror(error);
+    if (!text.empty())
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::string CannotMessage(const std::string& path, const char* what, const std::string& reason) {
+    return path + " cannot be " + what + " (" + reason +
+           "). Lexipond will close so that nothing is lost.";
+}
+
+// Moves a damaged file aside so that nothing in it is lost when another takes
+// its name. Returns the name it is kept under, or "" when it could not be kept.
+std::string KeepDamagedFile(const std::string& path) {
     std::string kept = DamagedFileName(path, std::time(nullptr));
     for (int attempt = 1; attempt < 100; ++attempt) {
         if (platform::RenameFileNoReplace(path, kept))
-            return true;
+            return kept;
         if (platform::FileExists(kept))
             kept = DamagedFileName(path, std::time(nullptr)) + "-" + std::to_string(attempt);
         else
             break;
     }
     // The folder refused a rename: a copy keeps the bytes as well.
-    return !platform::FileExists(kept) && platform::CopyFileReplacing(path, kept);
+    return !platform::FileExists(kept) && platform::CopyFileReplacing(path, kept) ? kept : "";
 }
 
-bool OpenOrCreateDatabase(RecordFile& db, const std::string& path) {
-    db.fileName = path;
-    db.writable = 1;
-    OpenRecordFile(db);
-    if (db.view)
-        return true;
-    if (platform::FileExists(path) && !KeepDamagedDatabase(path))
+// The newest good copy of fileName: its " Bak", else the newest dated backup.
+std::string NewestGoodBackup(const std::string& dataFolder, const std::string& fileName) {
+    std::string reason;
+    const std::string bak = dataFolder + fileName + kBackupSuffix;
+    if (platform::FileExists(bak) && BackupPassesCheck(bak, fileName, reason))
+        return bak;
+    for (const DatedBackup& backup : ListBackups(dataFolder))
+        if (backup.fileName == fileName && BackupPassesCheck(backup.path, fileName, reason))
+            return backup.path;
+    return "";
+}
+
+std::string ShortName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Offers the newest good backup of a damaged file; on yes the damaged file is
+// kept aside and the backup takes its place. true when the backup is in place.
+bool OfferRestore(const std::string& dataFolder, const std::string& fileName,
+                  const std::string& reason, const StartupDialogs& dialogs) {
+    const std::string backup = NewestGoodBackup(dataFolder, fileName);
+    if (backup.empty())
         return false;
-    db.fileName = path;
-    db.writable = 1;
-    CreateWordDatabase(db);
-    return db.view != nullptr;
+    const std::string message = fileName + " is damaged (" + reason + "). Restore the backup \"" +
+                                ShortName(backup) +
+                                "\"? The damaged file is kept beside it either way.";
+    if (dialogs.offerRestore && !dialogs.offerRestore(message))
+        return false;
+    const std::string path = dataFolder + fileName;
+    return !KeepDamagedFile(path).empty() && platform::CopyFileReplacing(backup, path);
+}
+
+void RestoreDamagedSettings(const std::string& dataFolder, const StartupDialogs& dialogs) {
+    const std::string path = dataFolder + kSettingsFileName;
+    if (platform::FileExists(path) && !SettingsFileIsWhole(path))
+        OfferRestore(dataFolder, kSettingsFileName, "not a whole settings file", dialogs);
+}
+
+// Creates the database and fills it from the word list as one step.
+bool CreateFilledDatabase(RecordFile& db, const std::string& path, const std::string& wordList) {
+    return CreateAtomically(db, path, [&wordList](RecordFile& made) {
+        if (!CreateWordDatabase(made))
+            return false;
+        ImportWordFile(made, wordList.c_str());
+        SortRecords(made, kFieldWord);
+        // Too few words: no database at all, so the next start tries again.
+        return made.liveCount >= kMinimumWords;
+    });
+}
+
+enum class OpenStep { Opened, Missing, Ended };
+
+// Opens an existing database, or tells why it cannot be used. A damaged one
+// is offered its backup, or kept aside and reported as missing.
+OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
+                              const StartupDialogs& dialogs) {
+    const std::string path = dataFolder + kWordDatabaseName;
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0)
+        return errno == ENOENT ? OpenStep::Missing : OpenStep::Ended;
+    const auto end = [&dialogs](const std::string& message) {
+        if (dialogs.cannotUseData)
+            dialogs.cannotUseData(message);
+        return OpenStep::Ended;
+    };
+    if (!S_ISREG(info.st_mode))
+        return end(CannotMessage(path, "read", "it is not a file"));
+    if (access(path.c_str(), R_OK) != 0)
+        return end(CannotMessage(path, "read", Reason(errno)));
+
+    words::DatabaseFacts facts;
+    std::string reason;
+    if (words::CheckWordDatabase(path, facts, reason) != words::CheckOutcome::Valid) {
+        if (!OfferRestore(dataFolder, kWordDatabaseName, reason, dialogs)) {
+            const std::string kept = KeepDamagedFile(path);
+            if (kept.empty())
+                return end(CannotMessage(path, "kept aside", "the folder refused a new name"));
+            if (dialogs.tell)
+                dialogs.tell(kWordDatabaseName + std::string(" was damaged (") + reason +
+                             "). It is kept as \"" + ShortName(kept) +
+                             "\" and a new word list is started.");
+            return OpenStep::Missing;
+        }
+    }
+    // Both the file and its folder are written during the run (backups,
+    // all-or-nothing sorts), so both must take writes.
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0)
+        return end(CannotMessage(path, "written", Reason(errno)));
+    close(fd);
+    if (access(dataFolder.c_str(), W_OK) != 0)
+        return end(CannotMessage(dataFolder, "written", Reason(errno)));
+    errno = 0;
+    const OpenResult opened = OpenRecordFile(db, path, Access::ReadWrite);
+    if (opened == OpenResult::NotMappable)
+        return end(CannotMessage(path, "mapped into memory", errno ? Reason(errno) : "no memory"));
+    if (opened != OpenResult::Opened)
+        return end(CannotMessage(path, "opened", errno ? Reason(errno) : "it changed while opening"));
+    return OpenStep::Opened;
+}
+
+// Tops a database with fewer than ten words up from the word list, in one step.
+void TopUpDatabase(RecordFile& db, const std::string& wordList) {
+    UpdateAtomically(db, [&wordList](RecordFile& copy, bool& changed) {
+        changed = ImportWordFile(copy, wordList.c_str()) > 0;
+        if (changed)
+            SortRecords(copy, kFieldWord);
+        return true;
+    });
 }
 
 } // namespace
 
 StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, const Folders& folders,
                                     const StartupDialogs& dialogs) {
+    RestoreDamagedSettings(folders.dataFolder, dialogs);
     if (LoadSettingsFile(settings, folders.dataFolder, folders.programFolder) == SettingsNotFound) {
         if (dialogs.welcome && dialogs.welcome() == 2 && dialogs.openReadMe)
             dialogs.openReadMe();
     }
-    if (!OpenOrCreateDatabase(db, folders.dataFolder + kWordDatabaseName))
-        return StartupOutcome::EndSilently;
-    if (db.liveCount < kMinimumWords) {
-        ImportWordFile(db, (folders.programFolder + kImportFileName).c_str());
-        SortRecords(db, kFieldWord);
+    const std::string path = folders.dataFolder + kWordDatabaseName;
+    const std::string wordList = folders.programFolder + kImportFileName;
+    switch (OpenExistingDatabase(db, folders.dataFolder, dialogs)) {
+    case OpenStep::Ended:
+        return StartupOutcome::EndAfterMessage;
+    case OpenStep::Missing:
+        if (!CreateFilledDatabase(db, path, wordList)) {
+            // Nothing to fill it with, or the folder takes no file: end as before.
+            db.fileName = path;
+            if (platform::FileExists(wordList) && !platform::FolderIsWritable(folders.dataFolder))
+                return StartupOutcome::EndSilently;
+        }
+        break;
+    case OpenStep::Opened:
+        if (db.liveCount < kMinimumWords)
+            TopUpDatabase(db, wordList);
+        break;
     }
-    if (db.liveCount < kMinimumWords) {
+    if (!db.view || db.liveCount < kMinimumWords) {
         if (dialogs.cannotFindImport)
             dialogs.cannotFindImport();
         CloseRecordFile(db);
@@ -87,18 +230,32 @@ StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, con
 }
 
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,
-                  std::recursive_mutex* lock) {
-    SaveSettingsFile(settings, dataFolder);
+                  std::recursive_mutex* lock, bool firstSave) {
+    SaveSettingsFile(settings, dataFolder, firstSave);
     {
         std::unique_lock<std::recursive_mutex> guard;
         if (lock)
             guard = std::unique_lock<std::recursive_mutex>(*lock);
         CloseRecordFile(db);
     }
-    if (db.fileName.empty())
-        return;
-    platform::StampLastWriteTime(db.fileName);
-    platform::CopyFileReplacing(db.fileName, db.fileName + kBackupSuffix);
+    const std::time_t now = std::time(nullptr);
+    const std::string settingsPath = dataFolder + kSettingsFileName;
+    // The settings file is only ever replaced, never written in place, so it can be linked.
+    if (SettingsFileIsWhole(settingsPath))
+        KeepDatedBackup(dataFolder, settingsPath, kSettingsFileName, now);
+    if (!db.fileName.empty()) {
+        platform::StampLastWriteTime(db.fileName);
+        words::DatabaseFacts facts;
+        std::string reason;
+        // Only a good database becomes a backup: a worse copy never replaces a better one.
+        if (words::CheckWordDatabase(db.fileName, facts, reason) == words::CheckOutcome::Valid) {
+            const std::string bak = db.fileName + kBackupSuffix;
+            if (platform::CopyFileReplacing(db.fileName, bak, platform::Durability::Fast) &&
+                platform::CopyLastWriteTime(db.fileName, bak))
+                KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
+        }
+    }
+    PruneBackups(dataFolder, now);
 }
 
 } // namespace lexipond

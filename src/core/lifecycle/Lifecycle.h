@@ -1,6 +1,8 @@
 #pragma once
 // Start-up and shutdown steps that need no window: the folders, loading the
-// settings and the word database, and the shutdown save.
+// settings and the word database, and the shutdown save. The caller owns the
+// RecordFile and the settings block; these run on the window thread, start-up
+// before the worker starts and the shutdown save after it has been joined.
 #include <ctime>
 #include <functional>
 #include <mutex>
@@ -23,36 +25,56 @@ struct Folders {
 
 // The data folder for a given program folder: beside the program, unless
 // "DefSet.txt" is there (and the program is not on removable media) or the
-// program folder cannot be written to; then the per-user folder, created here.
+// program folder cannot be written to and holds no word database; then the
+// per-user folder, created here.
 Folders FindFolders(const std::string& programFolder);
 
-// What start-up needs to ask or tell through the window layer.
+// What start-up needs to ask or tell through the window layer. Every member
+// may be empty: a question then takes its default answer, a message is skipped.
 struct StartupDialogs {
     std::function<int()> welcome;           // the first-run prompt: 1 or 2
     std::function<void()> openReadMe;       // after "View ReadMe"
     std::function<void()> cannotFindImport; // "Cannot find dImport.txt"
+    // A file is damaged and a good backup exists: true (the default) restores it.
+    std::function<bool(const std::string& message)> offerRestore;
+    // The data cannot be used as it is (cannot be written, read or mapped): the
+    // program tells why and ends without touching anything.
+    std::function<void(const std::string& message)> cannotUseData;
+    // Something the user should know that needs no answer (a damaged database
+    // was kept aside and a new one started).
+    std::function<void(const std::string& message)> tell;
 };
 
 enum class StartupOutcome {
     Ready,           // settings loaded, the database open with at least 10 words
     EndSilently,     // the database can be neither opened nor created
-    EndAfterMessage, // too few words; the message was shown
+    EndAfterMessage, // too few words, or the data cannot be used; the message was shown
 };
 
 // "<name> damaged-YYYYMMDD-HHMMSS" (local time).
 std::string DamagedFileName(const std::string& path, std::time_t when);
 
-// Settings, the first-run welcome, the word database (a file that exists but
-// does not open is first kept under DamagedFileName, never overwritten), and
-// the filling from "dImport.txt" while fewer than 10 words are live.
+// Settings, the first-run welcome, the word database and the filling from
+// "dImport.txt" while fewer than 10 words are live. The caller holds the data
+// folder's lock. A damaged settings file or database (one that fails the
+// format check) is offered its newest good backup; a damaged file is always
+// kept under DamagedFileName, never overwritten. A database that exists but
+// cannot be read, written or mapped ends the start with a message and is
+// left alone. A missing database is made and filled in one step: a kill
+// leaves no database or a whole one.
 StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, const Folders& folders,
                                     const StartupDialogs& dialogs);
 
-// Writes the settings (with their backup), closes the word database, stamps its
-// last-write time and copies it to "<name> Bak". The worker must have stopped:
-// the caller joins it first, so the database is closed once. `lock` (may be
-// null) is held around the close.
+// Writes the settings (`firstSave`: with their backup), closes the word
+// database, stamps its last-write time and, when it passes the format check,
+// copies it to "<name> Bak" and keeps dated backups of both files. The worker
+// must have stopped: the caller joins it first, so the database is closed
+// once. `lock` (may be null) is held around the close.
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,
-                  std::recursive_mutex* lock);
+                  std::recursive_mutex* lock, bool firstSave = true);
+
+// Removes what interrupted writes of earlier runs left in the data folder.
+// Only while holding the data folder's lock.
+void RemoveLeftovers(const std::string& dataFolder);
 
 } // namespace lexipond

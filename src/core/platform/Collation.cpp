@@ -1,5 +1,7 @@
 #include "core/platform/Collation.h"
 
+#include "core/text/Utf8.h"
+
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -24,38 +26,6 @@ char16_t Cp1252ToUnit(unsigned char byte) {
     return static_cast<char16_t>(byte);
 }
 
-bool IsContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// Length of the well-formed UTF-8 sequence starting at p (RFC 3629: no
-// overlongs, no surrogates, nothing above U+10FFFF), or 0 when there is none.
-int Utf8SequenceLength(const unsigned char* p, size_t remaining) {
-    const unsigned char lead = p[0];
-    if (lead < 0x80)
-        return 1;
-    if (lead < 0xC2 || lead > 0xF4)
-        return 0;
-    if (lead < 0xE0)
-        return remaining >= 2 && IsContinuation(p[1]) ? 2 : 0;
-    if (lead < 0xF0) {
-        if (remaining < 3 || !IsContinuation(p[1]) || !IsContinuation(p[2]))
-            return 0;
-        if (lead == 0xE0 && p[1] < 0xA0)
-            return 0;
-        if (lead == 0xED && p[1] > 0x9F)
-            return 0;
-        return 3;
-    }
-    if (remaining < 4 || !IsContinuation(p[1]) || !IsContinuation(p[2]) || !IsContinuation(p[3]))
-        return 0;
-    if (lead == 0xF0 && p[1] < 0x90)
-        return 0;
-    if (lead == 0xF4 && p[1] > 0x8F)
-        return 0;
-    return 4;
-}
-
 // Decodes into buffer, which must hold text.size() units (UTF-16 never needs
 // more units than UTF-8 has bytes). Returns the number of units written.
 size_t DecodeInto(std::string_view text, char16_t* buffer) {
@@ -64,7 +34,7 @@ size_t DecodeInto(std::string_view text, char16_t* buffer) {
     size_t i = 0;
     size_t n = 0;
     while (i < size) {
-        const int length = Utf8SequenceLength(p + i, size - i);
+        const size_t length = Utf8SequenceLength(p + i, size - i);
         if (length == 1) {
             buffer[n++] = p[i];
         } else if (length == 0) {
@@ -89,7 +59,7 @@ size_t DecodeInto(std::string_view text, char16_t* buffer) {
                 buffer[n++] = static_cast<char16_t>(cp);
             }
         }
-        i += static_cast<size_t>(length);
+        i += length;
     }
     return n;
 }
@@ -219,21 +189,6 @@ void DecodeBytesToUtf16(std::string_view text, std::u16string& out) {
     const size_t start = out.size();
     out.resize(start + text.size());
     out.resize(start + DecodeInto(text, out.data() + start));
-}
-
-size_t Utf8PrefixLength(std::string_view text, size_t limit) {
-    if (text.size() <= limit)
-        return text.size();
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    size_t i = 0;
-    while (i < limit) {
-        const int length = Utf8SequenceLength(p + i, text.size() - i);
-        const size_t step = length == 0 ? 1 : static_cast<size_t>(length);
-        if (i + step > limit)
-            break;
-        i += step;
-    }
-    return i;
 }
 
 } // namespace lexipond::platform

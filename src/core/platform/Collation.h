@@ -1,7 +1,10 @@
 #pragma once
 // The user's word order: an ICU collator for the locale named by LC_ALL,
 // LC_COLLATE or LANG (the root collation when none is set or it is C/POSIX),
-// tertiary strength, so the order is linguistic and case-sensitive.
+// tertiary strength, so the order is linguistic and case-sensitive. A Collator
+// owns its ICU collator. The sort and the import order words with it, the window
+// decodes texts for display; each Collator is used by one thread at a time (see
+// UserCollator).
 //
 // Texts are byte texts. Valid UTF-8 sequences are read as UTF-8; every byte
 // that is not part of a valid sequence is read as the Windows-1252 character of
@@ -57,9 +60,5 @@ const Collator& UserCollator();
 
 // Decodes byte text as described above into UTF-16 (appended to out).
 void DecodeBytesToUtf16(std::string_view text, std::u16string& out);
-
-// The length of the longest prefix of text that holds at most limit bytes and
-// does not end inside a valid multi-byte UTF-8 sequence.
-size_t Utf8PrefixLength(std::string_view text, size_t limit);
 
 } // namespace lexipond::platform

@@ -1,5 +1,7 @@
 #pragma once
-// A manual-reset event: stays set until reset, wakes every waiter.
+// A manual-reset event: stays set until reset, wakes every waiter. It owns its own
+// mutex, so any thread may set, reset or wait on it without another lock; the
+// tutor's worker and the window thread signal each other through two of them.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -22,10 +24,6 @@ public:
     void Reset() {
         std::lock_guard<std::mutex> lock(mutex_);
         set_ = false;
-    }
-    bool IsSet() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return set_;
     }
     // Returns true when the event was set, false on time-out.
     bool Wait(std::chrono::milliseconds timeout) {

@@ -3,6 +3,7 @@
 #include "core/platform/FileMapping.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,24 +31,54 @@ void SyncFolder(const std::string& path) {
 
 } // namespace
 
-bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill) {
-    const std::string temporary = target + ".part" + std::to_string(getpid());
+std::string PartialFileName(const std::string& path) {
+    return path + ".part" + std::to_string(getpid());
+}
+
+int RemoveLeftoverPartialFiles(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".part";
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        const std::string digits = name.substr(prefix.size());
+        if (digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string full = (slash == std::string::npos ? "" : folder) + name;
+        struct stat info {};
+        if (lstat(full.c_str(), &info) == 0 && S_ISREG(info.st_mode) && unlink(full.c_str()) == 0)
+            ++removed;
+    }
+    closedir(dir);
+    return removed;
+}
+
+bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill,
+                     Durability durability) {
+    const std::string temporary = PartialFileName(target);
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool done = fill(fd) && fsync(fd) == 0;
+    bool done = fill(fd) && (durability == Durability::Fast || SyncFile(FileHandle{fd}));
     done = close(fd) == 0 && done;
     if (done)
-        done = std::rename(temporary.c_str(), target.c_str()) == 0;
+        done = RenameReplacing(temporary.c_str(), target.c_str());
     if (!done) {
-        unlink(temporary.c_str());
+        RemoveFile(temporary.c_str());
         return false;
     }
-    SyncFolder(target);
+    if (durability == Durability::Synced)
+        SyncFolder(target);
     return true;
 }
 
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
+bool CopyFileReplacing(const std::string& from, const std::string& to, Durability durability) {
     const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return false;
@@ -56,23 +87,47 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
         close(in);
         return false;
     }
-    const bool done = ReplaceFileWith(to, [in](int out) {
-        char buffer[1 << 16];
-        for (;;) {
-            const ssize_t n = read(in, buffer, sizeof buffer);
-            if (n == 0)
-                return true;
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
+    const bool done = ReplaceFileWith(
+        to,
+        [in, &info](int out) {
+            // In the kernel first (no copy through our memory); a plain loop
+            // where the file systems cannot.
+            off_t left = info.st_size;
+            while (left > 0) {
+                const ssize_t n = copy_file_range(in, nullptr, out, nullptr, size_t(left), 0);
+                if (n <= 0)
+                    break;
+                left -= n;
             }
-            if (!WriteFileBytes(FileHandle{out}, buffer, static_cast<uint64_t>(n)))
+            if (left == 0)
+                return true;
+            if (lseek(in, info.st_size - left, SEEK_SET) < 0)
                 return false;
-        }
-    });
+            char buffer[1 << 16];
+            for (;;) {
+                const ssize_t n = read(in, buffer, sizeof buffer);
+                if (n == 0)
+                    return true;
+                if (n < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return false;
+                }
+                if (!WriteFileBytes(FileHandle{out}, buffer, static_cast<uint64_t>(n)))
+                    return false;
+            }
+        },
+        durability);
     close(in);
     return done;
+}
+
+bool CopyLastWriteTime(const std::string& from, const std::string& to) {
+    struct stat info {};
+    if (stat(from.c_str(), &info) != 0)
+        return false;
+    const timespec times[2] = {{0, UTIME_OMIT}, info.st_mtim};
+    return utimensat(AT_FDCWD, to.c_str(), times, 0) == 0;
 }
 
 bool StampLastWriteTime(const std::string& path) {

@@ -1,19 +1,40 @@
 #pragma once
-// Whole-file operations of the shutdown save: backups and the time stamp.
+// Whole-file operations of the settings save and the shutdown save: backups, the
+// safe replace and the time stamp. Each call opens and closes what it needs and
+// keeps nothing; the program calls them from the window thread, after the worker
+// has stopped using the files they touch.
 #include <cstddef>
 #include <functional>
 #include <string>
 
 namespace lexipond::platform {
 
+// "<path>.part<pid>": the name of a replacement in progress.
+std::string PartialFileName(const std::string& path);
+// Removes what interrupted replacements of `path` left ("<path>.part<digits>").
+// Only while holding the data lock, so that no other copy is writing one.
+// Returns how many were removed.
+int RemoveLeftoverPartialFiles(const std::string& path);
+
+// Whether a replacement waits for its bytes to reach the disk before the
+// rename. Either way a kill leaves the old file or the new one, never a mix;
+// Synced also survives a power cut at once, Fast leaves that to the system's
+// write-back (ext4 flushes a file renamed over another on its own).
+enum class Durability { Synced, Fast };
+
 // Fills a new file beside `target` through `fill`, syncs it and renames it over
 // `target`. A failure leaves `target` as it was and removes the partial file.
-bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill);
+bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill,
+                     Durability durability = Durability::Synced);
 
 // Copies `from` over `to` by way of a temporary file in the target's folder, so
 // an interrupted copy never leaves a half-written `to`. false when nothing was
 // copied (source missing, disk full...); `to` is then as it was.
-bool CopyFileReplacing(const std::string& from, const std::string& to);
+bool CopyFileReplacing(const std::string& from, const std::string& to,
+                       Durability durability = Durability::Synced);
+
+// Gives `to` the last-write time of `from`.
+bool CopyLastWriteTime(const std::string& from, const std::string& to);
 
 // Sets the file's last-write time to now; its access time stays as it was.
 bool StampLastWriteTime(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <limits>
 #include <sys/mman.h>
@@ -21,7 +22,8 @@ int SystemFstat(int fd, struct stat* info) {
 
 FileOperations DefaultOperations() {
     return FileOperations{&SystemOpen, &::close,     &SystemFstat, &::lseek, &::read,
-                          &::write,    &::ftruncate, &::mmap,      &::munmap};
+                          &::write,    &::ftruncate, &::mmap,      &::munmap, &::fsync,
+                          &std::rename,   &::unlink};
 }
 
 FileOperations& Table() {
@@ -34,6 +36,24 @@ bool FitsOffset(uint64_t value) {
     return value <= static_cast<uint64_t>(std::numeric_limits<off_t>::max());
 }
 
+OpenFailure OpenFailureOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return OpenFailure::Missing;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case ETXTBSY:
+        return OpenFailure::NotPermitted;
+    case EISDIR:
+    case ENXIO:
+        return OpenFailure::NotAFile;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
 } // namespace
 
 FileOperations& FileOperationsTable() {
@@ -44,19 +64,27 @@ void ResetFileOperations() {
     Table() = DefaultOperations();
 }
 
-FileHandle OpenExistingFile(const char* path, bool writable) {
+FileHandle OpenExistingFile(const char* path, bool writable, OpenFailure* failure) {
     FileHandle handle;
-    if (path == nullptr || *path == '\0')
+    OpenFailure ignored = OpenFailure::Other;
+    OpenFailure& why = failure ? *failure : ignored;
+    if (path == nullptr || *path == '\0') {
+        why = OpenFailure::Missing;
         return handle;
+    }
     int fd;
     do {
         fd = Table().open(path, (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC, 0);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    if (fd < 0) {
+        why = OpenFailureOf(errno);
         return handle;
+    }
     // Only regular files hold a database; a folder or device is no file here.
     struct stat info {};
-    if (Table().fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool known = Table().fstat(fd, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        why = known ? OpenFailure::NotAFile : OpenFailure::Other;
         Table().close(fd);
         return handle;
     }
@@ -189,6 +217,24 @@ bool TruncateFile(FileHandle file, uint64_t length) {
         result = Table().ftruncate(file.fd, static_cast<off_t>(length));
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool SyncFile(FileHandle file) {
+    if (!file)
+        return false;
+    int result;
+    do
+        result = Table().fsync(file.fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool RenameReplacing(const char* from, const char* to) {
+    return Table().rename(from, to) == 0;
+}
+
+bool RemoveFile(const char* path) {
+    return Table().unlink(path) == 0;
 }
 
 } // namespace lexipond::platform

@@ -1,7 +1,9 @@
 #pragma once
 // File and mapping service in place of the Win32 file calls: open an existing file
 // read-only or read/write (others may read), create, size, map the whole file,
-// unmap, and seek/read/write/append/truncate in direct mode.
+// unmap, and seek/read/write/append/truncate in direct mode. The handles belong to
+// the caller (the record file engine keeps them in its RecordFile) and are guarded
+// by whatever guards their owner; the functions themselves keep no state.
 //
 // Every function reports failure by its result (an empty handle or false) and never
 // throws. Sizes and offsets are 64-bit throughout.
@@ -39,6 +41,9 @@ struct FileOperations {
     int (*ftruncate)(int fd, off_t length);
     void* (*mmap)(void* address, size_t length, int protection, int flags, int fd, off_t offset);
     int (*munmap)(void* address, size_t length);
+    int (*fsync)(int fd);
+    int (*rename)(const char* from, const char* to);
+    int (*unlink)(const char* path);
 };
 
 // The table in use (mutable: tests swap entries). Not thread-safe to change while
@@ -58,9 +63,18 @@ class ScopedFileOperations {
     FileOperations* operator->() const { return &FileOperationsTable(); }
 };
 
+// Why OpenExistingFile gave an empty handle.
+enum class OpenFailure {
+    Missing,      // no such file (or a folder on the way is missing)
+    NotPermitted, // the file is there but may not be opened as asked
+    NotAFile,     // a folder, a device or a pipe
+    Other,        // any other error of the system
+};
+
 // Opens an existing file for reading, or for reading and writing. POSIX has no share
 // modes: other processes may always open the file for reading, as the database needs.
-FileHandle OpenExistingFile(const char* path, bool writable);
+// On failure, *failure (when given) says why.
+FileHandle OpenExistingFile(const char* path, bool writable, OpenFailure* failure = nullptr);
 // Creates the file for reading and writing, replacing any file of that name.
 FileHandle CreateFileAlways(const char* path);
 // Closes the file; safe on an empty handle. The handle is empty afterwards.
@@ -86,5 +100,11 @@ bool WriteFileBytes(FileHandle file, const void* data, uint64_t count);
 bool WriteZeroBytes(FileHandle file, uint64_t count);
 // Sets the file's length (cuts or extends with zeros).
 bool TruncateFile(FileHandle file, uint64_t length);
+// Flushes the file's data to the disk.
+bool SyncFile(FileHandle file);
+// Renames over an existing `to` in one step; false when it failed (nothing moved).
+bool RenameReplacing(const char* from, const char* to);
+// Removes the file; false when it could not be removed.
+bool RemoveFile(const char* path);
 
 } // namespace lexipond::platform

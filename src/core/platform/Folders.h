@@ -1,5 +1,7 @@
 #pragma once
-// Where the program and its data live. Folder texts end with '/'.
+// Where the program and its data live. Folder texts end with '/'. Stateless
+// questions to the file system, asked at start-up from the window thread (and by
+// the settings file when it picks its folder); any thread may ask.
 #include <string>
 
 namespace lexipond::platform {

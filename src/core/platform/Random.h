@@ -1,5 +1,8 @@
 #pragma once
-// The operating system's random source and a monotonic millisecond tick count.
+// The operating system's random source and a monotonic millisecond tick count,
+// behind the RandomSource interface the tutor draws words with (tests script one).
+// The tutor calls its source under TutorState::lock; the system source keeps no
+// state, so any thread may use it.
 #include <cstdint>
 
 namespace lexipond {

@@ -1,7 +1,9 @@
 #pragma once
 // One running copy per user: an advisory lock (flock) on a file named after the
 // program in the user's runtime folder. The lock dies with the process, so a
-// crashed copy never blocks the next start.
+// crashed copy never blocks the next start. A SingleInstance owns the lock file's
+// descriptor; the program makes one at start-up on the window thread and holds it
+// for its run. Not thread-safe.
 #include <chrono>
 #include <string>
 

@@ -2,7 +2,9 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/RecordFileInternal.h"
 #include "core/text/TextHelpers.h"
+#include "core/text/Utf8.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lexipond {
@@ -10,18 +12,13 @@ namespace lexipond {
 namespace fmt = recordformat;
 using detail::IsMapped;
 using detail::IsWritableMapping;
-using detail::LoadLE32;
 using detail::ReadTag;
 using detail::SlotAddress;
-using detail::StoreLE32;
+using fmt::IsTextType;
 
 namespace {
 
-bool IsTextType(uint32_t type) {
-    return type >= fmt::kFirstTextType;
-}
-
-// Checks shared by GetField and PutField; gives the field's bytes in the given slot.
+// Checks shared by every field access; gives the field's layout.
 const FieldLayout* FieldFor(const RecordFile& file, int32_t slot, uint32_t field) {
     if (!IsMapped(file) || field == 0 || file.liveCount == 0)
         return nullptr;
@@ -31,41 +28,26 @@ const FieldLayout* FieldFor(const RecordFile& file, int32_t slot, uint32_t field
 }
 
 uint8_t* FieldBytes(const RecordFile& file, int32_t slot, const FieldLayout& layout) {
-    return file.view + layout.offset +
-           static_cast<uint64_t>(static_cast<uint32_t>(slot)) * file.recordSize;
+    return detail::FieldAddress(file, static_cast<uint32_t>(slot), layout);
 }
 
-bool IsContinuationByte(uint8_t byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// Length of the UTF-8 sequence a lead byte starts; 0 for anything else.
-uint32_t SequenceLength(uint8_t byte) {
-    if (byte >= 0xC2 && byte <= 0xDF)
-        return 2;
-    if (byte >= 0xE0 && byte <= 0xEF)
-        return 3;
-    if (byte >= 0xF0 && byte <= 0xF4)
-        return 4;
-    return 0;
-}
-
-// Where a text cut at limit bytes has to end so that it does not split a UTF-8
-// character: limit itself unless the bytes around the cut are the head of a multi-byte
-// character whose tail lies beyond the limit. Bytes that are not UTF-8 (older
-// single-byte texts) are cut at the limit as they always were.
+// Where a stored text cut at limit bytes ends. The field's own rule, older than the
+// program's UTF-8 cut (CutText) and kept byte for byte: only a continuation byte at
+// the limit moves the cut, back to the lead byte before it when that lead announces
+// a character longer than what fits. The lead byte alone decides; malformed sequences
+// are not looked into. Callers that cut first with CutText never reach it.
 uint32_t SafeCut(const char* text, uint32_t limit) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text);
     // Only a text that runs on past the limit is cut at all.
-    if (limit == 0 || std::memchr(text, 0, limit) != nullptr || !IsContinuationByte(bytes[limit]))
+    if (limit == 0 || std::memchr(text, 0, limit) != nullptr || !IsUtf8Continuation(bytes[limit]))
         return limit;
     uint32_t start = limit;
-    while (start > 0 && limit - start < 3 && IsContinuationByte(bytes[start - 1]))
+    while (start > 0 && limit - start < 3 && IsUtf8Continuation(bytes[start - 1]))
         --start;
     if (start == 0)
         return limit;
     const uint32_t lead = start - 1;
-    const uint32_t length = SequenceLength(bytes[lead]);
+    const uint32_t length = Utf8LeadLength(bytes[lead]);
     return length > limit - lead ? lead : limit;
 }
 
@@ -104,15 +86,14 @@ bool ScanKey(const char* key, const char* text) {
 }
 
 // The key's number: 0 turns the number comparison off, as -1.
-int32_t KeyNumber(RecordFile& file) {
-    // The buffer's last byte always ends the key, so a key the caller left without a
-    // terminator cannot run past the buffer.
-    file.searchKey[kTextBufferSize - 1] = '\0';
-    const int32_t number = TextToNumber(file.searchKey);
+int32_t KeyNumber(const char* key) {
+    const int32_t number = TextToNumber(key);
     return number == 0 ? -1 : number;
 }
 
-bool MatchesKey(RecordFile& file, int32_t slot, int32_t number) {
+// Reads through GetField, last field first: the search leaves the value buffers as
+// it always has, and with them the bytes the next text write stores behind its text.
+bool MatchesKey(RecordFile& file, int32_t slot, const char* key, int32_t number) {
     for (uint32_t field = file.fieldCount; field >= 1; --field) {
         const int32_t type = GetField(file, slot, field);
         if (type < 0)
@@ -120,11 +101,52 @@ bool MatchesKey(RecordFile& file, int32_t slot, int32_t number) {
         if (!IsTextType(static_cast<uint32_t>(type))) {
             if (number != -1 && file.numberValue == number)
                 return true;
-        } else if (ScanKey(file.searchKey, file.textValue)) {
+        } else if (ScanKey(key, file.textValue)) {
             return true;
         }
     }
     return false;
+}
+
+// The layout of a field of a used slot, for the typed functions; nullptr otherwise.
+const FieldLayout* RecordField(const RecordFile& file, int32_t slot, uint32_t field) {
+    const FieldLayout* layout = FieldFor(file, slot, field);
+    if (layout == nullptr || !detail::IsUsedTag(ReadTag(file, static_cast<uint32_t>(slot))))
+        return nullptr;
+    return layout;
+}
+
+// GetField and PutField after their checks.
+void LoadField(RecordFile& file, int32_t slot, const FieldLayout& layout) {
+    const uint8_t* bytes = FieldBytes(file, slot, layout);
+    if (!IsTextType(layout.type)) {
+        file.numberValue = detail::NumberAt(bytes, layout.type);
+    } else {
+        // Open refused text fields wider than the buffer.
+        std::memcpy(file.textValue, bytes, layout.size - 1);
+        file.textValue[layout.size - 1] = '\0';
+    }
+}
+
+void StoreField(RecordFile& file, int32_t slot, const FieldLayout& layout) {
+    uint8_t* bytes = FieldBytes(file, slot, layout);
+    if (!IsTextType(layout.type)) {
+        const auto value = static_cast<uint32_t>(file.numberValue);
+        if (layout.type == 0) {
+            bytes[0] = static_cast<uint8_t>(value);
+        } else if (layout.type == 1) {
+            bytes[0] = static_cast<uint8_t>(value);
+            bytes[1] = static_cast<uint8_t>(value >> 8);
+        } else {
+            StoreLE32(bytes, value);
+        }
+    } else {
+        const uint32_t limit = layout.size - 1;
+        std::memcpy(bytes, file.textValue, limit);
+        const uint32_t cut = SafeCut(file.textValue, limit);
+        std::memset(bytes + cut, 0, layout.size - cut);
+        file.textValue[0] = '\0';
+    }
 }
 
 } // namespace
@@ -137,19 +159,7 @@ int32_t GetField(RecordFile& file, int32_t slot, uint32_t field) {
     const FieldLayout* layout = FieldFor(file, slot, field);
     if (layout == nullptr)
         return -1;
-    const uint8_t* bytes = FieldBytes(file, slot, *layout);
-    if (!IsTextType(layout->type)) {
-        if (layout->type == 0)
-            file.numberValue = bytes[0];
-        else if (layout->type == 1)
-            file.numberValue = static_cast<int32_t>(bytes[0] | (bytes[1] << 8));
-        else
-            file.numberValue = static_cast<int32_t>(LoadLE32(bytes));
-    } else {
-        // Open refused text fields wider than the buffer.
-        std::memcpy(file.textValue, bytes, layout->size - 1);
-        file.textValue[layout->size - 1] = '\0';
-    }
+    LoadField(file, slot, *layout);
     return static_cast<int32_t>(layout->type);
 }
 
@@ -157,24 +167,7 @@ int32_t PutField(RecordFile& file, int32_t slot, uint32_t field) {
     const FieldLayout* layout = FieldFor(file, slot, field);
     if (layout == nullptr || !IsWritableMapping(file))
         return -1;
-    uint8_t* bytes = FieldBytes(file, slot, *layout);
-    if (!IsTextType(layout->type)) {
-        const auto value = static_cast<uint32_t>(file.numberValue);
-        if (layout->type == 0) {
-            bytes[0] = static_cast<uint8_t>(value);
-        } else if (layout->type == 1) {
-            bytes[0] = static_cast<uint8_t>(value);
-            bytes[1] = static_cast<uint8_t>(value >> 8);
-        } else {
-            StoreLE32(bytes, value);
-        }
-    } else {
-        const uint32_t limit = layout->size - 1;
-        std::memcpy(bytes, file.textValue, limit);
-        const uint32_t cut = SafeCut(file.textValue, limit);
-        std::memset(bytes + cut, 0, layout->size - cut);
-        file.textValue[0] = '\0';
-    }
+    StoreField(file, slot, *layout);
     return static_cast<int32_t>(layout->type);
 }
 
@@ -258,22 +251,63 @@ int32_t NextLiveRecord(RecordFile& file, int32_t slot) {
     return slot;
 }
 
-int32_t FindNextMatch(RecordFile& file, int32_t slot) {
-    if (!IsMapped(file) || file.liveCount == 0 || slot < -1)
-        return -1;
-    const int32_t number = KeyNumber(file);
-    for (int64_t next = static_cast<int64_t>(slot) + 1; next < file.capacity; ++next) {
-        if (ReadTag(file, static_cast<uint32_t>(next)) == RecordLive &&
-            MatchesKey(file, static_cast<int32_t>(next), number))
-            return static_cast<int32_t>(next);
-    }
-    return -1;
+// The typed functions go through the value buffers as GetField and PutField do, so
+// the buffers, and with them what later text writes store, stay as they always were.
+
+std::optional<int32_t> ReadNumber(RecordFile& file, int32_t slot, uint32_t field) {
+    const FieldLayout* layout = RecordField(file, slot, field);
+    if (layout == nullptr || IsTextType(layout->type))
+        return std::nullopt;
+    LoadField(file, slot, *layout);
+    return file.numberValue;
 }
 
-int32_t RecordMatchesKey(RecordFile& file, int32_t slot) {
-    if (!IsMapped(file) || !detail::SlotInRange(file, slot))
-        return -1;
-    return MatchesKey(file, slot, KeyNumber(file)) ? slot : -1;
+std::optional<std::string> ReadText(RecordFile& file, int32_t slot, uint32_t field) {
+    const FieldLayout* layout = RecordField(file, slot, field);
+    if (layout == nullptr || !IsTextType(layout->type))
+        return std::nullopt;
+    LoadField(file, slot, *layout);
+    return std::string(file.textValue);
+}
+
+bool WriteNumber(RecordFile& file, int32_t slot, uint32_t field, int32_t value) {
+    const FieldLayout* layout = RecordField(file, slot, field);
+    if (layout == nullptr || IsTextType(layout->type) || !IsWritableMapping(file))
+        return false;
+    file.numberValue = value;
+    StoreField(file, slot, *layout);
+    return true;
+}
+
+bool WriteText(RecordFile& file, int32_t slot, uint32_t field, std::string_view text) {
+    const FieldLayout* layout = RecordField(file, slot, field);
+    if (layout == nullptr || !IsTextType(layout->type))
+        return false;
+    // Only the text and its terminator go into the buffer; PutField stores what the
+    // buffer holds behind them, as every text write always has.
+    const size_t length = std::min<size_t>(text.size(), kTextBufferSize - 1);
+    std::memcpy(file.textValue, text.data(), length);
+    file.textValue[length] = '\0';
+    if (!IsWritableMapping(file))
+        return false;
+    StoreField(file, slot, *layout);
+    return true;
+}
+
+std::optional<int32_t> FindText(RecordFile& file, std::string_view key, int32_t after) {
+    if (!IsMapped(file) || file.liveCount == 0 || after < -1)
+        return std::nullopt;
+    char terminated[kTextBufferSize];
+    const size_t length = std::min<size_t>(key.size(), kTextBufferSize - 1);
+    std::memcpy(terminated, key.data(), length);
+    terminated[length] = '\0';
+    const int32_t number = KeyNumber(terminated);
+    for (int64_t next = static_cast<int64_t>(after) + 1; next < file.capacity; ++next) {
+        if (ReadTag(file, static_cast<uint32_t>(next)) == RecordLive &&
+            MatchesKey(file, static_cast<int32_t>(next), terminated, number))
+            return static_cast<int32_t>(next);
+    }
+    return std::nullopt;
 }
 
 std::vector<int32_t> LiveSlots(RecordFile& file) {

@@ -1,6 +1,8 @@
 // Opening, creating, closing, resizing and compacting record files.
 #include "core/recordfile/RecordFile.h"
 
+#include "core/recordfile/AtomicUpdate.h"
+
 #include "core/recordfile/RecordFileInternal.h"
 
 #include <algorithm>
@@ -12,8 +14,7 @@
 namespace lexipond {
 
 namespace fmt = recordformat;
-using detail::LoadLE32;
-using detail::StoreLE32;
+using fmt::IsTextType;
 
 namespace {
 
@@ -21,10 +22,6 @@ constexpr uint64_t kUint32Max = std::numeric_limits<uint32_t>::max();
 
 // The largest field count whose record area offset still fits in 32 bits.
 constexpr uint32_t kMaxFieldCount = (kUint32Max - fmt::kHeaderSize) / fmt::kFieldEntrySize;
-
-bool IsTextType(uint32_t type) {
-    return type >= fmt::kFirstTextType;
-}
 
 // What the header and field table say, before anything is copied into the object.
 struct Layout {
@@ -37,28 +34,29 @@ struct Layout {
 
 // Checks the magic, the version and the two counts. fileSize bounds the field table:
 // a table that runs past the end of the file is damage, not a layout.
-bool ReadHeader(const uint8_t* header, uint64_t fileSize, Layout& layout) {
-    if (std::memcmp(header + fmt::kMagicOffset, fmt::kMagic, 4) != 0 ||
-        std::memcmp(header + fmt::kVersionOffset, fmt::kVersion, 4) != 0)
-        return false;
+OpenResult ReadHeader(const uint8_t* header, uint64_t fileSize, Layout& layout) {
+    if (std::memcmp(header + fmt::kMagicOffset, fmt::kMagic, 4) != 0)
+        return OpenResult::BadMagic;
+    if (std::memcmp(header + fmt::kVersionOffset, fmt::kVersion, 4) != 0)
+        return OpenResult::BadVersion;
     layout.fieldCount = LoadLE32(header + fmt::kFieldCountOffset);
     layout.capacity = LoadLE32(header + fmt::kCapacityOffset);
     if (layout.fieldCount == 0 || layout.fieldCount > kMaxFieldCount)
-        return false;
+        return OpenResult::BadFieldCount;
     if (layout.capacity > fmt::kMaxCapacity)
-        return false;
+        return OpenResult::CapacityTooLarge;
     const uint64_t tableEnd = static_cast<uint64_t>(fmt::kFieldTableOffset) +
                               static_cast<uint64_t>(fmt::kFieldEntrySize) * layout.fieldCount;
     if (tableEnd > fileSize)
-        return false;
+        return OpenResult::FieldTableCut;
     layout.recordAreaOffset = static_cast<uint32_t>(tableEnd);
-    return true;
+    return OpenResult::Opened;
 }
 
 // Sums the field sizes and checks each field: a text field must fit the text buffer,
 // and its stored offset must lie inside the slot behind the tag, so that no field
 // access can reach a tag or leave its slot.
-bool ReadFieldTable(const uint8_t* table, Layout& layout) {
+OpenResult ReadFieldTable(const uint8_t* table, Layout& layout) {
     layout.fields.resize(layout.fieldCount);
     uint64_t recordSize = fmt::kTagSize;
     for (uint32_t f = 0; f < layout.fieldCount; ++f) {
@@ -68,28 +66,42 @@ bool ReadFieldTable(const uint8_t* table, Layout& layout) {
         field.offset = LoadLE32(entry + fmt::kFieldEntryOffsetOffset);
         field.size = FieldTypeSize(field.type);
         if (IsTextType(field.type) && field.size > kTextBufferSize)
-            return false;
+            return OpenResult::TextFieldTooWide;
         recordSize += field.size;
     }
     if (recordSize > kUint32Max)
-        return false;
+        return OpenResult::RecordTooLarge;
     layout.recordSize = static_cast<uint32_t>(recordSize);
     const uint64_t slotStart = layout.recordAreaOffset;
     const uint64_t slotEnd = slotStart + recordSize;
     for (const FieldLayout& field : layout.fields) {
         if (field.offset < slotStart + fmt::kTagSize ||
             static_cast<uint64_t>(field.offset) + field.size > slotEnd)
-            return false;
+            return OpenResult::FieldOutsideSlot;
     }
-    return true;
+    return OpenResult::Opened;
 }
 
 // The file must hold every declared slot. Divides instead of multiplying so a huge
 // capacity cannot overflow the check.
-bool SlotsFit(const Layout& layout, uint64_t fileSize) {
-    if (fileSize < layout.recordAreaOffset)
-        return false;
-    return layout.capacity <= (fileSize - layout.recordAreaOffset) / layout.recordSize;
+OpenResult SlotsFit(const Layout& layout, uint64_t fileSize) {
+    const bool fit = fileSize >= layout.recordAreaOffset &&
+                     layout.capacity <= (fileSize - layout.recordAreaOffset) / layout.recordSize;
+    return fit ? OpenResult::Opened : OpenResult::SlotsCut;
+}
+
+OpenResult ResultOf(platform::OpenFailure failure) {
+    switch (failure) {
+    case platform::OpenFailure::Missing:
+        return OpenResult::Missing;
+    case platform::OpenFailure::NotPermitted:
+        return OpenResult::NotPermitted;
+    case platform::OpenFailure::NotAFile:
+        return OpenResult::NotAFile;
+    case platform::OpenFailure::Other:
+        break;
+    }
+    return OpenResult::CannotOpen;
 }
 
 void AdoptLayout(RecordFile& file, Layout&& layout) {
@@ -101,12 +113,24 @@ void AdoptLayout(RecordFile& file, Layout&& layout) {
     file.fields = std::move(layout.fields);
 }
 
-// Every open first closes what is open; the caller's choice of writable survives that close.
-platform::FileHandle CloseAndOpenExisting(RecordFile& file) {
-    const uint32_t writable = file.writable;
+// Every open first closes what is open, then takes the caller's path and access.
+platform::FileHandle CloseAndOpenExisting(RecordFile& file, std::string&& path, Access access,
+                                          OpenResult& result) {
     CloseRecordFile(file);
-    file.writable = writable;
-    return platform::OpenExistingFile(file.fileName.c_str(), writable != 0);
+    file.fileName = std::move(path);
+    file.writable = access == Access::ReadWrite ? 1 : 0;
+    platform::OpenFailure failure = platform::OpenFailure::Other;
+    platform::FileHandle handle =
+        platform::OpenExistingFile(file.fileName.c_str(), access == Access::ReadWrite, &failure);
+    result = handle ? OpenResult::Opened : ResultOf(failure);
+    return handle;
+}
+
+// Reopens the file by its own name; the resizing steps work through this.
+OpenResult Reopen(RecordFile& file, bool mapped) {
+    std::string path = file.fileName;
+    return mapped ? OpenRecordFile(file, std::move(path), Access::ReadWrite)
+                  : OpenRecordFileDirect(file, std::move(path), Access::ReadWrite);
 }
 
 bool WriteWordAt(platform::FileHandle handle, uint64_t offset, uint32_t value) {
@@ -119,14 +143,19 @@ bool WriteWordAt(platform::FileHandle handle, uint64_t offset, uint32_t value) {
 // header's capacity: a write that fails part-way (a full disk) leaves the old capacity
 // and every record as they were.
 void GrowFile(RecordFile& file, uint32_t used) {
-    file.writable = 1;
-    if (!OpenRecordFileDirect(file))
+    if (Reopen(file, false) != OpenResult::Opened)
         return;
     const uint32_t step = std::max(used / fmt::kGrowDivisor, fmt::kGrowMinimum);
     const uint64_t grown = static_cast<uint64_t>(file.capacity) + step;
     uint64_t oldLength = 0;
-    if (grown <= fmt::kMaxCapacity && platform::SeekFileEnd(file.fileHandle, oldLength)) {
-        if (AppendEmptyRecords(file, step) &&
+    // Bytes behind the last slot become slots: they must be zero, not whatever a
+    // stray tail holds (in a file we wrote they are zero already).
+    const uint64_t areaEnd = static_cast<uint64_t>(file.recordAreaOffset) +
+                             static_cast<uint64_t>(file.capacity) * file.recordSize;
+    if (grown <= fmt::kMaxCapacity && platform::SeekFileEnd(file.fileHandle, oldLength) &&
+        (oldLength <= areaEnd || (platform::SeekFile(file.fileHandle, areaEnd) &&
+                                  platform::WriteZeroBytes(file.fileHandle, oldLength - areaEnd)))) {
+        if (detail::AppendEmptyRecords(file, step) &&
             WriteWordAt(file.fileHandle, fmt::kCapacityOffset, static_cast<uint32_t>(grown))) {
             file.capacity = static_cast<uint32_t>(grown);
         } else {
@@ -149,8 +178,7 @@ uint32_t ShrinkStep(uint32_t capacity) {
 // Lowers the header's capacity before cutting the file: if the cut fails the file is
 // merely longer than it needs to be, which is valid.
 void ShrinkFile(RecordFile& file) {
-    file.writable = 1;
-    if (!OpenRecordFileDirect(file))
+    if (Reopen(file, false) != OpenResult::Opened)
         return;
     const uint32_t step = ShrinkStep(file.capacity);
     const uint32_t shrunk = file.capacity - step;
@@ -183,6 +211,15 @@ void RescanTags(RecordFile& file) {
     file.freeHint = firstFree;
 }
 
+bool AppendEmptyRecords(RecordFile& file, uint32_t count) {
+    if (!IsDirect(file))
+        return false;
+    uint64_t end = 0;
+    return platform::SeekFileEnd(file.fileHandle, end) &&
+           platform::WriteZeroBytes(file.fileHandle,
+                                    static_cast<uint64_t>(count) * file.recordSize);
+}
+
 } // namespace detail
 
 uint32_t FieldTypeSize(uint32_t typeCode) {
@@ -199,53 +236,70 @@ void CloseRecordFile(RecordFile& file) {
     file.fields.clear();
 }
 
-int OpenRecordFile(RecordFile& file) {
-    platform::FileHandle handle = CloseAndOpenExisting(file);
+OpenResult OpenRecordFile(RecordFile& file, std::string path, Access access) {
+    OpenResult result = OpenResult::Opened;
+    platform::FileHandle handle = CloseAndOpenExisting(file, std::move(path), access, result);
     if (!handle)
-        return 0;
+        return result;
     platform::MappingHandle mapping = platform::MapWholeFile(handle, file.writable != 0);
     Layout layout;
     const auto* bytes = static_cast<const uint8_t*>(mapping.address);
-    const bool valid = mapping && mapping.length >= fmt::kHeaderSize &&
-                       ReadHeader(bytes, mapping.length, layout) &&
-                       ReadFieldTable(bytes + fmt::kFieldTableOffset, layout) &&
-                       SlotsFit(layout, mapping.length);
-    if (!valid) {
+    uint64_t fileSize = mapping.length;
+    if (!mapping) {
+        // An empty file cannot be mapped: that is a short file, not a mapping fault.
+        const bool sized = platform::GetFileSize(handle, fileSize);
+        result =
+            sized && fileSize < fmt::kHeaderSize ? OpenResult::TooShort : OpenResult::NotMappable;
+    } else if (fileSize < fmt::kHeaderSize) {
+        result = OpenResult::TooShort;
+    } else if ((result = ReadHeader(bytes, fileSize, layout)) == OpenResult::Opened &&
+               (result = ReadFieldTable(bytes + fmt::kFieldTableOffset, layout)) ==
+                   OpenResult::Opened) {
+        result = SlotsFit(layout, fileSize);
+    }
+    if (result != OpenResult::Opened) {
         platform::UnmapFile(mapping);
         platform::CloseFile(handle);
-        return 0;
+        return result;
     }
     AdoptLayout(file, std::move(layout));
     file.fileHandle = handle;
     file.mappingHandle = mapping;
     file.view = static_cast<uint8_t*>(mapping.address);
     CountLiveRecords(file);
-    return 1;
+    return OpenResult::Opened;
 }
 
-int OpenRecordFileDirect(RecordFile& file) {
-    platform::FileHandle handle = CloseAndOpenExisting(file);
+OpenResult OpenRecordFileDirect(RecordFile& file, std::string path, Access access) {
+    OpenResult result = OpenResult::Opened;
+    platform::FileHandle handle = CloseAndOpenExisting(file, std::move(path), access, result);
     if (!handle)
-        return 0;
+        return result;
     uint8_t header[fmt::kHeaderSize];
     uint64_t fileSize = 0;
     Layout layout;
-    bool valid = platform::GetFileSize(handle, fileSize) && fileSize >= fmt::kHeaderSize &&
-                 platform::ReadFileBytes(handle, header, sizeof header) &&
-                 ReadHeader(header, fileSize, layout);
-    if (valid) {
+    if (!platform::GetFileSize(handle, fileSize))
+        result = OpenResult::CannotOpen;
+    else if (fileSize < fmt::kHeaderSize)
+        result = OpenResult::TooShort;
+    else if (!platform::ReadFileBytes(handle, header, sizeof header))
+        result = OpenResult::CannotOpen;
+    else
+        result = ReadHeader(header, fileSize, layout);
+    if (result == OpenResult::Opened) {
         // ReadHeader checked that the table lies inside the file, so its size is bounded.
         std::vector<uint8_t> table(static_cast<size_t>(layout.fieldCount) * fmt::kFieldEntrySize);
-        valid = platform::ReadFileBytes(handle, table.data(), table.size()) &&
-                ReadFieldTable(table.data(), layout);
+        result = platform::ReadFileBytes(handle, table.data(), table.size())
+                     ? ReadFieldTable(table.data(), layout)
+                     : OpenResult::CannotOpen;
     }
-    if (!valid) {
+    if (result != OpenResult::Opened) {
         platform::CloseFile(handle);
-        return 0;
+        return result;
     }
     AdoptLayout(file, std::move(layout));
     file.fileHandle = handle;
-    return 1;
+    return OpenResult::Opened;
 }
 
 int CreateRecordFile(RecordFile& file) {
@@ -322,40 +376,43 @@ int LayOutFields(RecordFile& file) {
     return written ? 1 : 0;
 }
 
-int AppendEmptyRecords(RecordFile& file, uint32_t count) {
-    if (!detail::IsDirect(file))
-        return 0;
-    uint64_t end = 0;
-    return platform::SeekFileEnd(file.fileHandle, end) &&
-                   platform::WriteZeroBytes(file.fileHandle,
-                                            static_cast<uint64_t>(count) * file.recordSize)
-               ? 1
-               : 0;
+// Compacts and cuts a copy of the file (see MaintainCapacity). false when the
+// compaction ran out of moves or left a used slot above the cut.
+bool CompactAndShrink(RecordFile& copy, bool& changed) {
+    changed = false;
+    if (CompactRecords(copy) == 0)
+        return true;
+    // Compaction moved every used record below the cut; check it before cutting.
+    const uint32_t step = ShrinkStep(copy.capacity);
+    for (uint32_t slot = copy.capacity - step; slot < copy.capacity; ++slot)
+        if (detail::IsUsedTag(detail::ReadTag(copy, slot)))
+            return true;
+    ShrinkFile(copy);
+    changed = Reopen(copy, true) == OpenResult::Opened;
+    return changed;
 }
 
 int MaintainCapacity(RecordFile& file) {
-    if (!detail::IsMapped(file) || file.liveCount == 0)
+    if (!detail::IsMapped(file))
         return 0;
     const uint32_t used = file.usedTally;
     const uint32_t capacity = file.capacity;
     const uint32_t free = capacity - used;
-    const uint64_t percent = static_cast<uint64_t>(used) * 100 / capacity;
+    // Without a live record nothing is resized, unless no slot at all is free
+    // (a file of capacity 0 could otherwise never take its first word).
+    if (file.liveCount == 0 && free > 0)
+        return 0;
+    const uint64_t percent = capacity == 0 ? 100 : static_cast<uint64_t>(used) * 100 / capacity;
     if (percent > fmt::kGrowAbovePercent || free < fmt::kGrowBelowFree) {
+        // Appending zeroed slots and only then raising the capacity is safe
+        // against a kill at any instant: the file is valid at every step.
         GrowFile(file, used);
-        file.writable = 1;
-        OpenRecordFile(file);
+        Reopen(file, true);
     } else if (percent < fmt::kShrinkBelowPercent && capacity > fmt::kShrinkAboveCapacity &&
-               detail::IsWritableMapping(file) && CompactRecords(file) != 0) {
-        // Compaction moved every used record below the cut; check it before cutting.
-        const uint32_t step = ShrinkStep(capacity);
-        bool clear = true;
-        for (uint32_t slot = capacity - step; slot < capacity && clear; ++slot)
-            clear = !detail::IsUsedTag(detail::ReadTag(file, slot));
-        if (clear) {
-            ShrinkFile(file);
-            file.writable = 1;
-            OpenRecordFile(file);
-        }
+               detail::IsWritableMapping(file)) {
+        // Records move one by one while compacting: on a copy, so that a kill
+        // leaves the file as it was or wholly compacted and cut.
+        UpdateAtomically(file, CompactAndShrink);
     }
     return detail::IsMapped(file) ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Byte layout of a record file; docs/record-file-format.md has the same table in prose.
-// All integers in the file are 32-bit little-endian.
+// All integers in the file are 32-bit little-endian. Constants only: the engine uses
+// them to read and write files, the word database check to read one on its own.
 #include <cstdint>
 
 namespace lexipond::recordformat {
@@ -54,10 +55,12 @@ inline constexpr uint32_t kShrinkAboveCapacity = 50;
 inline constexpr uint32_t kShrinkSmallStep = 10;     // capacity 100 or less
 inline constexpr uint32_t kShrinkLargeNumerator = 3; // capacity above 100: 3/16
 inline constexpr uint32_t kShrinkLargeAboveCapacity = 100;
-inline constexpr uint32_t kMoveBudget = 500000; // one-slot moves per compaction
 
 // Field type codes: below 10 numbers, 10 and above text.
 inline constexpr uint32_t kFirstTextType = 10;
+constexpr bool IsTextType(uint32_t type) {
+    return type >= kFirstTextType;
+}
 inline constexpr uint32_t kTypeWord = 12;  // 64-byte text
 inline constexpr uint32_t kTypeInt32 = 2;  // 4-byte number
 inline constexpr uint32_t kTypeNotes = 13; // 300-byte text

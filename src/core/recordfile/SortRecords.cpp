@@ -6,7 +6,9 @@
 #include "core/recordfile/SortRecords.h"
 
 #include "core/platform/Collation.h"
+#include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
+#include "core/recordfile/RecordFileInternal.h"
 #include "core/text/TextHelpers.h"
 
 #include <algorithm>
@@ -20,19 +22,9 @@ namespace lexipond {
 
 namespace {
 
-constexpr uint32_t kFirstTextType = 10;
-constexpr uint32_t kUsedTagFrom = 10;
-
-uint8_t* SlotBytes(const RecordFile& file, uint32_t slot) {
-    return file.view + file.recordAreaOffset +
-           static_cast<uint64_t>(slot) * static_cast<uint64_t>(file.recordSize);
-}
-
-uint32_t SlotTag(const RecordFile& file, uint32_t slot) {
-    const uint8_t* p = SlotBytes(file, slot);
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+using detail::IsUsedTag;
+using detail::ReadTag;
+using detail::SlotAddress;
 
 // Sort keys of one run, packed into one buffer.
 struct RunKeys {
@@ -44,20 +36,23 @@ struct RunKeys {
     }
 };
 
-void CollectKeys(RecordFile& file, uint32_t first, uint32_t count, uint32_t field,
+// Reads the keys straight from the mapping, so the caller's value buffers stay as
+// they were. The caller checked the field and that the slots are mapped.
+void CollectKeys(const RecordFile& file, uint32_t first, uint32_t count, uint32_t field,
                  const platform::Collator& collator, RunKeys& keys) {
     keys.bytes.clear();
     keys.start.assign(1, 0);
     keys.start.reserve(count + 1);
+    const FieldLayout& layout = file.fields[field - 1];
     char number[12];
     for (uint32_t i = 0; i < count; ++i) {
-        const int32_t type = GetField(file, static_cast<int32_t>(first + i), field);
-        if (type >= 0 && static_cast<uint32_t>(type) < kFirstTextType) {
+        const uint8_t* bytes = detail::FieldAddress(file, first + i, layout);
+        if (!recordformat::IsTextType(layout.type)) {
             // Numbers sort as their decimal text, so 10 comes before 9.
-            NumberToText(file.numberValue, number);
+            NumberToText(detail::NumberAt(bytes, layout.type), number);
             collator.AppendSortKey(number, keys.bytes);
-        } else if (type >= 0) {
-            collator.AppendSortKey(file.textValue, keys.bytes);
+        } else {
+            collator.AppendSortKey(detail::TextAt(bytes, layout), keys.bytes);
         }
         keys.start.push_back(static_cast<uint32_t>(keys.bytes.size()));
     }
@@ -101,15 +96,15 @@ void SortRun(RecordFile& file, uint32_t first, uint32_t count, uint32_t field,
     for (uint32_t j = 0; j < count; ++j) {
         if (order[j] == j)
             continue;
-        std::memcpy(scratch.data(), SlotBytes(file, first + j), size);
+        std::memcpy(scratch.data(), SlotAddress(file, first + j), size);
         uint32_t k = j;
         while (order[k] != j) {
             const uint32_t source = order[k];
-            std::memcpy(SlotBytes(file, first + k), SlotBytes(file, first + source), size);
+            std::memcpy(SlotAddress(file, first + k), SlotAddress(file, first + source), size);
             order[k] = k;
             k = source;
         }
-        std::memcpy(SlotBytes(file, first + k), scratch.data(), size);
+        std::memcpy(SlotAddress(file, first + k), scratch.data(), size);
         order[k] = k;
     }
 }
@@ -132,10 +127,6 @@ int SortRecords(RecordFile& file, uint32_t field, const platform::Collator& coll
 
     const uint32_t savedDefer = file.deferRecount;
     file.deferRecount = 1;
-    // The key reads go through the shared buffers; callers get theirs back.
-    const int32_t savedNumber = file.numberValue;
-    char savedText[sizeof(file.textValue)];
-    std::memcpy(savedText, file.textValue, sizeof(savedText));
     int result = 1;
     try {
         RunKeys keys;
@@ -146,12 +137,12 @@ int SortRecords(RecordFile& file, uint32_t field, const platform::Collator& coll
         // the slots keep their used/free pattern and the engine's tallies stay true.
         uint32_t slot = 0;
         while (slot < file.capacity) {
-            if (SlotTag(file, slot) < kUsedTagFrom) {
+            if (!IsUsedTag(ReadTag(file, slot))) {
                 ++slot;
                 continue;
             }
             uint32_t end = slot + 1;
-            while (end < file.capacity && SlotTag(file, end) >= kUsedTagFrom)
+            while (end < file.capacity && IsUsedTag(ReadTag(file, end)))
                 ++end;
             if (end - slot > 1)
                 SortRun(file, slot, end - slot, field, collator, keys, entries, order, scratch);
@@ -161,10 +152,50 @@ int SortRecords(RecordFile& file, uint32_t field, const platform::Collator& coll
         // Compacted, perhaps partly sorted, every record whole.
         result = 0;
     }
-    file.numberValue = savedNumber;
-    std::memcpy(file.textValue, savedText, sizeof(file.textValue));
     file.deferRecount = savedDefer;
     return result;
+}
+
+bool RecordsInOrder(RecordFile& file, uint32_t field, const platform::Collator& collator) {
+    if (!file.view || field == 0 || field > file.fieldCount)
+        return false;
+    const FieldLayout& layout = file.fields[field - 1];
+    std::string previous, current;
+    char number[12];
+    bool seenFree = false;
+    for (uint32_t slot = 0; slot < file.capacity; ++slot) {
+        if (!IsUsedTag(ReadTag(file, slot))) {
+            seenFree = true;
+            continue;
+        }
+        if (seenFree)
+            return false; // compaction would move this record down
+        const uint8_t* bytes = detail::FieldAddress(file, slot, layout);
+        current.clear();
+        if (!recordformat::IsTextType(layout.type)) {
+            NumberToText(detail::NumberAt(bytes, layout.type), number);
+            collator.AppendSortKey(number, current);
+        } else {
+            collator.AppendSortKey(detail::TextAt(bytes, layout), current);
+        }
+        // Equal keys keep their order in a stable sort, so only a fall breaks it.
+        if (slot > 0 && current < previous)
+            return false;
+        previous.swap(current);
+    }
+    return true;
+}
+
+int SortRecordsAtomically(RecordFile& file, uint32_t field, const platform::Collator& collator) {
+    if (!file.view || file.liveCount == 0 || field == 0 || field > file.fieldCount)
+        return 0;
+    if (RecordsInOrder(file, field, collator))
+        return 1;
+    const UpdateOutcome outcome = UpdateAtomically(file, [&](RecordFile& copy, bool& changed) {
+        changed = true;
+        return SortRecords(copy, field, collator) != 0;
+    });
+    return outcome == UpdateOutcome::Failed ? 0 : 1;
 }
 
 } // namespace lexipond

@@ -1,6 +1,8 @@
 #pragma once
 // The 1000-byte settings block, held in memory for the whole run and stored
-// behind "WORD1" + three version digits in "dLexipond.dat".
+// behind "WORD1" + three version digits in "dLexipond.dat". The program owns one
+// block; the window thread changes it, and while the worker runs, both threads
+// use it under TutorState::lock (the tutor reads the level and the user).
 #include <bit>
 #include <cstddef>
 #include <cstdint>

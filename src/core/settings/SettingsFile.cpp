@@ -6,6 +6,7 @@
 #include "core/text/TextHelpers.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 namespace lexipond {
@@ -18,6 +19,7 @@ constexpr size_t kHeaderSize = 8;
 constexpr char kDefaultNames[kUserCount][8] = {"Zov", "Quen", "Pelty", "Rondel", "Vimsa"};
 constexpr int32_t kDefaultLevel = 3;
 constexpr int32_t kDefaultAlpha = 75;
+constexpr int kCurrentVersionNumber = 1000; // what the header's version counts as when current
 
 struct Header {
     bool magicOk = false;
@@ -38,7 +40,7 @@ Header ReadHeader(std::FILE* file) {
     char version[4] = {};
     std::memcpy(version, bytes + 5, got - 5);
     header.current = std::strcmp(version, kCurrentVersion) == 0;
-    header.version = header.current ? kSettingsHeaderCurrent : TextToNumber(version);
+    header.version = header.current ? kCurrentVersionNumber : TextToNumber(version);
     return header;
 }
 
@@ -81,13 +83,6 @@ std::string ResolveSettingsPath(const std::string& dataFolder, const std::string
                                 const char* fileName) {
     std::string path = dataFolder + fileName;
     return platform::CanReadFile(path) ? path : programFolder + fileName;
-}
-
-int CheckSettingsHeader(std::FILE* file) {
-    const Header header = ReadHeader(file);
-    if (!header.magicOk)
-        return kSettingsHeaderBadMagic;
-    return header.version;
 }
 
 void ApplyDefaultSettings(SettingsBlock& settings) {
@@ -152,10 +147,21 @@ SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& 
     return SettingsLoaded;
 }
 
-bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder) {
+bool SettingsFileIsWhole(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    char bytes[kHeaderSize + sizeof(SettingsBlock) + 1];
+    const size_t got = std::fread(bytes, 1, sizeof bytes, file);
+    std::fclose(file);
+    return got == kHeaderSize + sizeof(SettingsBlock) && std::memcmp(bytes, kMagic, 5) == 0;
+}
+
+bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder, bool backUp) {
     const std::string path = dataFolder + kSettingsFileName;
     // The backup is a step of its own: its failure does not stop the save.
-    platform::CopyFileReplacing(path, path + kBackupSuffix);
+    if (backUp && SettingsFileIsWhole(path))
+        platform::CopyFileReplacing(path, path + kBackupSuffix);
     return platform::ReplaceFileWith(path, [&settings](int fd) {
         char bytes[kHeaderSize + sizeof(SettingsBlock)];
         std::memcpy(bytes, "WORD1100", kHeaderSize);

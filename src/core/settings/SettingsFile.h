@@ -1,16 +1,15 @@
 #pragma once
 // Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
+// Works on the caller's block and keeps nothing. Start-up loads and the shutdown
+// save writes, both on the window thread while no worker uses the block.
 #include "core/settings/Settings.h"
 
-#include <cstdio>
 #include <string>
 
 namespace lexipond {
 
 inline constexpr char kSettingsFileName[] = "dLexipond.dat";
 inline constexpr char kBackupSuffix[] = " Bak";
-inline constexpr int kSettingsHeaderBadMagic = 1001;
-inline constexpr int kSettingsHeaderCurrent = 1000;
 
 enum SettingsLoadResult {
     SettingsLoaded,   // read from a well-formed file (old levels migrated)
@@ -22,9 +21,6 @@ enum SettingsLoadResult {
 // be opened for reading, else the program folder's (whether it exists or not).
 std::string ResolveSettingsPath(const std::string& dataFolder, const std::string& programFolder,
                                 const char* fileName);
-// Reads the first 8 bytes: 1001 wrong magic, 1000 version "100", else the
-// version digits' value by TextToNumber.
-int CheckSettingsHeader(std::FILE* file);
 // Sets the documented defaults; every other byte of the block is left alone.
 void ApplyDefaultSettings(SettingsBlock& settings);
 // Renumbers the level of a file older than version 100.
@@ -32,9 +28,16 @@ void MigrateLevel(SettingsBlock& settings);
 // Loads into settings, which holds the block's starting bytes (all zero at start-up).
 SettingsLoadResult LoadSettingsFile(SettingsBlock& settings, const std::string& dataFolder,
                                     const std::string& programFolder);
-// Copies the old file to "<name> Bak", then writes the new file beside the old
-// one and renames it into place, so an interrupted save leaves a whole file.
-// true when the new file is in place. Always writes to the data folder.
-bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder);
+// Whether the file at path is a settings file as this program writes it: 1008
+// bytes starting with "WORD1". Only such a file may become a backup.
+bool SettingsFileIsWhole(const std::string& path);
+
+// When `backUp` is set and the old file is whole, copies it to "<name> Bak"
+// first (a damaged old file never replaces a good backup). Then writes the new
+// file beside the old one and renames it into place, so an interrupted save
+// leaves a whole file. true when the new file is in place. Always writes to
+// the data folder.
+bool SaveSettingsFile(const SettingsBlock& settings, const std::string& dataFolder,
+                      bool backUp = true);
 
 } // namespace lexipond

@@ -1,31 +1,12 @@
 #include "core/text/TextHelpers.h"
 
-#include <cstring>
-
 namespace lexipond {
-
-uint32_t TextLength(const char* text) {
-    return static_cast<uint32_t>(std::strlen(text));
-}
 
 uint32_t CopyText(const char* source, char* destination) {
     uint32_t n = 0;
     while ((destination[n] = source[n]) != '\0')
         ++n;
     return n;
-}
-
-void AppendText(char* destination, const char* source) {
-    CopyText(source, destination + TextLength(destination));
-}
-
-void CopyTextPiece(const char* source, char* destination, uint32_t start, uint32_t count) {
-    std::memcpy(destination, source + start, count);
-    destination[count] = '\0';
-}
-
-void CopyBytes(const void* source, void* destination, uint32_t count) {
-    std::memcpy(destination, source, count);
 }
 
 void NumberToText(int32_t value, char* destination) {

@@ -3,6 +3,7 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/words/WordDatabase.h"
 #include "core/settings/Settings.h"
+#include "core/text/LittleEndian.h"
 #include "core/text/TextHelpers.h"
 
 #include <climits>
@@ -59,8 +60,7 @@ void CopyBounded(const char* source, char* destination, size_t size) {
 }
 
 uint32_t FieldNumber(Tutor& tutor, int32_t slot, uint32_t field) {
-    GetField(tutor.db, slot, field);
-    return static_cast<uint32_t>(tutor.db.numberValue);
+    return static_cast<uint32_t>(ReadNumber(tutor.db, slot, field).value_or(0));
 }
 
 // A live slot drawn with equal chance for every live record (free slots are drawn
@@ -188,10 +188,7 @@ bool SlotIsLive(const RecordFile& db, int32_t slot) {
     }
     const uint8_t* tag = db.view + db.recordAreaOffset +
                          static_cast<uint64_t>(static_cast<uint32_t>(slot)) * db.recordSize;
-    const uint32_t value = static_cast<uint32_t>(tag[0]) | static_cast<uint32_t>(tag[1]) << 8 |
-                           static_cast<uint32_t>(tag[2]) << 16 |
-                           static_cast<uint32_t>(tag[3]) << 24;
-    return value == RecordLive;
+    return LoadLE32(tag) == RecordLive;
 }
 
 uint32_t SumUserField(Tutor& tutor, uint32_t field) {
@@ -211,8 +208,8 @@ void LoadCurrentWord(Tutor& tutor) {
     if (!DatabaseUsable(tutor.db) || !SlotIsLive(tutor.db, state.currentRecord)) {
         return;
     }
-    if (GetField(tutor.db, state.currentRecord, kFieldWord) >= 0) {
-        CopyBounded(tutor.db.textValue, state.currentWord, sizeof state.currentWord);
+    if (const auto word = ReadText(tutor.db, state.currentRecord, kFieldWord)) {
+        CopyBounded(word->c_str(), state.currentWord, sizeof state.currentWord);
     }
     const uint32_t user = CurrentUserSlot(tutor);
     state.wordTotal = FieldNumber(tutor, state.currentRecord, TotalField(user));
@@ -229,8 +226,7 @@ int32_t FindExactWord(Tutor& tutor, const char* word, int32_t near) {
     int32_t best = -1;
     int64_t bestDistance = INT64_MAX;
     for (int32_t slot = 0; slot < limit; ++slot) {
-        if (!SlotIsLive(db, slot) || GetField(db, slot, kFieldWord) < 0 ||
-            std::strcmp(db.textValue, word) != 0) {
+        if (!SlotIsLive(db, slot) || ReadText(db, slot, kFieldWord) != word) {
             continue;
         }
         const int64_t distance =
@@ -253,8 +249,8 @@ bool RefindCurrentWord(Tutor& tutor) {
         return false;
     }
     RecordFile& db = tutor.db;
-    if (SlotIsLive(db, state.currentRecord) && GetField(db, state.currentRecord, kFieldWord) >= 0 &&
-        std::strcmp(db.textValue, state.currentWord) == 0) {
+    if (SlotIsLive(db, state.currentRecord) &&
+        ReadText(db, state.currentRecord, kFieldWord) == state.currentWord) {
         return true;
     }
     state.currentRecord = FindExactWord(tutor, state.currentWord, state.currentRecord);
@@ -326,8 +322,8 @@ void RecordAnswer(Tutor& tutor, bool correct) {
     }
     RecordFile& db = tutor.db;
     const uint32_t field = TotalField(CurrentUserSlot(tutor));
-    db.numberValue = static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field) + 1u);
-    if (PutField(db, state.currentRecord, field) < 0) {
+    if (!WriteNumber(db, state.currentRecord, field,
+                     static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field) + 1u))) {
         return; // not stored (a read-only database): count nothing either
     }
     ++state.sessionTotal;
@@ -335,9 +331,8 @@ void RecordAnswer(Tutor& tutor, bool correct) {
     if (correct) {
         ++state.sessionCorrect;
         ++state.userCorrect;
-        db.numberValue =
-            static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field + 1) + 1u);
-        PutField(db, state.currentRecord, field + 1);
+        WriteNumber(db, state.currentRecord, field + 1,
+                    static_cast<int32_t>(FieldNumber(tutor, state.currentRecord, field + 1) + 1u));
     }
     AppendReportLine(state, correct);
 }

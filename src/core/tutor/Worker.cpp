@@ -3,13 +3,13 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
-#include "core/text/TextHelpers.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
 
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <system_error>
 
 namespace lexipond {
@@ -60,12 +60,10 @@ void ResortWords(Tutor& tutor) {
     }
     if (found == -1) {
         // The word itself is gone or was changed: the first later record that contains it.
-        static_assert(sizeof state.currentWord <= sizeof db.searchKey);
-        CopyTextPiece(
-            state.currentWord, db.searchKey, 0,
-            static_cast<uint32_t>(strnlen(state.currentWord, sizeof state.currentWord - 1)));
+        const std::string_view word(state.currentWord,
+                                    strnlen(state.currentWord, sizeof state.currentWord - 1));
         const int32_t start = old > 10 ? old - 10 : 0;
-        found = FindNextMatch(db, start);
+        found = FindText(db, word, start).value_or(-1);
     }
     state.currentRecord = found;
     if (found != -1) {

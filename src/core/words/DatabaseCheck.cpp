@@ -2,12 +2,14 @@
 
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/RecordFormat.h"
+#include "core/text/LittleEndian.h"
 #include "core/words/WordDatabase.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -21,16 +23,15 @@ using namespace recordformat;
 // Tags from this value up count as used.
 constexpr uint32_t kTagUsedFrom = RecordLive;
 constexpr uint32_t kTagLive = RecordLive;
+constexpr uint32_t kRecordAreaOffset = kHeaderSize + kFieldEntrySize * kWordFieldCount;
 
 // The word database's field types, field 1 first.
 constexpr uint32_t kExpectedType[kWordFieldCount] = {
     kTypeWord,  kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32,
     kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeInt32, kTypeNotes};
 
-uint32_t Le32(const unsigned char* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+// What a check that failed says: one line, for the user.
+using Damage = std::optional<std::string>;
 
 // Reads exactly size bytes at offset, or fails.
 bool ReadAt(int fd, uint64_t offset, void* buffer, size_t size) {
@@ -63,9 +64,95 @@ class Fd {
     int fd_;
 };
 
-CheckOutcome Damaged(std::string& reason, std::string text) {
-    reason = std::move(text);
-    return CheckOutcome::Damaged;
+// The magic, the version and the field count; fills the two counts in facts.
+Damage CheckHeader(int fd, DatabaseFacts& facts) {
+    if (facts.fileSize < kHeaderSize)
+        return "the file is " + std::to_string(facts.fileSize) +
+               " bytes long, shorter than the 1444-byte header";
+    std::vector<unsigned char> header(kHeaderSize);
+    if (!ReadAt(fd, 0, header.data(), header.size()))
+        return "the header cannot be read";
+    if (std::memcmp(header.data() + kMagicOffset, kMagic, sizeof kMagic) != 0)
+        return "the file does not begin with the magic \"DATA\"";
+    if (std::memcmp(header.data() + kVersionOffset, kVersion, sizeof kVersion) != 0)
+        return "the format version is not \"1000\"";
+    facts.fieldCount = LoadLE32(header.data() + kFieldCountOffset);
+    facts.capacity = LoadLE32(header.data() + kCapacityOffset);
+    if (facts.fieldCount != kWordFieldCount)
+        return "the file has " + std::to_string(facts.fieldCount) +
+               " fields; a word database has 14";
+    return std::nullopt;
+}
+
+// Every field's type and offset, field 1 first; sums the record size into facts.
+Damage CheckFieldTable(int fd, DatabaseFacts& facts) {
+    if (facts.fileSize < kRecordAreaOffset)
+        return "the field table runs past the end of the file";
+    std::vector<unsigned char> table(kFieldEntrySize * kWordFieldCount);
+    if (!ReadAt(fd, kHeaderSize, table.data(), table.size()))
+        return "the field table cannot be read";
+    uint32_t expectedOffset = kRecordAreaOffset + kTagSize;
+    facts.recordSize = kTagSize;
+    for (uint32_t f = 0; f < kWordFieldCount; ++f) {
+        const unsigned char* entry = table.data() + f * kFieldEntrySize;
+        const uint32_t type = LoadLE32(entry + kFieldEntryTypeOffset);
+        const uint32_t offset = LoadLE32(entry + kFieldEntryOffsetOffset);
+        const std::string field = "field " + std::to_string(f + 1);
+        if (type != kExpectedType[f])
+            return field + " has type " + std::to_string(type) + ", not " +
+                   std::to_string(kExpectedType[f]);
+        if (offset != expectedOffset)
+            return field + " is stored at offset " + std::to_string(offset) + ", not " +
+                   std::to_string(expectedOffset);
+        expectedOffset += FieldTypeSize(kExpectedType[f]);
+        facts.recordSize += FieldTypeSize(kExpectedType[f]);
+    }
+    return std::nullopt;
+}
+
+// A capacity that slot numbers reach and the file holds.
+Damage CheckCapacity(const DatabaseFacts& facts) {
+    if (facts.capacity == 0)
+        return "the capacity is 0 slots";
+    if (facts.capacity > kMaxCapacity)
+        return "the capacity of " + std::to_string(facts.capacity) +
+               " slots is beyond the largest slot number";
+    const uint64_t needed =
+        kRecordAreaOffset + static_cast<uint64_t>(facts.capacity) * facts.recordSize;
+    if (facts.fileSize < needed)
+        return "the file is " + std::to_string(facts.fileSize) + " bytes long but its " +
+               std::to_string(facts.capacity) + " slots need " + std::to_string(needed);
+    return std::nullopt;
+}
+
+// Every slot in use: its text fields end with their terminator. Counts the used and
+// live slots into facts.
+Damage CheckSlots(int fd, DatabaseFacts& facts) {
+    constexpr uint32_t kChunkSlots = 4096;
+    const uint32_t wordEnd = kTagSize + FieldTypeSize(kTypeWord) - 1;
+    const uint32_t notesEnd = facts.recordSize - 1;
+    std::vector<unsigned char> chunk;
+    for (uint64_t first = 0; first < facts.capacity; first += kChunkSlots) {
+        const uint64_t count = std::min<uint64_t>(kChunkSlots, facts.capacity - first);
+        chunk.resize(count * facts.recordSize);
+        if (!ReadAt(fd, kRecordAreaOffset + first * facts.recordSize, chunk.data(), chunk.size()))
+            return "the record area cannot be read";
+        for (uint64_t i = 0; i < count; ++i) {
+            const unsigned char* slot = chunk.data() + i * facts.recordSize;
+            const uint32_t tag = LoadLE32(slot);
+            if (tag < kTagUsedFrom)
+                continue;
+            ++facts.usedCount;
+            if (tag == kTagLive)
+                ++facts.liveCount;
+            for (uint32_t end : {wordEnd, notesEnd}) {
+                if (slot[end] != 0)
+                    return "slot " + std::to_string(first + i) + ": field " +
+                           (end == wordEnd ? "1" : "14") + " has no terminating zero byte";
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -83,86 +170,19 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
         return CheckOutcome::Missing;
     }
     facts.fileSize = static_cast<uint64_t>(info.st_size);
-
-    if (facts.fileSize < kHeaderSize)
-        return Damaged(reason, "the file is " + std::to_string(facts.fileSize) +
-                                   " bytes long, shorter than the 1444-byte header");
-    std::vector<unsigned char> header(kHeaderSize);
-    if (!ReadAt(fd.get(), 0, header.data(), header.size()))
-        return Damaged(reason, "the header cannot be read");
-    if (std::memcmp(header.data() + kMagicOffset, kMagic, sizeof kMagic) != 0)
-        return Damaged(reason, "the file does not begin with the magic \"DATA\"");
-    if (std::memcmp(header.data() + kVersionOffset, kVersion, sizeof kVersion) != 0)
-        return Damaged(reason, "the format version is not \"1000\"");
-
-    facts.fieldCount = Le32(header.data() + kFieldCountOffset);
-    facts.capacity = Le32(header.data() + kCapacityOffset);
-    if (facts.fieldCount != kWordFieldCount)
-        return Damaged(reason, "the file has " + std::to_string(facts.fieldCount) +
-                                   " fields; a word database has 14");
-    const uint32_t recordAreaOffset = kHeaderSize + kFieldEntrySize * kWordFieldCount;
-    if (facts.fileSize < recordAreaOffset)
-        return Damaged(reason, "the field table runs past the end of the file");
-
-    std::vector<unsigned char> table(kFieldEntrySize * kWordFieldCount);
-    if (!ReadAt(fd.get(), kHeaderSize, table.data(), table.size()))
-        return Damaged(reason, "the field table cannot be read");
-    uint32_t expectedOffset = recordAreaOffset + kTagSize;
-    facts.recordSize = kTagSize;
-    for (uint32_t f = 0; f < kWordFieldCount; ++f) {
-        const uint32_t type = Le32(table.data() + f * kFieldEntrySize);
-        const uint32_t offset = Le32(table.data() + f * kFieldEntrySize + kFieldEntryOffsetOffset);
-        const std::string field = "field " + std::to_string(f + 1);
-        if (type != kExpectedType[f])
-            return Damaged(reason, field + " has type " + std::to_string(type) + ", not " +
-                                       std::to_string(kExpectedType[f]));
-        if (offset != expectedOffset)
-            return Damaged(reason, field + " is stored at offset " + std::to_string(offset) +
-                                       ", not " + std::to_string(expectedOffset));
-        expectedOffset += FieldTypeSize(kExpectedType[f]);
-        facts.recordSize += FieldTypeSize(kExpectedType[f]);
-    }
-
-    if (facts.capacity == 0)
-        return Damaged(reason, "the capacity is 0 slots");
-    if (facts.capacity > kMaxCapacity)
-        return Damaged(reason, "the capacity of " + std::to_string(facts.capacity) +
-                                   " slots is beyond the largest slot number");
-    const uint64_t needed =
-        recordAreaOffset + static_cast<uint64_t>(facts.capacity) * facts.recordSize;
-    if (facts.fileSize < needed)
-        return Damaged(reason, "the file is " + std::to_string(facts.fileSize) +
-                                   " bytes long but its " + std::to_string(facts.capacity) +
-                                   " slots need " + std::to_string(needed));
-
-    // Every slot in use: its text fields end with their terminator.
-    constexpr uint32_t kChunkSlots = 4096;
-    std::vector<unsigned char> chunk;
-    for (uint64_t first = 0; first < facts.capacity; first += kChunkSlots) {
-        const uint64_t count = std::min<uint64_t>(kChunkSlots, facts.capacity - first);
-        chunk.resize(count * facts.recordSize);
-        if (!ReadAt(fd.get(), recordAreaOffset + first * facts.recordSize, chunk.data(),
-                    chunk.size()))
-            return Damaged(reason, "the record area cannot be read");
-        for (uint64_t i = 0; i < count; ++i) {
-            const unsigned char* slot = chunk.data() + i * facts.recordSize;
-            const uint32_t tag = Le32(slot);
-            if (tag < kTagUsedFrom)
-                continue;
-            ++facts.usedCount;
-            if (tag == kTagLive)
-                ++facts.liveCount;
-            const uint32_t wordEnd = kTagSize + FieldTypeSize(kTypeWord) - 1;
-            const uint32_t notesEnd = facts.recordSize - 1;
-            for (uint32_t end : {wordEnd, notesEnd}) {
-                if (slot[end] != 0)
-                    return Damaged(reason, "slot " + std::to_string(first + i) + ": field " +
-                                               (end == wordEnd ? "1" : "14") +
-                                               " has no terminating zero byte");
-            }
-        }
-    }
-    return CheckOutcome::Valid;
+    // In the order of the file: the first rule broken is the one reported, and each
+    // check may rely on what the ones before it found.
+    Damage damage = CheckHeader(fd.get(), facts);
+    if (!damage)
+        damage = CheckFieldTable(fd.get(), facts);
+    if (!damage)
+        damage = CheckCapacity(facts);
+    if (!damage)
+        damage = CheckSlots(fd.get(), facts);
+    if (!damage)
+        return CheckOutcome::Valid;
+    reason = std::move(*damage);
+    return CheckOutcome::Damaged;
 }
 
 } // namespace lexipond::words

@@ -1,6 +1,8 @@
 #pragma once
 // An independent reading of a word database file that checks every structural
-// rule of the format before the command-line tool lets the engine touch it.
+// rule of the format before the command-line tool lets the engine touch it. Reads
+// the file by its path with a descriptor of its own and never writes; owns nothing
+// after the call. Any thread; lexipond-db calls it before every open.
 #include <cstdint>
 #include <string>
 

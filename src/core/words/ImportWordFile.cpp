@@ -4,11 +4,10 @@
 // duplicate test looks the stored text's sort key up in a hash set built once.
 #include "core/words/ImportWordFile.h"
 
-#include "core/words/WordDetails.h"
 #include "core/platform/Collation.h"
 #include "core/recordfile/RecordFile.h"
+#include "core/text/Utf8.h"
 #include "core/words/WordDatabase.h"
-#include "core/text/TextHelpers.h"
 
 #include <cstdio>
 #include <functional>
@@ -108,7 +107,6 @@ class Importer {
             const unsigned char byte = bytes[i];
             if (byte == '\r') {
                 HandleLine();
-                lastLine_.swap(line_); // keeps the line for Finish without a copy
                 line_.clear();
                 lineTooLong_ = false;
             } else if (byte == '\n' || byte == '\0') {
@@ -121,19 +119,14 @@ class Importer {
         }
     }
 
-    // The last complete line stays in searchKey, as each handled line put it there.
-    void Finish() {
-        if (haveLastLine_)
-            CopyText(lastLine_.c_str(), db_.searchKey);
-    }
-
   private:
     void CollectPresentWords() {
         for (const int32_t slot : LiveSlots(db_)) {
-            if (GetField(db_, slot, kFieldWord) < 0)
+            const std::optional<std::string> word = ReadText(db_, slot, kFieldWord);
+            if (!word)
                 continue;
             key_.clear();
-            collator_.AppendSortKey(db_.textValue, key_);
+            collator_.AppendSortKey(*word, key_);
             const uint64_t hash = KeySet::Hash(key_);
             if (!present_.Contains(key_, hash))
                 present_.Add(key_, hash);
@@ -144,7 +137,6 @@ class Importer {
         ++report_.lines;
         if (lineTooLong_)
             ++report_.longLines;
-        haveLastLine_ = true;
         if (line_.empty()) {
             // A blank card helps nobody.
             ++report_.empty;
@@ -152,8 +144,7 @@ class Importer {
         }
         // Compare what will be stored: the word field keeps 63 bytes, cut
         // between characters.
-        const std::string_view stored(line_.data(),
-                                      platform::Utf8PrefixLength(line_, kWordMaxLength));
+        const std::string_view stored = CutText(line_, kWordMaxLength);
         key_.clear();
         collator_.AppendSortKey(stored, key_);
         const uint64_t hash = KeySet::Hash(key_);
@@ -167,13 +158,10 @@ class Importer {
             return;
         }
         // The slot may hold an old record's bytes: write every field.
-        CopyTextPiece(stored.data(), db_.textValue, 0, static_cast<uint32_t>(stored.size()));
-        PutField(db_, slot, kFieldWord);
-        db_.numberValue = 0;
+        WriteText(db_, slot, kFieldWord, stored);
         for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field)
-            PutField(db_, slot, field);
-        db_.textValue[0] = '\0';
-        PutField(db_, slot, kFieldNotes);
+            WriteNumber(db_, slot, field, 0);
+        WriteText(db_, slot, kFieldNotes, "");
         present_.Add(key_, hash);
         ++report_.added;
     }
@@ -185,8 +173,6 @@ class Importer {
     std::string key_;
     std::string line_;
     bool lineTooLong_ = false;
-    std::string lastLine_;
-    bool haveLastLine_ = false;
 };
 
 } // namespace
@@ -226,7 +212,6 @@ uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collat
         importer.Feed(buffer + skip, got - skip);
     }
     std::fclose(file);
-    importer.Finish();
     return result.added;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 // Imports a word list file (one word a line, CR ends a line) into the word database.
+// Adds records to the caller's open RecordFile and keeps nothing. The caller holds
+// whatever guards the file: start-up imports before the worker starts, the Options
+// dialog under TutorState::lock, lexipond-db on its only thread.
 #include <cstdint>
 
 namespace lexipond {

@@ -17,10 +17,7 @@ int CreateWordDatabase(RecordFile& file) {
     defined = defined && DefineField(file, kFieldNotes, fmt::kTypeNotes) != 0;
     defined = defined && LayOutFields(file) != 0;
     CloseRecordFile(file);
-    if (!defined)
-        return 0;
-    file.writable = 1;
-    if (!OpenRecordFile(file))
+    if (!defined || OpenRecordFile(file, file.fileName, Access::ReadWrite) != OpenResult::Opened)
         return 0;
     const int32_t first = AddRecord(file);
     if (first < 0) {

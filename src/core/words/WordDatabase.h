@@ -1,5 +1,8 @@
 #pragma once
-// Field numbers of the word database (fourteen fields, numbered from 1).
+// The word database: its file name, its fourteen fields (numbered from 1) and its
+// creation. Constants for every layer that reads words; CreateWordDatabase works on
+// the caller's RecordFile under the caller's lock (start-up and lexipond-db create
+// the file before anyone else uses it).
 #include <cstdint>
 
 namespace lexipond {

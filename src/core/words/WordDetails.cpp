@@ -1,12 +1,8 @@
 #include "core/words/WordDetails.h"
 
-#include "core/platform/Collation.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace lexipond {
 
@@ -16,18 +12,7 @@ bool ValidSlot(const RecordFile& db, int32_t slot) {
     return slot >= 0 && static_cast<uint32_t>(slot) < db.capacity;
 }
 
-void SetText(RecordFile& db, std::string_view text) {
-    // Every text handed in here is already cut well below the buffer size.
-    const size_t length = std::min<size_t>(text.size(), kTextBufferSize - 1);
-    std::memcpy(db.textValue, text.data(), length);
-    db.textValue[length] = '\0';
-}
-
 } // namespace
-
-std::string_view CutText(std::string_view text, uint32_t limit) {
-    return text.substr(0, platform::Utf8PrefixLength(text, limit));
-}
 
 uint32_t PercentCorrect(uint32_t total, uint32_t correct) {
     if (total == 0)
@@ -51,12 +36,8 @@ int32_t PercentToAlpha(uint32_t percent) {
 std::vector<std::string> SlotWords(RecordFile& db, const std::vector<int32_t>& slots) {
     std::vector<std::string> words;
     words.reserve(slots.size());
-    for (const int32_t slot : slots) {
-        if (GetField(db, slot, kFieldWord) < 0)
-            words.emplace_back();
-        else
-            words.emplace_back(db.textValue);
-    }
+    for (const int32_t slot : slots)
+        words.push_back(ReadText(db, slot, kFieldWord).value_or(std::string()));
     return words;
 }
 
@@ -71,43 +52,32 @@ int32_t StepIndex(int32_t index, int32_t count, int32_t step) {
 
 bool ReadWordDetails(RecordFile& db, int32_t slot, WordDetails& details) {
     details = WordDetails{};
-    if (!ValidSlot(db, slot) || GetField(db, slot, kFieldWord) < 0)
+    std::optional<std::string> word = ReadText(db, slot, kFieldWord);
+    if (!word)
         return false;
-    details.word = db.textValue;
+    details.word = std::move(*word);
     for (uint32_t user = 0; user < kUserCount; ++user) {
-        if (GetField(db, slot, TotalField(user)) >= 0)
-            details.total[user] = static_cast<uint32_t>(db.numberValue);
-        if (GetField(db, slot, CorrectField(user)) >= 0)
-            details.correct[user] = static_cast<uint32_t>(db.numberValue);
+        details.total[user] =
+            static_cast<uint32_t>(ReadNumber(db, slot, TotalField(user)).value_or(0));
+        details.correct[user] =
+            static_cast<uint32_t>(ReadNumber(db, slot, CorrectField(user)).value_or(0));
     }
-    if (GetField(db, slot, kFieldNotes) >= 0)
-        details.notes = db.textValue;
+    details.notes = ReadText(db, slot, kFieldNotes).value_or(std::string());
     return true;
 }
 
 bool SaveWordDetails(RecordFile& db, int32_t slot, std::string_view word, std::string_view notes) {
-    if (!ValidSlot(db, slot))
-        return false;
-    SetText(db, CutText(word, kDetailsWordLimit));
-    if (PutField(db, slot, kFieldWord) < 0)
-        return false;
-    SetText(db, CutText(notes, kDetailsNotesLimit));
-    return PutField(db, slot, kFieldNotes) >= 0;
+    return WriteText(db, slot, kFieldWord, CutText(word, kDetailsWordLimit)) &&
+           WriteText(db, slot, kFieldNotes, CutText(notes, kDetailsNotesLimit));
 }
 
 void InitNewWordRecord(RecordFile& db, int32_t slot, bool full) {
-    if (!ValidSlot(db, slot))
-        return;
     if (full) {
-        SetText(db, kNewWordText);
-        PutField(db, slot, kFieldWord);
-        SetText(db, "");
-        PutField(db, slot, kFieldNotes);
+        WriteText(db, slot, kFieldWord, kNewWordText);
+        WriteText(db, slot, kFieldNotes, "");
     }
-    for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field) {
-        db.numberValue = 0;
-        PutField(db, slot, field);
-    }
+    for (uint32_t field = kFieldReservedA; field <= kFieldReservedB; ++field)
+        WriteNumber(db, slot, field, 0);
 }
 
 bool DeleteWordRecord(RecordFile& db, int32_t slot) {

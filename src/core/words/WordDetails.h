@@ -1,9 +1,13 @@
 #pragma once
 // The database side of the Word Details and Options dialogs, kept free of any
-// window code so that it can be tested on its own. Callers hold the tutor lock
-// around every call that takes a RecordFile.
+// window code so that it can be tested on its own. Owns nothing: every function
+// works on the caller's word database or values. Called from the window thread;
+// callers hold TutorState::lock around every call that takes a RecordFile, since
+// the worker uses the same database.
 #include "core/recordfile/RecordFile.h"
 #include "core/settings/Settings.h"
+// The dialogs cut what is typed with CutText before they show or save it.
+#include "core/text/Utf8.h"
 
 #include <cstdint>
 #include <string>
@@ -12,17 +16,10 @@
 
 namespace lexipond {
 
-struct RecordFile;
-
 inline constexpr uint32_t kDetailsWordLimit = 59;   // bytes the dialog saves of a word
 inline constexpr uint32_t kDetailsNotesLimit = 299; // bytes the dialog saves of the notes
 inline constexpr uint32_t kUserNameLimit = 99;      // bytes of a user name
 inline constexpr char kNewWordText[] = "New Word";
-
-// The longest prefix of text that holds at most limit bytes and does not end
-// inside a UTF-8 character. Bytes that are not part of a valid UTF-8 sequence
-// count as characters of their own (they display as Windows-1252).
-std::string_view CutText(std::string_view text, uint32_t limit);
 
 // Truncated percentage of correct answers; 100 when nothing was answered.
 uint32_t PercentCorrect(uint32_t total, uint32_t correct);
@@ -33,7 +30,7 @@ uint32_t PercentCorrect(uint32_t total, uint32_t correct);
 uint32_t AlphaToPercent(int32_t alpha);
 int32_t PercentToAlpha(uint32_t percent);
 
-// The words of those slots, in the same order.
+// The words of those slots, in the same order ("" for a slot that holds no record).
 std::vector<std::string> SlotWords(RecordFile& db, const std::vector<int32_t>& slots);
 
 // The position reached by one step (+1 or -1) from index in a list of count
@@ -47,11 +44,13 @@ struct WordDetails {
     uint32_t correct[kUserCount] = {};
 };
 
-// Reads one record's word, notes and tallies. False when nothing could be read.
+// Reads one record's word, notes and tallies. False (details empty) when the slot
+// holds no record.
 bool ReadWordDetails(RecordFile& db, int32_t slot, WordDetails& details);
 // Writes the word (cut to 59 bytes) and the notes (cut to 299 bytes) into a record.
 bool SaveWordDetails(RecordFile& db, int32_t slot, std::string_view word, std::string_view notes);
-// Zeroes fields 2 to 13; when full, also sets the word to "New Word" and empties the notes.
+// Zeroes fields 2 to 13 of a record; when full, also sets the word to "New Word" and
+// empties the notes.
 void InitNewWordRecord(RecordFile& db, int32_t slot, bool full);
 // Deletes a record and sorts the rest by word. Refuses (false) the last live word.
 bool DeleteWordRecord(RecordFile& db, int32_t slot);

@@ -1,9 +1,11 @@
-// The settings file, and loading the settings and the words at start-up.
+// Loading the settings and the words at start-up.
 #include "TestSupport.h"
 #include "core/lifecycle/Lifecycle.h"
 #include "core/settings/SettingsFile.h"
 
 #include <set>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <tuple>
 
 namespace lexipond {
@@ -11,20 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace testing;
-
-std::string Bytes(const SettingsBlock& block) {
-    return std::string(reinterpret_cast<const char*>(&block), sizeof block);
-}
-
-// Every byte set, unused ones included; the fields hold valid values.
-SettingsBlock PatternBlock() {
-    SettingsBlock block;
-    for (size_t i = 0; i < sizeof block; ++i) // a 0 in every name
-        reinterpret_cast<unsigned char*>(&block)[i] = static_cast<unsigned char>(i % 97);
-    block.transparencyAlpha = 200;
-    block.currentUser = 2;
-    return block;
-}
 
 class StartupTest : public ::testing::Test {
   protected:
@@ -37,50 +25,21 @@ class StartupTest : public ::testing::Test {
     TempFolder folder;
     const std::string file = folder / kSettingsFileName, words = folder / "LPDB.lbf",
                       list = folder / "dImport.txt";
-    StartupDialogs dialogs{[this] { return ++welcomes; }, {}, [this] { ++missingImports; }};
+    StartupDialogs dialogs{[this] { return ++welcomes; },
+                           {},
+                           [this] { ++missingImports; },
+                           [this](const std::string& message) {
+                               offers.push_back(message);
+                               return acceptRestore;
+                           },
+                           [this](const std::string& message) { cannotUse.push_back(message); },
+                           [this](const std::string& message) { told.push_back(message); }};
+    std::vector<std::string> offers, cannotUse, told;
+    bool acceptRestore = true;
     RecordFile db;
     SettingsBlock settings{};
     int welcomes = 0, missingImports = 0;
 };
-
-// A well-formed file keeps every byte, only an old file's level is renumbered;
-// a missing, short or foreign file gives the defaults and reads nothing from it.
-TEST_F(StartupTest, SettingsFileLoadsOldLevelsMigratedOrGivesDefaults) {
-    const std::tuple<std::string, int32_t, SettingsLoadResult, int32_t> rows[] = {
-        {"WORD1099", 1, SettingsLoaded, 2},   {"WORD1099", 3, SettingsLoaded, 4},
-        {"WORD1050", 4, SettingsLoaded, 6},   {"WORD1099", 2, SettingsLoaded, 2},
-        {"WORD1100", 1, SettingsLoaded, 1},   {"WORD1900", 1, SettingsLoaded, 1},
-        {"(none)", 1, SettingsNotFound, 3},   {"WOR", 1, SettingsBadMagic, 3},
-        {"word1100", 1, SettingsBadMagic, 3}, {"WORDx100", 1, SettingsBadMagic, 3}};
-    for (const auto& [header, level, result, loadedLevel] : rows) {
-        SettingsBlock stored = PatternBlock(), loaded{}, defaults{};
-        ApplyDefaultSettings(defaults);
-        stored.level = level;
-        fs::remove(file);
-        if (header != "(none)")
-            WriteBytes(file, header + (header.size() == 8 ? Bytes(stored) : ""));
-        EXPECT_EQ(LoadSettingsFile(loaded, folder.Slash(), folder.Slash()), result) << header;
-        stored.level = loadedLevel;
-        EXPECT_TRUE(Bytes(loaded) == Bytes(result == SettingsLoaded ? stored : defaults))
-            << header << " level " << level << " came back as " << loaded.level;
-    }
-}
-
-TEST_F(StartupTest, SaveKeepsThePreviousSettingsFileAndAFailedSaveLeavesItWhole) {
-    WriteBytes(file, "not a settings file");
-    SettingsBlock stored = PatternBlock();
-    ASSERT_TRUE(SaveSettingsFile(stored, folder.Slash()));
-    const std::string saved = ReadBytes(file);
-    EXPECT_EQ(saved.size(), 1008u);
-    EXPECT_TRUE(saved == "WORD1100" + Bytes(stored));
-    EXPECT_EQ(ReadBytes(file + kBackupSuffix), "not a settings file");
-
-    // A folder where the new file is first written makes the write fail.
-    fs::create_directory(file + ".part" + std::to_string(getpid()));
-    stored.level = 0;
-    EXPECT_FALSE(SaveSettingsFile(stored, folder.Slash()));
-    EXPECT_TRUE(ReadBytes(file) == saved);
-}
 
 // Fewer than ten words are topped up from the word list, else the program ends;
 // a damaged database is first kept under a name of its own.
@@ -89,13 +48,16 @@ TEST_F(StartupTest, WordsAreToppedUpFromTheWordListAndADamagedDatabaseIsKept) {
     const std::string damaged(5000, '\x7f');
     WriteBytes(DamagedFileName(words, time(nullptr)), "earlier"); // a taken name is not reused
     using enum StartupOutcome;
-    const std::tuple<int, int, const char*, StartupOutcome, uint32_t> rows[] = {
-        {5, 12, "word", Ready, 12},        // five listed are there already
-        {10, 30, "new", Ready, 10},        // enough: no top-up
-        {4, 0, "", EndAfterMessage, 4},    // no word list
-        {4, 5, "new", EndAfterMessage, 9}, // still too few
-        {-1, 15, "new", Ready, 15}};       // a damaged database
-    for (const auto& [have, listed, prefix, outcome, live] : rows) {
+    // Words in the database (-1: a damaged file), words listed, their prefix, outcome,
+    // live words afterwards.
+    const std::tuple<const char*, int, int, const char*, StartupOutcome, uint32_t> rows[] = {
+        {"five listed are there already", 5, 12, "word", Ready, 12},
+        {"enough: no top-up", 10, 30, "new", Ready, 10},
+        {"no word list", 4, 0, "", EndAfterMessage, 4},
+        {"still too few", 4, 5, "new", EndAfterMessage, 9},
+        {"a damaged database", -1, 15, "new", Ready, 15}};
+    for (const auto& [name, have, listed, prefix, outcome, live] : rows) {
+        SCOPED_TRACE(name);
         fs::remove(words);
         fs::remove(list);
         have < 0 ? WriteBytes(words, damaged) : MakeWordDatabase(words, NumberedWords(have));
@@ -112,6 +74,152 @@ TEST_F(StartupTest, WordsAreToppedUpFromTheWordListAndADamagedDatabaseIsKept) {
         if (entry.path().filename().string().rfind("LPDB.lbf damaged-", 0) == 0)
             kept.insert(ReadBytes(entry.path().string()));
     EXPECT_EQ(kept, (std::multiset<std::string>{damaged, "earlier"}));
+}
+
+// Runs check in a process without root's rights (as "nobody" when the tests
+// run as root), so that file modes mean what they mean for a user.
+bool AsOrdinaryUser(const std::function<bool()>& check) {
+    if (geteuid() != 0)
+        return check();
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(2);
+        _exit(check() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> DamagedCopies(const std::string& folder, const std::string& name) {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(folder))
+        if (entry.path().filename().string().rfind(name + " damaged-", 0) == 0)
+            found.push_back(ReadBytes(entry.path().string()));
+    return found;
+}
+
+// A damaged file next to a good backup: the restore is offered, the damaged
+// file is kept either way, and a refused restore starts a new list with a word.
+TEST_F(StartupTest, ADamagedDatabaseOrSettingsFileIsOfferedItsGoodBackup) {
+    WriteWordList(list, 15, "new");
+    MakeWordDatabase(words + kBackupSuffix, NumberedWords(40, "kept"));
+    const std::string goodBackup = ReadBytes(words + kBackupSuffix);
+    const std::string damaged(5000, '\x7f');
+    const std::string goodSettings = "WORD1100" + std::string(1000, '\x01');
+    WriteBytes(file + kBackupSuffix, goodSettings);
+
+    WriteBytes(words, damaged);
+    WriteBytes(file, "WORD1100 cut short");
+    ASSERT_EQ(Load(), StartupOutcome::Ready);
+    ASSERT_EQ(offers.size(), 2u) << "settings and database";
+    EXPECT_NE(offers[1].find("LPDB.lbf is damaged"), std::string::npos) << offers[1];
+    EXPECT_EQ(db.liveCount, 40u) << "the backup's words";
+    EXPECT_EQ(settings.confirmQuit, 0x01010101) << "the backup's settings";
+    EXPECT_EQ(DamagedCopies(folder.Path(), "LPDB.lbf"), std::vector<std::string>{damaged});
+    EXPECT_EQ(DamagedCopies(folder.Path(), kSettingsFileName),
+              std::vector<std::string>{"WORD1100 cut short"});
+    EXPECT_TRUE(ReadBytes(words + kBackupSuffix) == goodBackup) << "the backup itself changed";
+    CloseRecordFile(db);
+
+    // Refused: the damaged file is kept and a new list starts, with a word to the user.
+    acceptRestore = false;
+    fs::remove(words);
+    WriteBytes(words, std::string(3000, '\0'));
+    ASSERT_EQ(Load(), StartupOutcome::Ready);
+    EXPECT_EQ(db.liveCount, 15u);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("LPDB.lbf was damaged"), std::string::npos) << told[0];
+    EXPECT_EQ(DamagedCopies(folder.Path(), "LPDB.lbf").size(), 2u);
+    EXPECT_TRUE(ReadBytes(words + kBackupSuffix) == goodBackup);
+}
+
+// A good database that cannot be written is never called damaged: the start
+// ends with the reason and leaves every file as it was.
+TEST_F(StartupTest, AnUnwritableDatabaseOrFolderEndsTheStartTouchingNothing) {
+    WriteWordList(list, 15, "new");
+    MakeWordDatabase(words, NumberedWords(20));
+    WriteBytes(file, "WORD1100" + std::string(1000, '\0'));
+    fs::permissions(folder.Path(), fs::perms::all); // "nobody" may enter
+    struct Row {
+        const char* name;
+        fs::perms fileMode, folderMode;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"read-only file", fs::perms::owner_read | fs::perms::others_read, fs::perms::all,
+         "LPDB.lbf cannot be written (permission denied)"},
+        {"read-only folder", fs::perms::all, fs::perms::owner_all | fs::perms::others_read |
+                                                 fs::perms::others_exec,
+         "cannot be written (permission denied)"},
+        {"unreadable file", fs::perms::none, fs::perms::all,
+         "LPDB.lbf cannot be read (permission denied)"},
+    };
+    const std::string before = ReadBytes(words);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        fs::permissions(words, row.fileMode);
+        fs::permissions(folder.Path(), row.folderMode);
+        EXPECT_TRUE(AsOrdinaryUser([&] {
+            cannotUse.clear();
+            const bool ended = Load() == StartupOutcome::EndAfterMessage;
+            CloseRecordFile(db);
+            return ended && cannotUse.size() == 1 &&
+                   cannotUse[0].find(row.expected) != std::string::npos &&
+                   cannotUse[0].find("Lexipond will close so that nothing is lost.") !=
+                       std::string::npos;
+        }));
+        fs::permissions(folder.Path(), fs::perms::all);
+        fs::permissions(words, fs::perms::owner_read | fs::perms::owner_write);
+        EXPECT_TRUE(ReadBytes(words) == before);
+        EXPECT_TRUE(DamagedCopies(folder.Path(), "LPDB.lbf").empty());
+        EXPECT_FALSE(fs::exists(words + kBackupSuffix));
+    }
+}
+
+// The first filling makes the database whole or not at all; with too few
+// words there is no database afterwards, so the next start tries again.
+TEST_F(StartupTest, TheFirstFillingLeavesAWholeDatabaseOrNone) {
+    WriteWordList(list, 5, "few");
+    EXPECT_EQ(Load(), StartupOutcome::EndAfterMessage);
+    EXPECT_FALSE(fs::exists(words));
+    WriteWordList(list, 12, "enough");
+    EXPECT_EQ(Load(), StartupOutcome::Ready);
+    EXPECT_EQ(db.liveCount, 12u);
+    EXPECT_EQ(GetField(db, 0, kFieldWord), int32_t(12));
+    EXPECT_STREQ(db.textValue, "enough1000") << "sorted";
+}
+
+// A read-only program folder that holds the learners' database keeps it in
+// use; one without a database sends the data to the user's folder.
+TEST(FindFoldersTest, AReadOnlyProgramFolderWithADatabaseIsNotHidden) {
+    TempFolder program, home;
+    ScopedEnv data{"XDG_DATA_HOME", home.Path()};
+    // Read-only for the user who runs the program.
+    fs::permissions(program.Path(), fs::perms::owner_all | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    fs::permissions(home.Path(), fs::perms::all);
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        return FindFolders(program.Slash()).dataFolder != program.Slash();
+    })) << "an empty read-only program folder keeps the data in the user's folder";
+    MakeWordDatabase(program / "LPDB.lbf", NumberedWords(10));
+    fs::permissions(program / "LPDB.lbf", fs::perms::all);
+    EXPECT_TRUE(AsOrdinaryUser([&] {
+        return FindFolders(program.Slash()).dataFolder == program.Slash();
+    })) << "the database in the program folder was hidden by a new one elsewhere";
+}
+
+TEST(RemoveLeftoversTest, PartialFilesOfInterruptedWritesGoAndNothingElse) {
+    TempFolder data;
+    for (const char* name : {"LPDB.lbf", "LPDB.lbf.part77", "LPDB.lbf Bak.part8",
+                             "dLexipond.dat.part9", "dLexipond.dat Bak.part1", "notes.part3"})
+        WriteBytes(data / name, "x");
+    RemoveLeftovers(data.Slash());
+    std::set<std::string> left;
+    for (const auto& entry : fs::directory_iterator(data.Path()))
+        left.insert(entry.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"LPDB.lbf", "notes.part3"}));
 }
 
 } // namespace

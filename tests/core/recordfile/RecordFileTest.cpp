@@ -1,8 +1,9 @@
-// Creating, opening, fields, tags, the key search, growth, shrink and compaction.
+// Opening, typed field access, tags, the key search, growth, shrink and compaction.
 #include "RecordFileTestSupport.h"
 
 #include <cerrno>
 #include <sys/mman.h>
+#include <sys/stat.h>
 
 namespace lexipond {
 namespace {
@@ -14,36 +15,19 @@ size_t OpenDescriptorCount() {
     return static_cast<size_t>(std::distance(fs::begin(fds), fs::end(fds)));
 }
 
-// The new word database built by hand from the layout, independent of the engine.
-std::string NewDatabaseBytes() {
-    std::string bytes(7796, '\0');
-    bytes.replace(0, 8, "DATA1000");
-    PutWordAt(bytes, 608, 1);
-    PutWordAt(bytes, 1352, 2);
-    PutWordAt(bytes, 1356, 14); // fields
-    PutWordAt(bytes, 1360, 10); // capacity
-    PutWordAt(bytes, 1364, 2);
-    for (uint32_t field = 1, offset = 1560; field <= 14; ++field) {
-        const uint32_t type = field == 1 ? 12 : field == 14 ? 13 : 2;
-        PutWordAt(bytes, 1444 + 8 * (field - 1), type);
-        PutWordAt(bytes, 1448 + 8 * (field - 1), offset);
-        offset += type == 12 ? 64 : type == 13 ? 300 : 4;
-    }
-    PutWordAt(bytes, kArea, RecordDeleted); // slot 0: taken once, then deleted
-    return bytes;
-}
-
 class RecordFileTest : public ::testing::Test {
   protected:
     void TearDown() override { CloseRecordFile(file_); }
     // Writes the bytes and opens them; a refused file must leave nothing open.
-    int OpenBytes(const std::string& bytes) {
+    OpenResult OpenBytes(const std::string& bytes) { return OpenAt(path_, &bytes); }
+    OpenResult OpenAt(const std::string& path, const std::string* bytes = nullptr,
+                      Access access = Access::ReadWrite) {
         CloseRecordFile(file_);
-        WriteBytes(path_, bytes);
+        if (bytes)
+            WriteBytes(path, *bytes);
         const size_t before = OpenDescriptorCount();
-        file_.fileName = path_;
-        const int result = Reopen(file_);
-        if (result == 0) {
+        const OpenResult result = OpenRecordFile(file_, path, access);
+        if (result != OpenResult::Opened) {
             EXPECT_EQ(file_.view, nullptr);
             EXPECT_EQ(OpenDescriptorCount(), before);
         }
@@ -59,7 +43,7 @@ class RecordFileTest : public ::testing::Test {
             const std::string word = "w" + std::to_string(n);
             word.copy(&bytes[kArea + n * kSlot + 4], word.size());
         }
-        ASSERT_EQ(OpenBytes(bytes), 1);
+        ASSERT_EQ(OpenBytes(bytes), OpenResult::Opened);
     }
 
     TempFolder folder_;
@@ -67,59 +51,127 @@ class RecordFileTest : public ::testing::Test {
     RecordFile file_;
 };
 
-TEST_F(RecordFileTest, NewWordDatabaseReplacesAnyFileWithExactBytes) {
-    WriteBytes(path_, std::string(20000, '\xAB'));
-    file_.fileName = path_;
-    ASSERT_NE(CreateWordDatabase(file_), 0);
-    CloseRecordFile(file_);
-    const std::string bytes = ReadBytes(path_), expected = NewDatabaseBytes();
-    ASSERT_EQ(bytes.size(), expected.size());
-    const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin()).first;
-    EXPECT_EQ(at, bytes.end()) << "first difference at offset " << (at - bytes.begin());
-}
-
-TEST_F(RecordFileTest, OnlySoundFilesOpen) {
+TEST_F(RecordFileTest, OnlySoundFilesOpenAndARefusalSaysWhichCheckFailed) {
     const size_t all = 7796, exact = kArea + 10 * kSlot;
-    const std::tuple<const char*, size_t, size_t, uint32_t> rows[] = {
-        // what, bytes kept, header word changed (offset, value)
-        {"exactly as long as its capacity", exact, 1360, 10},
-        {"one byte shorter", exact - 1, 1360, 10},
-        {"zero length", 0, 1360, 10},
-        {"wrong magic \"dATA\"", all, 0, 0x41544164},
-        {"wrong version \"1001\"", all, 4, 0x31303031},
-        {"field count 0", all, 1356, 0},
-        {"field table past the end of the file", all, 1356, 1000},
-        {"field count that overflows 32-bit offsets", all, 1356, 0xFFFFFFFF},
-        {"capacity far beyond the file", all, 1360, 0x7FFFFFFF},
-        {"capacity whose size wraps 32 bits", all, 1360, 10324441},
-        {"text field wider than the text buffer (type 15)", all, 1444, 15},
-        {"field offset far past the file", all, 1552, 0xFFFFFF00},
+    const std::tuple<const char*, size_t, size_t, uint32_t, OpenResult> rows[] = {
+        // what, bytes kept, header word changed (offset, value), result
+        {"exactly as long as its capacity", exact, 1360, 10, OpenResult::Opened},
+        {"one byte shorter", exact - 1, 1360, 10, OpenResult::SlotsCut},
+        {"zero length", 0, 1360, 10, OpenResult::TooShort},
+        {"a header cut short", 1443, 1360, 10, OpenResult::TooShort},
+        {"wrong magic \"dATA\"", all, 0, 0x41544164, OpenResult::BadMagic},
+        {"wrong version \"1001\"", all, 4, 0x31303031, OpenResult::BadVersion},
+        {"field count 0", all, 1356, 0, OpenResult::BadFieldCount},
+        {"field table past the end of the file", all, 1356, 1000, OpenResult::FieldTableCut},
+        {"field count that overflows 32-bit offsets", all, 1356, 0xFFFFFFFF,
+         OpenResult::BadFieldCount},
+        {"capacity beyond slot numbers", all, 1360, 0x80000000, OpenResult::CapacityTooLarge},
+        {"capacity far beyond the file", all, 1360, 0x7FFFFFFF, OpenResult::SlotsCut},
+        {"capacity whose size wraps 32 bits", all, 1360, 10324441, OpenResult::SlotsCut},
+        {"text field wider than the text buffer (type 15)", all, 1444, 15,
+         OpenResult::TextFieldTooWide},
+        {"field offset far past the file", all, 1552, 0xFFFFFF00, OpenResult::FieldOutsideSlot},
+        {"field offset on the tag", all, 1448, kArea, OpenResult::FieldOutsideSlot},
     };
-    for (const auto& [what, length, offset, value] : rows) {
+    for (const auto& [what, length, offset, value, result] : rows) {
+        SCOPED_TRACE(what);
         std::string bytes = NewDatabaseBytes();
         PutWordAt(bytes, offset, value);
         bytes.resize(length);
-        EXPECT_EQ(OpenBytes(bytes), length == exact ? 1 : 0) << what;
+        EXPECT_EQ(OpenBytes(bytes), result);
+    }
+}
+
+// What stands at the path, before a check of the bytes is made.
+TEST_F(RecordFileTest, AFileThatCannotBeOpenedOrMappedSaysWhy) {
+    const std::string sound = NewDatabaseBytes();
+    EXPECT_EQ(OpenAt(folder_ / "none.lbf"), OpenResult::Missing);
+    EXPECT_EQ(OpenAt(folder_ / "none/LPDB.lbf"), OpenResult::Missing) << "a missing folder";
+    EXPECT_EQ(OpenAt(folder_.Path(), nullptr, Access::ReadOnly), OpenResult::NotAFile);
+    EXPECT_EQ(OpenAt(folder_.Path()), OpenResult::NotAFile) << "a folder asked for writing";
+    {
+        platform::ScopedFileOperations scope;
+        scope->mmap = [](void*, size_t, int, int, int, off_t) { return MAP_FAILED; };
+        EXPECT_EQ(OpenAt(path_, &sound), OpenResult::NotMappable);
+    }
+    {
+        platform::ScopedFileOperations scope;
+        scope->open = [](const char*, int, mode_t) { return errno = EACCES, -1; };
+        EXPECT_EQ(OpenAt(path_), OpenResult::NotPermitted);
+        scope->open = [](const char*, int, mode_t) { return errno = EMFILE, -1; };
+        EXPECT_EQ(OpenAt(path_), OpenResult::CannotOpen);
+    }
+    ASSERT_EQ(::chmod(path_.c_str(), 0444), 0);
+    EXPECT_EQ(OpenAt(path_, nullptr, Access::ReadOnly), OpenResult::Opened);
+    if (::geteuid() != 0) { // the superuser may write any file
+        EXPECT_EQ(OpenAt(path_), OpenResult::NotPermitted);
     }
 }
 
 TEST_F(RecordFileTest, TextIsCutOnlyBetweenUtf8CharactersAndOnlyInsideTheFile) {
     OpenWith(10, {RecordLive});
     const std::string a61(61, 'a'), a62(62, 'a');
-    const std::tuple<uint32_t, std::string, std::string> rows[] = {
-        {kFieldWord, std::string(64, 'w'), std::string(63, 'w')},
-        {kFieldNotes, std::string(1023, 'n'), std::string(299, 'n')},
-        {kFieldWord, a62 + "\xC3\xA9", a62},                    // é would straddle the limit
-        {kFieldWord, a61 + "\xE2\x82\xAC" + "z", a61},          // so would €
-        {kFieldWord, a61 + "\xC3\xA9" + "z", a61 + "\xC3\xA9"}, // é fits exactly
-        {kFieldWord, a62 + "\xE9\xE9", a62 + "\xE9"},           // Windows-1252 bytes: plain cut
+    const std::tuple<const char*, uint32_t, std::string, std::string> rows[] = {
+        {"word one byte too long", kFieldWord, std::string(64, 'w'), std::string(63, 'w')},
+        {"notes as long as the buffer", kFieldNotes, std::string(1023, 'n'), std::string(299, 'n')},
+        {"longer than the buffer", kFieldNotes, std::string(5000, 'n'), std::string(299, 'n')},
+        {"e acute would straddle the limit", kFieldWord, a62 + "\xC3\xA9", a62},
+        {"so would the euro sign", kFieldWord, a61 + "\xE2\x82\xAC" + "z", a61},
+        {"e acute fits exactly", kFieldWord, a61 + "\xC3\xA9" + "z", a61 + "\xC3\xA9"},
+        {"Windows-1252 bytes: plain cut", kFieldWord, a62 + "\xE9\xE9", a62 + "\xE9"},
     };
-    for (const auto& [field, text, stored] : rows) {
-        EXPECT_EQ(PutText(file_, 0, text, field), field == kFieldWord ? 12 : 13);
-        EXPECT_EQ(GetText(file_, 0, field), stored) << text;
+    for (const auto& [what, field, text, stored] : rows) {
+        SCOPED_TRACE(what);
+        EXPECT_TRUE(PutText(file_, 0, text, field));
+        EXPECT_EQ(GetText(file_, 0, field), stored);
     }
     for (const auto& [slot, field] : {std::pair{0, 15u}, {-1, 1u}, {10, 1u}, {INT32_MIN, 3u}})
-        EXPECT_EQ(PutText(file_, slot, "x", field), -1) << slot << "/" << field; // no such place
+        EXPECT_FALSE(PutText(file_, slot, "x", field)) << slot << "/" << field; // no such place
+}
+
+// The typed functions hand over values of records only, and only of their own kind.
+TEST_F(RecordFileTest, TypedAccessTakesUsedSlotsAndFieldsOfItsKindOnly) {
+    OpenWith(10, {RecordLive, RecordDeleted, 11});
+    ASSERT_TRUE(WriteNumber(file_, 0, TotalField(0), -7));
+    EXPECT_EQ(ReadNumber(file_, 0, TotalField(0)), -7);
+    EXPECT_EQ(ReadText(file_, 2, kFieldWord), "w2") << "used but not live is still a record";
+    const std::tuple<const char*, int32_t, uint32_t> refused[] = {
+        {"a deleted slot", 1, kFieldWord},
+        {"a slot never used", 3, kFieldWord},
+        {"behind the last slot", 10, kFieldWord},
+        {"field 0", 0, 0},
+        {"field 15", 0, 15}};
+    for (const auto& [what, slot, field] : refused) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(ReadText(file_, slot, field), std::nullopt);
+        EXPECT_EQ(ReadNumber(file_, slot, field), std::nullopt);
+        EXPECT_FALSE(WriteText(file_, slot, field, "x"));
+        EXPECT_FALSE(WriteNumber(file_, slot, field, 1));
+    }
+    const char* deletedWord = reinterpret_cast<const char*>(file_.view) + kArea + kSlot + 4;
+    EXPECT_STREQ(deletedWord, "w1") << "a refused write left the deleted record alone";
+    EXPECT_EQ(ReadNumber(file_, 0, kFieldWord), std::nullopt) << "a text is no number";
+    EXPECT_EQ(ReadText(file_, 0, TotalField(0)), std::nullopt) << "a number is no text";
+    EXPECT_FALSE(WriteNumber(file_, 0, kFieldNotes, 1));
+    EXPECT_FALSE(WriteText(file_, 0, TotalField(0), "1"));
+    EXPECT_EQ(GetText(file_, 0, kFieldNotes), "");
+
+    ASSERT_EQ(Reopen(file_, false), OpenResult::Opened);
+    EXPECT_FALSE(WriteText(file_, 0, kFieldWord, "new")) << "read-only";
+    EXPECT_FALSE(WriteNumber(file_, 0, TotalField(0), 1)) << "read-only";
+    EXPECT_EQ(GetText(file_, 0), "w0");
+}
+
+// A text write stores the value buffer up to the field's size, so what stands behind
+// the terminator is what the buffer last held there. Files carry those bytes; the
+// typed writes keep them as they always were.
+TEST_F(RecordFileTest, TextWritesLeaveBehindTheTerminatorWhatTheBufferHeld) {
+    OpenWith(10, {RecordLive, RecordLive});
+    ASSERT_TRUE(WriteText(file_, 0, kFieldWord, "elephant"));
+    ASSERT_TRUE(WriteText(file_, 1, kFieldWord, "cat"));
+    const char* word = reinterpret_cast<const char*>(file_.view) + kArea + kSlot + 4;
+    EXPECT_EQ(std::string(word, 9), std::string("cat\0hant\0", 9));
+    EXPECT_EQ(GetText(file_, 1), "cat");
 }
 
 TEST(KeyScan, FindsTheKeyWithAsciiCaseFoldingAndNoRetry) {
@@ -139,18 +191,25 @@ TEST_F(RecordFileTest, TagsDecideWhatIsLiveSearchedAndReused) {
     EXPECT_EQ(file_.liveCount, 2u);
     EXPECT_EQ(CountUsedRecords(file_), 4u);
     PutText(file_, 0, "Apple");
+    // A deleted record keeps its bytes.
+    SetRecordTag(file_, 2, RecordLive);
     PutText(file_, 2, "pineapple");
-    file_.numberValue = 12;
-    PutField(file_, 4, CorrectField(1));
-    const std::tuple<const char*, int32_t, int32_t> rows[] = {
-        {"apple", -1, 0}, {"apple", 0, -1}, {"12", 0, 4}, {"0", -1, -1}, // 0 never matches a number
-        {"", -1, 0},      {"", 0, 4},       {"", 4, -1}};
+    SetRecordTag(file_, 2, RecordDeleted);
+    WriteNumber(file_, 4, CorrectField(1), 12);
+    const std::tuple<std::string, int32_t, std::optional<int32_t>> rows[] = {
+        {"apple", -1, 0},
+        {"apple", 0, std::nullopt},
+        {"12", 0, 4},
+        {"0", -1, std::nullopt}, // 0 never matches a number
+        {"", -1, 0},
+        {"", 0, 4},
+        {"", 4, std::nullopt},
+        {std::string("apple\0zzz", 9), -1, 0}, // the key ends at a zero byte
+        {std::string(2000, 'q'), -1, std::nullopt}};
     for (const auto& [key, from, found] : rows) {
-        std::strcpy(file_.searchKey, key);
-        EXPECT_EQ(FindNextMatch(file_, from), found) << key << " after " << from;
+        SCOPED_TRACE(key.substr(0, 20) + " after " + std::to_string(from));
+        EXPECT_EQ(FindText(file_, key, from), found);
     }
-    std::memset(file_.searchKey, 'q', sizeof file_.searchKey); // unterminated
-    EXPECT_EQ(FindNextMatch(file_, -1), -1);
     EXPECT_EQ(AddRecord(file_), 2);
     EXPECT_EQ(AddRecord(file_), 6);
     EXPECT_EQ(CopyRecord(file_, 0, 1), 1);
@@ -173,7 +232,7 @@ TEST_F(RecordFileTest, CapacityGrowsAndShrinksByItsSteps) {
         EXPECT_EQ(GetText(file_, FindRecordByTag(file_, RecordLive, 0)),
                   "w" + std::to_string(capacity - live));
         EXPECT_EQ(fs::file_size(path_), kArea + uint64_t{after} * kSlot);
-        ASSERT_EQ(Reopen(file_), 1);
+        ASSERT_EQ(Reopen(file_), OpenResult::Opened);
         EXPECT_EQ(file_.capacity, after);
         EXPECT_EQ(file_.liveCount, live);
     }
@@ -246,11 +305,37 @@ TEST_F(RecordFileTest, FailedGrowthOrShrinkLeavesAnOpenableFileWithEveryRecord) 
             grow ? AddWord(file_, "new") : MaintainCapacity(file_);
             CloseRecordFile(file_);
         }
-        ASSERT_EQ(Reopen(file_), 1);
+        ASSERT_EQ(Reopen(file_), OpenResult::Opened);
         EXPECT_EQ(file_.capacity, after);
-        EXPECT_EQ(GetText(file_, grow ? 1 : 0), grow ? "w1" : "w50");
+        // A shrink happens on a copy: when it fails the file is as it was, uncompacted.
+        const int32_t shrunkSlot = after == 100 ? 50 : 0;
+        EXPECT_EQ(GetText(file_, grow ? 1 : shrunkSlot), grow ? "w1" : "w50");
         EXPECT_EQ(file_.liveCount, grow && !injected.map ? 3u : grow ? 2u : 1u);
     }
+}
+
+// Growth adopts the bytes behind the last slot as new slots: a stray tail
+// must come in as empty slots, never as records with garbage.
+TEST_F(RecordFileTest, GrowthNeverAdoptsAStrayTailAndAnEmptyFileStillTakesWords) {
+    std::string bytes = NewDatabaseBytes(); // capacity 10 plus 5 spare slots
+    PutWordAt(bytes, kArea, RecordLive);
+    for (uint32_t slot = 1; slot < 10; ++slot)
+        PutWordAt(bytes, kArea + slot * kSlot, RecordLive);
+    for (size_t at = kArea + 10 * kSlot; at < bytes.size(); ++at)
+        bytes[at] = '\x0a'; // tags of 10 in the tail: live records if adopted
+    ASSERT_EQ(OpenBytes(bytes), OpenResult::Opened);
+    ASSERT_GE(AddWord(file_, "new"), 0);
+    EXPECT_EQ(file_.liveCount, 11u) << "the tail came in as records";
+    EXPECT_EQ(CountUsedRecords(file_), 11u);
+
+    // Capacity 0: no slot to take until the file grows.
+    std::string empty = NewDatabaseBytes();
+    empty.resize(kArea);
+    PutWordAt(empty, 1360, 0);
+    ASSERT_EQ(OpenBytes(empty), OpenResult::Opened);
+    EXPECT_EQ(AddWord(file_, "first"), 0);
+    EXPECT_EQ(file_.liveCount, 1u);
+    EXPECT_EQ(GetText(file_, 0), "first");
 }
 
 } // namespace

@@ -25,10 +25,11 @@ bool Used(RecordFile& file, uint32_t slot) {
 }
 
 std::string Key(RecordFile& file, uint32_t slot, uint32_t field) {
-    if (GetField(file, static_cast<int32_t>(slot), field) >= 10)
-        return file.textValue;
+    const auto at = static_cast<int32_t>(slot);
+    if (std::optional<std::string> text = ReadText(file, at, field))
+        return *text;
     char number[12];
-    NumberToText(file.numberValue, number);
+    NumberToText(ReadNumber(file, at, field).value_or(0), number);
     return number;
 }
 
@@ -66,21 +67,24 @@ const int32_t kNumbers[] = {0, 1, 9, 10, 100, -1, -5, INT32_MAX, INT32_MIN, 9, 1
 TEST(SortRecords, LeavesTheBytesOfAPlainStableBubbleSort) {
     // Records, field, slots freed at the front (the last row runs the compaction out of moves).
     const uint32_t word = kFieldWord, total = TotalField(0), notes = kFieldNotes;
-    const std::tuple<uint32_t, uint32_t, uint32_t> rows[] = {
-        {3, word, 0}, {300, word, 0}, {120, total, 0}, {60, notes, 0}, {2100, word, 1000}};
+    const std::tuple<const char*, uint32_t, uint32_t, uint32_t> rows[] = {
+        {"three words", 3, word, 0},
+        {"300 words", 300, word, 0},
+        {"120 numbers", 120, total, 0},
+        {"60 notes", 60, notes, 0},
+        {"compaction out of moves", 2100, word, 1000}};
     const Collator collator("en_US");
     TempFolder folder;
     uint32_t seed = 0;
-    for (const auto& [count, field, freeFront] : rows) {
-        SCOPED_TRACE("seed " + std::to_string(++seed));
+    for (const auto& [name, count, field, freeFront] : rows) {
+        SCOPED_TRACE(std::string(name) + ", seed " + std::to_string(++seed));
         RecordFile file, reference;
         file.fileName = folder / "words.lbf";
         ASSERT_NE(CreateWordDatabase(file), 0);
         std::mt19937 random(seed);
         for (uint32_t n = 0; n < count; ++n) {
             const int32_t slot = AddWord(file, kWords[random() % kWords.size()]);
-            file.numberValue = kNumbers[random() % std::size(kNumbers)];
-            PutField(file, slot, TotalField(0));
+            WriteNumber(file, slot, TotalField(0), kNumbers[random() % std::size(kNumbers)]);
             PutText(file, slot, "record " + std::to_string(n), kFieldNotes);
         }
         for (uint32_t slot = 0; slot < file.capacity; ++slot) {
@@ -92,7 +96,9 @@ TEST(SortRecords, LeavesTheBytesOfAPlainStableBubbleSort) {
         }
         reference.fileName = folder / "reference.lbf";
         fs::copy_file(file.fileName, reference.fileName, fs::copy_options::overwrite_existing);
-        ASSERT_EQ(Reopen(reference), 1);
+        ASSERT_EQ(Reopen(reference), OpenResult::Opened);
+        // The engine's value buffer decides what later text writes store behind their
+        // terminators, so the sort must not touch it.
         std::strcpy(file.textValue, "caller's text");
         ASSERT_EQ(SortRecords(file, field, collator), 1);
         BubbleSortRecords(reference, field, collator);
@@ -102,6 +108,52 @@ TEST(SortRecords, LeavesTheBytesOfAPlainStableBubbleSort) {
         CloseRecordFile(file);
         CloseRecordFile(reference);
     }
+}
+
+// The in-order test must agree with what the sort would do, or a file out of
+// order would be left unsorted (or every re-sort would copy the file).
+TEST(SortRecords, InOrderMeansTheSortWouldMoveNothingAndTheWholeSortMatchesInPlace) {
+    const Collator collator("en_US");
+    TempFolder folder;
+    int inOrderSeen = 0, outOfOrderSeen = 0;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 random(seed);
+        RecordFile file;
+        file.fileName = folder / "words.lbf";
+        ASSERT_NE(CreateWordDatabase(file), 0);
+        const uint32_t count = 2 + random() % 40;
+        for (uint32_t n = 0; n < count; ++n)
+            AddWord(file, kWords[random() % kWords.size()]);
+        SortRecords(file, kFieldWord, collator);
+        // Then a small disturbance, or none: a freed slot, a renamed word.
+        const uint32_t disturbance = random() % 3;
+        const auto slot = static_cast<int32_t>(random() % count);
+        if (disturbance == 1 && file.liveCount > 2)
+            SetRecordTag(file, slot, RecordDeleted);
+        else if (disturbance == 2)
+            PutText(file, slot, kWords[random() % kWords.size()]);
+        const std::string before = ViewBytes(file);
+        CloseRecordFile(file);
+
+        RecordFile sorted;
+        fs::copy_file(folder / "words.lbf", folder / "sorted.lbf",
+                      fs::copy_options::overwrite_existing);
+        ASSERT_EQ(OpenRecordFile(sorted, folder / "sorted.lbf", Access::ReadWrite),
+                  OpenResult::Opened);
+        SortRecords(sorted, kFieldWord, collator);
+        const bool wouldMove = ViewBytes(sorted) != before;
+        CloseRecordFile(sorted);
+
+        ASSERT_EQ(OpenRecordFile(file, folder / "words.lbf", Access::ReadWrite), OpenResult::Opened);
+        EXPECT_EQ(RecordsInOrder(file, kFieldWord, collator), !wouldMove);
+        (wouldMove ? outOfOrderSeen : inOrderSeen) += 1;
+        ASSERT_EQ(SortRecordsAtomically(file, kFieldWord, collator), 1);
+        CloseRecordFile(file);
+        EXPECT_TRUE(ReadBytes(folder / "words.lbf") == ReadBytes(folder / "sorted.lbf"));
+    }
+    EXPECT_GT(inOrderSeen, 5);
+    EXPECT_GT(outOfOrderSeen, 5);
 }
 
 } // namespace

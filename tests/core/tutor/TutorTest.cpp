@@ -6,9 +6,11 @@
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/Worker.h"
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -34,20 +36,17 @@ class TutorTest : public ::testing::Test {
     }
     void AddWord(const std::string& word, const Counts& tallies = {}) {
         const int32_t slot = AddRecord(db);
-        std::snprintf(db.textValue, sizeof db.textValue, "%s", word.c_str());
-        PutField(db, slot, kFieldWord);
-        for (uint32_t i = 0; i < tallies.size(); ++i) {
-            db.numberValue = static_cast<int32_t>(tallies[i]);
-            PutField(db, slot, TotalField(0) + i);
-        }
+        WriteText(db, slot, kFieldWord, word);
+        for (uint32_t i = 0; i < tallies.size(); ++i)
+            WriteNumber(db, slot, TotalField(0) + i, static_cast<int32_t>(tallies[i]));
     }
     Counts Tallies(int32_t slot, uint32_t user = 0) {
         Counts counts;
         for (const uint32_t field : {TotalField(user), CorrectField(user)})
-            counts.push_back((GetField(db, slot, field), static_cast<uint32_t>(db.numberValue)));
+            counts.push_back(static_cast<uint32_t>(ReadNumber(db, slot, field).value_or(-1)));
         return counts;
     }
-    std::string WordAt(int32_t slot) { return GetField(db, slot, kFieldWord), db.textValue; }
+    std::string WordAt(int32_t slot) { return ReadText(db, slot, kFieldWord).value_or("<none>"); }
     void ShowSlot(int32_t slot) { // as ChooseNextWord would
         Guard guard(tutor.lock);
         state.currentRecord = slot;
@@ -64,32 +63,53 @@ class TutorTest : public ::testing::Test {
     Tutor& tutor = store.Core();
 };
 
-TEST_F(TutorTest, RandomBelowGivesOneToNAndTheFallbackKeepsItsArithmetic) {
-    // n of 0 or 1 gives 1 and touches no source; the source's value v gives v mod n + 1.
-    // Fallback: from state 0, t*t mod 65536, later ((s*s) mod 65536) >> 1 plus the tick's
-    // low byte; then (s*n) >> 12, brought to 0..n by subtracting n. Products wrap in 32 bits.
-    // Rows: name, fallback, state, source value or tick, n, result, state after.
-    const struct {
-        const char* name;
-        uint32_t fallback, start, input, n, expected, after;
-    } rows[] = {{"n 0: 1 untouched", 0, 12345, 7, 0, 1, 12345},
-                {"n 1: 1 untouched", 1, 12345, 7, 1, 1, 12345},
-                {"source: v mod n + 1", 0, 0, 10, 10, 1, 1},
-                {"fallback from 0, n subtracted", 1, 0, 300, 10, 9, 24464},
-                {"fallback gives n itself", 1, 0, 70000, 7, 7, 4352},
-                {"fallback adds the tick's low byte", 1, 24464, 0x1234, 10, 5, 6324},
-                {"fallback gives 0", 1, 65535, 255, 3, 0, 255},
-                {"fallback's s*n wraps", 1, 24464, 0, 1000000, 482674, 6272}};
-    for (const auto& [name, fallback, start, input, n, expected, after] : rows) {
+TEST_F(TutorTest, RandomBelowStaysInRangeAndReachesEveryValueFromEitherGenerator) {
+    // The source gives 1..n, each value equally often over a whole cycle of its values;
+    // when it fails, the fallback generator gives 0..n (0 stands for n at the callers),
+    // wrapping products near 2^32 included, and keeps moving with the ticks.
+    const std::pair<const char*, uint32_t> rows[] = {{"two", 2},
+                                                     {"ten", 10},
+                                                     {"a prime", 997},
+                                                     {"past 16 bits", 100000},
+                                                     {"near 2^32", 4000000000u}};
+    for (const auto& [name, n] : rows) {
         SCOPED_TRACE(name);
-        random.failing = fallback;
-        random.script = random.ticks = {input};
-        random.fills = random.tickReads = 0;
-        state.randomState = start;
-        EXPECT_EQ(RandomBelow(tutor, n), expected);
-        EXPECT_EQ(state.randomState, after);
-        EXPECT_EQ(random.fills + random.tickReads, n > 1 ? 1 + fallback : 0);
+        random.failing = false;
+        random.counter = 0;
+        std::map<uint32_t, int> hits;
+        const uint32_t cycle = n <= 1000 ? 2 * n : 2000;
+        for (uint32_t i = 0; i < cycle; ++i)
+            ++hits[RandomBelow(tutor, n)];
+        for (const uint32_t value : {0u, n - 1, n, UINT32_MAX}) {
+            random.script = {value};
+            const uint32_t r = RandomBelow(tutor, n);
+            EXPECT_TRUE(r >= 1 && r <= n) << "source value " << value << " gave " << r;
+        }
+        EXPECT_EQ(hits.begin()->first, 1u);
+        EXPECT_LE(hits.rbegin()->first, n);
+        if (n <= 1000) {
+            EXPECT_EQ(hits.size(), n);
+            EXPECT_TRUE(std::all_of(hits.begin(), hits.end(), [](const auto& hit) {
+                return hit.second == 2;
+            })) << "not every value equally often";
+        }
+
+        random.failing = true;
+        state.randomState = 0;
+        random.ticks.clear();
+        for (uint32_t t = 0; t < 2000; ++t)
+            random.ticks.push_back(t * 7 + 1);
+        std::set<uint32_t> seen;
+        for (int i = 0; i < 2000; ++i)
+            seen.insert(RandomBelow(tutor, n));
+        EXPECT_LE(*seen.rbegin(), n);
+        EXPECT_GE(seen.size(), std::min<size_t>(n + 1, 100)) << "the fallback got stuck";
     }
+    random.failing = true;
+    random.fills = random.tickReads = 0;
+    for (const uint32_t n : {0u, 1u})
+        EXPECT_EQ(RandomBelow(tutor, n), 1u) << n;
+    EXPECT_EQ(random.fills + random.tickReads, 0) << "n of 0 or 1 needs no source";
 }
 
 enum { A, B, C, F, G, H, I }; // slots in the order the words are added
@@ -103,26 +123,25 @@ class TutoringTest : public TutorTest {
 };
 
 TEST_F(TutoringTest, ChoiceDrawsCandidatesByLevelKeepsTheBestScoreAndGivesUpAfter1000Draws) {
-    // Rows: name, word on show, level, user, draws (all the first slot but the last),
-    // expected. The current user's tallies count; a damaged level compares as a large one;
-    // never asked beats every score, whatever "correct" says; on equal scores the first drawn
-    // stays; the word on show is drawn again, but not for ever: the 1000th draw is thrown away.
+    // Rows: word on show, level, user, draws (all the first slot but the last), expected.
     const struct {
         const char* name;
         int onShow, level, user, draws, first, last, expected;
-    } rows[] = {{"Easiest keeps the best known", -1, 0, 0, 10, A, B, A},
-                {"Hardest keeps the least known", -1, 6, 0, 10, A, B, B},
-                {"the current user's tallies", -1, 0, 1, 10, A, B, B},
-                {"Easier draws 7", -1, 1, 0, 7, B, A, A},
-                {"Harder draws 7", -1, 5, 0, 7, A, B, B},
-                {"Easy draws 5", -1, 2, 0, 5, B, A, A},
-                {"Hard draws 5", -1, 4, 0, 5, A, B, B},
-                {"Normal draws 1", -1, 3, 0, 1, B, A, A},
-                {"a damaged level", -1, -1, 0, 5, A, B, B},
-                {"never asked beats 100%", -1, 0, 0, 10, I, H, H},
-                {"equal scores keep the first", -1, 2, 0, 5, F, G, F},
-                {"the word on show drawn 998 times", A, 3, 0, 999, A, B, B},
-                {"the 1000th draw thrown away", A, 3, 0, 1000, A, B, -1}};
+    } rows[] = {
+        {"easiest keeps the best ratio of ten", -1, 0, 0, 10, A, B, A},
+        {"hardest keeps the worst ratio of ten", -1, 6, 0, 10, A, B, B},
+        {"the current user's tallies count", -1, 0, 1, 10, A, B, B},
+        {"easier draws seven", -1, 1, 0, 7, B, A, A},
+        {"harder draws seven", -1, 5, 0, 7, A, B, B},
+        {"easy draws five", -1, 2, 0, 5, B, A, A},
+        {"hard draws five", -1, 4, 0, 5, A, B, B},
+        {"normal draws one", -1, 3, 0, 1, B, A, A},
+        {"a damaged level compares as a large one", -1, -1, 0, 5, A, B, B},
+        {"never asked beats every score", -1, 0, 0, 10, I, H, H},
+        {"on equal scores the first drawn stays", -1, 2, 0, 5, F, G, F},
+        {"the word on show is drawn again", A, 3, 0, 999, A, B, B},
+        {"but the 1000th draw is thrown away", A, 3, 0, 1000, A, B, -1},
+    };
     for (const auto& [name, onShow, level, user, draws, first, last, expected] : rows) {
         SCOPED_TRACE(name);
         settings.level = level;

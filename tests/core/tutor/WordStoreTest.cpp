@@ -25,8 +25,7 @@ class WordStoreTest : public ::testing::Test, public testing::TutorWorld {
     WordStoreTest() {
         db.fileName = folder / kWordDatabaseName;
         testing::MakeWordDatabase(db.fileName, testing::NumberedWords(kWords));
-        db.writable = 1;
-        OpenRecordFile(db);
+        EXPECT_EQ(OpenRecordFile(db, db.fileName, Access::ReadWrite), OpenResult::Opened);
     }
     ~WordStoreTest() override { CloseRecordFile(db); }
 
@@ -118,7 +117,7 @@ TEST_F(WordStoreTest, WindowCallsDuringResortsLoseAndMisplaceNothing) {
         testing::WriteWordList(list, 3, "imp" + std::to_string(round) + "w");
         imported += store.ImportWordList(list.c_str());
         store.ChooseLevel(round % kLevelCount);
-        while (!state.idleEvent.IsSet())
+        while (!state.idleEvent.Wait(0ms))
             ActLikeTheWindow();
     }
     EXPECT_EQ(imported, 3u * kRounds);

@@ -1,0 +1,113 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "core/recordfile/AtomicUpdate.h"
+
+#include "core/platform/FileCopy.h"
+#include "core/platform/FileMapping.h"
+#include "core/recordfile/RecordFile.h"
+
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lexipond {
+
+namespace {
+
+// The real file behind a link, so the rename replaces the file and not the link.
+std::string ResolvedPath(const std::string& path) {
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The rename is only durable once the folder entry is on disk too.
+void SyncFolder(const std::string& path) {
+    platform::FileHandle folder{open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder) {
+        platform::SyncFile(folder);
+        platform::CloseFile(folder);
+    }
+}
+
+// The copy keeps the original's mode, and its owner when we may set it (root
+// changing a user's database must not leave that user a file they cannot write).
+void KeepOwnership(platform::FileHandle copy, platform::FileHandle original) {
+    struct stat info {};
+    if (fstat(original.fd, &info) != 0)
+        return;
+    (void)!fchmod(copy.fd, info.st_mode & 07777);
+    if (geteuid() == 0)
+        (void)!fchown(copy.fd, info.st_uid, info.st_gid);
+}
+
+// Syncs and closes the finished copy, then renames it over `target`.
+bool Publish(RecordFile& copy, const std::string& partial, const std::string& target) {
+    platform::FileHandle handle{open(partial.c_str(), O_RDWR | O_CLOEXEC)};
+    CloseRecordFile(copy);
+    const bool synced = platform::SyncFile(handle);
+    platform::CloseFile(handle);
+    if (!synced || !platform::RenameReplacing(partial.c_str(), target.c_str()))
+        return false;
+    SyncFolder(target);
+    return true;
+}
+
+} // namespace
+
+UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change) {
+    if (!file.view || !file.mappingHandle.writable)
+        return UpdateOutcome::Failed;
+    const std::string target = ResolvedPath(file.fileName);
+    const std::string partial = platform::PartialFileName(target);
+
+    platform::FileHandle out = platform::CreateFileAlways(partial.c_str());
+    bool copied = static_cast<bool>(out);
+    if (copied) {
+        KeepOwnership(out, file.fileHandle);
+        copied = platform::WriteFileBytes(out, file.view, file.mappingHandle.length);
+        platform::CloseFile(out);
+    }
+    RecordFile copy;
+    bool changed = true;
+    const bool done = copied &&
+                      OpenRecordFile(copy, partial, Access::ReadWrite) == OpenResult::Opened &&
+                      change(copy, changed) && copy.view;
+    if (!done || !changed) {
+        CloseRecordFile(copy);
+        platform::RemoveFile(partial.c_str());
+        return done ? UpdateOutcome::Unchanged : UpdateOutcome::Failed;
+    }
+    if (!Publish(copy, partial, target)) {
+        platform::RemoveFile(partial.c_str());
+        return UpdateOutcome::Failed;
+    }
+    // The old file's pages stay mapped until this reopen swaps them for the result.
+    const std::string name = file.fileName;
+    OpenRecordFile(file, name, Access::ReadWrite);
+    return file.view ? UpdateOutcome::Replaced : UpdateOutcome::Failed;
+}
+
+bool CreateAtomically(RecordFile& file, const std::string& path,
+                      const std::function<bool(RecordFile& file)>& build) {
+    CloseRecordFile(file);
+    const std::string partial = platform::PartialFileName(path);
+    RecordFile made;
+    made.fileName = partial;
+    made.writable = 1;
+    if (!build(made) || !made.view || !Publish(made, partial, path)) {
+        CloseRecordFile(made);
+        platform::RemoveFile(partial.c_str());
+        return false;
+    }
+    return OpenRecordFile(file, path, Access::ReadWrite) == OpenResult::Opened;
+}
+
+} // namespace lexipond

@@ -1,0 +1,93 @@
+// The word database check: each rule it refuses a file for, with its own reason,
+// and what it finds in a sound file.
+#include "core/words/DatabaseCheck.h"
+
+#include "core/recordfile/RecordFileTestSupport.h"
+
+#include <functional>
+
+namespace lexipond::words {
+namespace {
+
+using namespace lexipond::testing;
+
+// The new database with a live "dog" in slot 1, a used but not live "cat" in slot 2
+// and a deleted slot 3 whose word runs through its field (free slots are not read).
+std::string SoundDatabase() {
+    std::string bytes = NewDatabaseBytes();
+    PutWordAt(bytes, kArea + kSlot, RecordLive);
+    bytes.replace(kArea + kSlot + 4, 3, "dog");
+    PutWordAt(bytes, kArea + 2 * kSlot, 11);
+    bytes.replace(kArea + 2 * kSlot + 4, 3, "cat");
+    PutWordAt(bytes, kArea + 3 * kSlot, RecordDeleted);
+    bytes.replace(kArea + 3 * kSlot + 4, 64, std::string(64, 'x'));
+    return bytes;
+}
+
+TEST(DatabaseCheck, EachBrokenRuleIsRefusedWithItsOwnReason) {
+    using Change = std::function<void(std::string&)>;
+    const struct {
+        const char* name;
+        Change change;
+        std::string reason;
+    } rows[] = {
+        {"shorter than the header", [](std::string& b) { b.resize(1000); },
+         "the file is 1000 bytes long, shorter than the 1444-byte header"},
+        {"magic", [](std::string& b) { b[0] = 'd'; },
+         "the file does not begin with the magic \"DATA\""},
+        {"version", [](std::string& b) { b[7] = '1'; }, "the format version is not \"1000\""},
+        {"field count", [](std::string& b) { PutWordAt(b, 1356, 13); },
+         "the file has 13 fields; a word database has 14"},
+        {"field table cut", [](std::string& b) { b.resize(1500); },
+         "the field table runs past the end of the file"},
+        {"field type", [](std::string& b) { PutWordAt(b, 1444 + 2 * 8, 12); },
+         "field 3 has type 12, not 2"},
+        {"field offset", [](std::string& b) { PutWordAt(b, 1448 + 13 * 8, 1676); },
+         "field 14 is stored at offset 1676, not 1672"},
+        {"no slots", [](std::string& b) { PutWordAt(b, 1360, 0); }, "the capacity is 0 slots"},
+        {"capacity beyond slot numbers", [](std::string& b) { PutWordAt(b, 1360, 0x80000000); },
+         "the capacity of 2147483648 slots is beyond the largest slot number"},
+        {"slots past the end", [](std::string& b) { PutWordAt(b, 1360, 100); },
+         "the file is 7796 bytes long but its 100 slots need 43156"},
+        {"word without terminator", [](std::string& b) { b[kArea + kSlot + 4 + 63] = 'x'; },
+         "slot 1: field 1 has no terminating zero byte"},
+        {"notes without terminator", [](std::string& b) { b[kArea + 3 * kSlot - 1] = 'x'; },
+         "slot 2: field 14 has no terminating zero byte"},
+    };
+    TempFolder folder;
+    const std::string path = folder / "LPDB.lbf";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string bytes = SoundDatabase();
+        row.change(bytes);
+        WriteBytes(path, bytes);
+        DatabaseFacts facts;
+        std::string reason;
+        EXPECT_EQ(CheckWordDatabase(path, facts, reason), CheckOutcome::Damaged);
+        EXPECT_EQ(reason, row.reason);
+        EXPECT_EQ(facts.fileSize, bytes.size());
+    }
+}
+
+TEST(DatabaseCheck, ASoundFileIsCountedAndAMissingOneIsNoDamage) {
+    TempFolder folder;
+    const std::string path = folder / "LPDB.lbf";
+    WriteBytes(path, SoundDatabase());
+    DatabaseFacts facts;
+    std::string reason;
+    ASSERT_EQ(CheckWordDatabase(path, facts, reason), CheckOutcome::Valid) << reason;
+    EXPECT_EQ(facts.fileSize, 7796u);
+    EXPECT_EQ(facts.fieldCount, 14u);
+    EXPECT_EQ(facts.capacity, 10u);
+    EXPECT_EQ(facts.recordSize, kSlot);
+    EXPECT_EQ(facts.liveCount, 1u);
+    EXPECT_EQ(facts.usedCount, 2u);
+
+    EXPECT_EQ(CheckWordDatabase(folder / "none.lbf", facts, reason), CheckOutcome::Missing);
+    EXPECT_EQ(reason, "No such file or directory");
+    EXPECT_EQ(CheckWordDatabase(folder.Path(), facts, reason), CheckOutcome::Missing);
+    EXPECT_EQ(reason, "not a regular file");
+}
+
+} // namespace
+} // namespace lexipond::words
