@@ -12,6 +12,7 @@
 #include "ui/common/AppContext.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
+#include "core/tutor/WordStore.h"
 #include "core/settings/SettingsFile.h"
 
 #include <QApplication>
@@ -130,7 +131,7 @@ void BM_CorrectClickToNextWordPainted(benchmark::State& state) {
     window->onWordPainted = [&painted] { painted = true; };
     while (!painted)
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-    TutorState& tutorState = program.Context().state;
+    TutorState& tutorState = program.Store().Core().state;
     const QPointF at(85, 285);
     for (auto _ : state) {
         const int32_t before = tutorState.currentRecord;

@@ -7,6 +7,7 @@
 #include "core/words/WordDatabase.h"
 #include "core/settings/Settings.h"
 #include "core/tutor/Tutoring.h"
+#include "core/tutor/WordStore.h"
 #include "core/tutor/Worker.h"
 
 #include <benchmark/benchmark.h>
@@ -86,7 +87,8 @@ struct BenchTutor {
     std::unique_ptr<TutorState> state = std::make_unique<TutorState>();
     platform::SystemRandomSource random;
     NullWindow window;
-    Tutor tutor{db, settings, *state, random, window};
+    WordStore store{db, settings, *state, random, window};
+    Tutor& tutor = store.Core();
 };
 
 void BM_ChooseNextWordHardest(benchmark::State& run) {

@@ -6,6 +6,7 @@
 #include "core/words/WordDatabase.h"
 #include "core/settings/Settings.h"
 #include "core/tutor/TutorState.h"
+#include "core/tutor/WordStore.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -186,7 +187,8 @@ struct TutorWorld {
     TutorState state;
     ScriptedRandom random;
     RecordingWindow window;
-    Tutor tutor{db, settings, state, random, window};
+    WordStore store{db, settings, state, random, window};
+    Tutor& tutor = store.Core();
 };
 
 } // namespace lexipond::testing

@@ -1,6 +1,8 @@
 #pragma once
 // The tutoring state shared by the window thread and the worker, and the small
 // interfaces through which the core reaches the window and the random source.
+// WordStore (WordStore.h) owns the lock that guards this state and says who may
+// touch what from which thread.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -38,11 +40,6 @@ struct TutorState {
     // Zero-terminated text of this run's answers; allocated once, zero-filled.
     std::unique_ptr<char[]> reportBuffer{new char[kReportBufferSize]()};
     uint32_t reportLength = 0; // cached length of the text in reportBuffer
-
-    // Guards the word database and every non-atomic member above. Both threads
-    // take it around every use; recursive so that a command may call into an
-    // operation that takes it again.
-    std::recursive_mutex lock;
 };
 
 // What the core asks of the main window. The Qt layer implements it; tests use a recorder.
@@ -54,13 +51,15 @@ public:
     virtual void PostClose() = 0;              // queued WM_CLOSE equivalent
 };
 
-// Everything a tutoring operation works on, owned elsewhere.
+// Everything a tutoring operation works on, owned elsewhere; WordStore makes
+// the one Tutor of a word database, around its own lock.
 struct Tutor {
     RecordFile& db;
     SettingsBlock& settings;
     TutorState& state;
     RandomSource& random;
     WindowPort& window;
+    std::recursive_mutex& lock; // WordStore's; see WordStore.h for what it covers
 };
 
 } // namespace lexipond

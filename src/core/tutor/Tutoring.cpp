@@ -155,7 +155,7 @@ uint32_t RandomBelow(Tutor& tutor, uint32_t n) {
     if (n <= 1) {
         return 1;
     }
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     uint32_t& state = tutor.state.randomState;
     uint32_t fresh = 0;
     if (tutor.random.Fill(fresh)) {
@@ -192,7 +192,7 @@ bool SlotIsLive(const RecordFile& db, int32_t slot) {
 }
 
 uint32_t SumUserField(Tutor& tutor, uint32_t field) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     RecordFile& db = tutor.db;
     if (!DatabaseUsable(db) || field == 0 || field > db.fieldCount) {
         return 0;
@@ -203,7 +203,7 @@ uint32_t SumUserField(Tutor& tutor, uint32_t field) {
 }
 
 void LoadCurrentWord(Tutor& tutor) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     if (!DatabaseUsable(tutor.db) || !SlotIsLive(tutor.db, state.currentRecord)) {
         return;
@@ -217,7 +217,7 @@ void LoadCurrentWord(Tutor& tutor) {
 }
 
 int32_t FindExactWord(Tutor& tutor, const char* word, int32_t near) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     RecordFile& db = tutor.db;
     if (!DatabaseUsable(db)) {
         return -1;
@@ -243,7 +243,7 @@ int32_t FindExactWord(Tutor& tutor, const char* word, int32_t near) {
 }
 
 bool RefindCurrentWord(Tutor& tutor) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     if (state.currentRecord == -1) {
         return false;
@@ -258,7 +258,7 @@ bool RefindCurrentWord(Tutor& tutor) {
 }
 
 void SetUpUser(Tutor& tutor) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     const uint32_t user = CurrentUserSlot(tutor);
     CopyBounded(tutor.settings.userNames[user], state.currentUserName,
@@ -274,7 +274,7 @@ void SetUpUser(Tutor& tutor) {
 }
 
 int32_t ChooseNextWord(Tutor& tutor) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     if (!DatabaseUsable(tutor.db)) {
         return -1;
@@ -315,7 +315,7 @@ int32_t ChooseNextWord(Tutor& tutor) {
 }
 
 void RecordAnswer(Tutor& tutor, bool correct) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     if (!DatabaseUsable(tutor.db) || !RefindCurrentWord(tutor)) {
         return; // no word on show: nothing to tally
@@ -343,7 +343,7 @@ void HandleClick(Tutor& tutor, uint16_t x, uint16_t y) {
     if (!correct && !incorrect && !Inside(kSkipPlace, x, y)) {
         return;
     }
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     if (correct || incorrect) {
         RecordAnswer(tutor, correct);
     }
@@ -363,7 +363,7 @@ uint32_t PercentText(uint32_t part, uint32_t whole, char* destination) {
 }
 
 std::string ReportText(Tutor& tutor) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     return std::string(tutor.state.reportBuffer.get(), tutor.state.reportLength);
 }
 

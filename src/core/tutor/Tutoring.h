@@ -1,6 +1,6 @@
 #pragma once
 // Word choice, answers and the report: the tutoring operations. Each takes the
-// Tutor it works on and holds tutor.state.lock while it touches the word database
+// Tutor it works on and holds tutor.lock while it touches the word database
 // or the tutoring state (the lock is recursive, so callers may hold it as well).
 // WindowPort calls are made with the lock held: the port must only queue.
 #include "core/tutor/TutorState.h"

@@ -48,7 +48,7 @@ void ServeRequest(Tutor& tutor) {
 } // namespace
 
 void ResortWords(Tutor& tutor) {
-    Guard guard(tutor.state.lock);
+    Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     RecordFile& db = tutor.db;
     SortRecords(db, kFieldWord);
@@ -76,14 +76,14 @@ void ResortWords(Tutor& tutor) {
 void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
     TutorState& state = tutor.state;
     {
-        Guard guard(state.lock);
+        Guard guard(tutor.lock);
         state.currentRecord = -1;
         SetUpUser(tutor);
         ChooseNextWord(tutor);
     }
     for (;;) {
         {
-            Guard guard(state.lock);
+            Guard guard(tutor.lock);
             ServeRequest(tutor);
         }
         if (StopRequested(state)) {
@@ -97,7 +97,7 @@ void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
     }
     tutor.window.PostClose();
     {
-        Guard guard(state.lock);
+        Guard guard(tutor.lock);
         CloseRecordFile(tutor.db);
     }
     tutor.window.PostCommand(CMD_DESTROY);
@@ -130,7 +130,7 @@ namespace {
 
 bool HandOver(Tutor& tutor, int32_t request) {
     TutorState& state = tutor.state;
-    Guard guard(state.lock);
+    Guard guard(tutor.lock);
     if (state.workerRequest.load() != RequestIdle || StopRequested(state)) {
         return false;
     }
@@ -159,7 +159,7 @@ bool AddWordCommand(Tutor& tutor) {
 bool WordDetailsCommand(Tutor& tutor, const std::function<void()>& runDialog) {
     TutorState& state = tutor.state;
     {
-        Guard guard(state.lock);
+        Guard guard(tutor.lock);
         const int32_t request = state.workerRequest.load();
         if (request != RequestEditWord && request != RequestAddWord) {
             return false;
@@ -173,7 +173,7 @@ bool WordDetailsCommand(Tutor& tutor, const std::function<void()>& runDialog) {
         runDialog();
     }
     {
-        Guard guard(state.lock);
+        Guard guard(tutor.lock);
         state.idleEvent.Reset();
         state.workerRequest = RequestResort;
     }

@@ -3,7 +3,7 @@
 //
 // Protocol: workerRequest moves 0 (idle) -> 3 or 5 (EditWordCommand/AddWordCommand)
 // -> 999 (WordDetailsCommand, dialog open) -> 7 (dialog closed, re-sort) -> 0 (the
-// worker, after the re-sort). Every change is made under tutor.state.lock, and the
+// worker, after the re-sort). Every change is made under tutor.lock, and the
 // window thread never waits for the worker.
 #include "core/tutor/TutorState.h"
 
@@ -57,10 +57,10 @@ class Worker {
 bool EditWordCommand(Tutor& tutor);
 bool AddWordCommand(Tutor& tutor);
 // CMD_WORD_DETAILS: marks the dialog open, runs it, then asks for the re-sort.
-// runDialog is called without the lock held; the dialog takes tutor.state.lock
-// around its own uses of the database. A stale CMD_WORD_DETAILS (no request 3 or 5
-// in hand, e.g. a repeat posted while the window thread was busy) does nothing and
-// returns false.
+// runDialog is called without the lock held; the dialog reaches the database
+// through WordStore, which takes the lock per operation. A stale CMD_WORD_DETAILS
+// (no request 3 or 5 in hand, e.g. a repeat posted while the window thread was
+// busy) does nothing and returns false.
 bool WordDetailsCommand(Tutor& tutor, const std::function<void()>& runDialog);
 // CMD_EXIT after its confirmation: returns true when the window must be destroyed
 // now (a stop was already under way), false when the worker was asked to stop.

@@ -1,22 +1,31 @@
 #pragma once
-// What the window layer shares: the one instance of each core object (owned by
-// the application), the folders and the dialogs' open flags.
+// What the window layer shares, window thread only. The context owns nothing
+// but the folders: the program (or a test) owns the word store and the settings
+// and outlives every window. Everything the worker also touches goes through
+// the store (core/tutor/WordStore.h), which keeps the worker out itself. The
+// settings are here for the fields the window thread alone writes (placement,
+// Transparent, On Top, ...); the fields the worker reads (user, level, names)
+// are written only through the store.
+//
+// The pointers to the open Options, About and Results Report dialogs are null
+// while that dialog is closed; a second command for an open dialog does nothing.
+#include <QDialog>
+#include <QPointer>
 #include <string>
-
-#include "core/tutor/TutorState.h"
 
 namespace lexipond {
 
+class WordStore;
+struct SettingsBlock;
+
 struct AppContext {
-    RecordFile& db;
+    WordStore& store;
     SettingsBlock& settings;
-    TutorState& state;
-    Tutor& tutor;
     std::string programFolder; // with a trailing '/'
     std::string dataFolder;    // with a trailing '/'
-    bool optionsOpen = false;
-    bool aboutOpen = false;
-    bool reportOpen = false;
+    QPointer<QDialog> options = nullptr;
+    QPointer<QDialog> about = nullptr;
+    QPointer<QDialog> report = nullptr;
 };
 
 // Opens programFolder + "ReadMe.htm" with the desktop's browser.

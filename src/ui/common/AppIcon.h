@@ -1,4 +1,7 @@
 #pragma once
+// The program's icon and caption, shared by every window. Window thread only
+// (after the QApplication exists); the icon is made once, from the resources
+// built into the program, and kept until the end.
 #include "LexipondVersion.h"
 
 #include <QIcon>

@@ -1,6 +1,8 @@
 #pragma once
 // Sizes in dialog units (a quarter of the average letter width, an eighth of the
-// line height) so that the dialogs keep their proportions with any font.
+// line height) so that the dialogs keep their proportions with any font. A
+// value measured once from a widget's font on the window thread; it owns
+// nothing and keeps no reference to the widget.
 #include <QFontMetrics>
 #include <QSize>
 #include <QWidget>

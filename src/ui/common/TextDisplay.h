@@ -1,7 +1,8 @@
 #pragma once
 // Byte text as the window shows it: valid UTF-8 reads as UTF-8, every other
 // byte as the Windows-1252 character of that byte, so old lists typed in an
-// 8-bit code page still show their accented letters.
+// 8-bit code page still show their accented letters. Pure conversions that own
+// nothing; any thread may call them, the font only after the QApplication exists.
 #include <QFont>
 #include <QString>
 #include <string>

@@ -14,38 +14,35 @@
 namespace lexipond {
 
 void RunAboutBox(AppContext& app, QWidget* owner) {
-    if (app.aboutOpen)
+    if (app.about)
         return;
-    app.aboutOpen = true;
-    {
-        QDialog box(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                               Qt::WindowCloseButtonHint);
-        box.setObjectName(QStringLiteral("aboutBox"));
-        box.setWindowTitle(QStringLiteral("About Lexipond"));
-        box.setModal(true);
+    QDialog box(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    box.setWindowTitle(QStringLiteral("About Lexipond"));
+    box.setModal(true);
 
-        auto* icon = new QLabel;
-        icon->setPixmap(ProgramIcon().pixmap(48, 48));
-        icon->setAlignment(Qt::AlignTop);
-        auto* text = new QLabel(QStringLiteral(
-            "<p><b style=\"font-size:large\">Lexipond</b><br>Version " LEXIPOND_VERSION "</p>"
-            "<p>A sight-word tutor: it shows one word at a time for a young<br>"
-            "reader, and keeps each learner's answers to choose the next word.</p>"));
-        text->setTextFormat(Qt::RichText);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
-        QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
+    auto* icon = new QLabel;
+    icon->setPixmap(ProgramIcon().pixmap(48, 48));
+    icon->setAlignment(Qt::AlignTop);
+    auto* text = new QLabel(QStringLiteral(
+        "<p><b style=\"font-size:large\">Lexipond</b><br>Version " LEXIPOND_VERSION "</p>"
+        "<p>A sight-word tutor: it shows one word at a time for a young<br>"
+        "reader, and keeps each learner's answers to choose the next word.</p>"));
+    text->setTextFormat(Qt::RichText);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);
 
-        auto* row = new QHBoxLayout;
-        row->addWidget(icon);
-        row->addSpacing(12);
-        row->addWidget(text, 1);
-        auto* column = new QVBoxLayout(&box);
-        column->addLayout(row);
-        column->addWidget(buttons);
-        box.setFixedSize(box.sizeHint());
-        box.exec();
-    }
-    app.aboutOpen = false;
+    auto* row = new QHBoxLayout;
+    row->addWidget(icon);
+    row->addSpacing(12);
+    row->addWidget(text, 1);
+    auto* column = new QVBoxLayout(&box);
+    column->addLayout(row);
+    column->addWidget(buttons);
+    box.setFixedSize(box.sizeHint());
+    app.about = &box; // null again once the box is gone
+    box.exec();
 }
 
 } // namespace lexipond

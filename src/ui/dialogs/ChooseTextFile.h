@@ -1,5 +1,6 @@
 #pragma once
-// The open-file chooser for word list files.
+// The open-file chooser for word list files: a modal dialog on the window
+// thread, owned by the call that runs it. It reads nothing but the file names.
 #include <QString>
 
 class QWidget;

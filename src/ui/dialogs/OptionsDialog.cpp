@@ -1,13 +1,12 @@
 #include "ui/dialogs/OptionsDialog.h"
 
-#include "ui/dialogs/ChooseTextFile.h"
-#include "ui/common/DialogUnits.h"
-#include "core/words/ImportWordFile.h"
+#include "core/settings/Settings.h"
+#include "core/tutor/WordStore.h"
 #include "core/words/WordDetails.h"
 #include "ui/common/AppContext.h"
-#include "core/settings/Settings.h"
+#include "ui/common/DialogUnits.h"
 #include "ui/common/TextDisplay.h"
-#include "core/tutor/Tutoring.h"
+#include "ui/dialogs/ChooseTextFile.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -22,9 +21,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <cstring>
-#include <mutex>
-#include <string>
 
 namespace lexipond {
 
@@ -62,7 +58,15 @@ class OptionsDialog final : public QDialog {
         auto* outer = new QVBoxLayout(this);
         outer->setContentsMargins(du.X(3), du.Y(3), du.X(3), du.Y(3));
         outer->setSpacing(du.Y(3));
+        outer->addWidget(BuildUsers(du));
+        outer->addWidget(BuildWordData(du));
+        outer->addWidget(BuildMisc(du));
+        outer->addLayout(BuildButtons(du));
+        setMinimumWidth(du.X(200));
+    }
 
+    // One numbered name field per user slot.
+    QGroupBox* BuildUsers(const DialogUnits& du) {
         auto* users = new QGroupBox(QStringLiteral("Users"), this);
         auto* userGrid = new QGridLayout(users);
         userGrid->setHorizontalSpacing(du.X(9));
@@ -77,8 +81,11 @@ class OptionsDialog final : public QDialog {
             names_[user]->setToolTip(QString::fromLatin1(kNameTip));
             userGrid->addWidget(names_[user], user, 1);
         }
-        outer->addWidget(users);
+        return users;
+    }
 
+    // The difficulty level and the Import button.
+    QGroupBox* BuildWordData(const DialogUnits& du) {
         auto* words = new QGroupBox(QStringLiteral("Word Data"), this);
         auto* wordGrid = new QGridLayout(words);
         wordGrid->setHorizontalSpacing(du.X(2));
@@ -98,8 +105,12 @@ class OptionsDialog final : public QDialog {
         import->setToolTip(QStringLiteral("Lets you add more words via a text file"));
         wordGrid->addWidget(import, 1, 1, Qt::AlignLeft);
         wordGrid->setColumnStretch(2, 1);
-        outer->addWidget(words);
+        connect(import, &QPushButton::clicked, this, [this] { Import(); });
+        return words;
+    }
 
+    // Confirm Quit and the transparency percentage.
+    QGroupBox* BuildMisc(const DialogUnits& du) {
         auto* misc = new QGroupBox(QStringLiteral("Misc"), this);
         auto* miscGrid = new QGridLayout(misc);
         miscGrid->setVerticalSpacing(du.Y(2));
@@ -118,8 +129,11 @@ class OptionsDialog final : public QDialog {
         transparency_->setToolTip(QString::fromLatin1(kTransparencyTip));
         miscGrid->addWidget(transparency_, 1, 2, Qt::AlignHCenter);
         miscGrid->setColumnStretch(1, 1);
-        outer->addWidget(misc);
+        return misc;
+    }
 
+    // Help! and OK, on the right.
+    QHBoxLayout* BuildButtons(const DialogUnits& du) {
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(du.X(3));
         buttons->addStretch(1);
@@ -134,17 +148,13 @@ class OptionsDialog final : public QDialog {
         ok->setDefault(true);
         buttons->addWidget(help);
         buttons->addWidget(ok);
-        outer->addLayout(buttons);
-
         connect(help, &QPushButton::clicked, this, [this] { OpenReadMe(app_); });
-        connect(import, &QPushButton::clicked, this, [this] { Import(); });
         connect(ok, &QPushButton::clicked, this, [this] { Store(); });
-
-        setMinimumWidth(du.X(200));
+        return buttons;
     }
 
+    // Only this thread writes the settings: they are read without the store.
     void ShowValues() {
-        std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
         const SettingsBlock& settings = app_.settings;
         confirmQuit_->setChecked(settings.confirmQuit != 0);
         for (int user = 0; user < kUserCount; ++user)
@@ -159,29 +169,17 @@ class OptionsDialog final : public QDialog {
         QString fileName;
         if (!ChooseTextFile(this, fileName, QString::fromLatin1(kTextFileFilter)))
             return;
-        const QByteArray path = QFile::encodeName(fileName);
-        // The worker may be sorting: the import waits for the database like everyone else.
-        std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-        ImportWordFile(app_.db, path.constData());
+        app_.store.ImportWordList(QFile::encodeName(fileName).constData());
     }
 
     void Store() {
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            SettingsBlock& settings = app_.settings;
-            settings.confirmQuit = confirmQuit_->isChecked() ? 1 : 0;
-            for (int user = 0; user < kUserCount; ++user) {
-                const std::string typed = StoredText(names_[user]->text());
-                const std::string_view name = CutText(typed, kUserNameLimit);
-                std::memcpy(settings.userNames[user], name.data(), name.size());
-                settings.userNames[user][name.size()] = '\0';
-            }
-            if (level_->currentIndex() >= 0)
-                settings.level = level_->currentIndex();
-            settings.transparencyAlpha =
-                PercentToAlpha(static_cast<uint32_t>(transparency_->value()));
-            SetUpUser(app_.tutor);
-        }
+        OptionsChoices choices;
+        choices.confirmQuit = confirmQuit_->isChecked() ? 1 : 0;
+        for (int user = 0; user < kUserCount; ++user)
+            choices.userNames[user] = StoredText(names_[user]->text());
+        choices.level = level_->currentIndex(); // -1, no choice: the level stays
+        choices.transparencyAlpha = PercentToAlpha(static_cast<uint32_t>(transparency_->value()));
+        app_.store.StoreOptions(choices);
         accept();
     }
 
@@ -195,14 +193,11 @@ class OptionsDialog final : public QDialog {
 } // namespace
 
 void RunOptionsDialog(AppContext& app, QWidget* owner) {
-    if (app.optionsOpen)
+    if (app.options)
         return;
-    app.optionsOpen = true;
-    {
-        OptionsDialog dialog(app, owner);
-        dialog.exec();
-    }
-    app.optionsOpen = false;
+    OptionsDialog dialog(app, owner);
+    app.options = &dialog; // back to null when the dialog is gone
+    dialog.exec();
 }
 
 } // namespace lexipond

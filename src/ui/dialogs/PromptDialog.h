@@ -1,6 +1,8 @@
 #pragma once
 // The two-button prompt: the caller fills a PromptRequest, runs the dialog and
-// reads the answer (1 first button or Enter, 2 second button or Esc).
+// reads the answer (1 first button or Enter, 2 second button or Esc). Window
+// thread only; the dialog lives for the call that runs it and touches nothing
+// but the request, so it may be run before the word store exists (start-up).
 #include <string>
 
 class QWidget;

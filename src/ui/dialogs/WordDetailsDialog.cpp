@@ -1,16 +1,15 @@
 #include "ui/dialogs/WordDetailsDialog.h"
 
-#include "ui/common/DialogUnits.h"
-#include "ui/dialogs/PromptDialog.h"
-#include "core/words/WordDetails.h"
-#include "core/recordfile/RecordFile.h"
-#include "ui/common/AppContext.h"
 #include "core/settings/Settings.h"
-#include "ui/common/TextDisplay.h"
 #include "core/tutor/Commands.h"
+#include "core/tutor/WordStore.h"
+#include "core/words/WordDetails.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/DialogUnits.h"
+#include "ui/common/TextDisplay.h"
+#include "ui/dialogs/PromptDialog.h"
 
 #include <QComboBox>
-#include <QCursor>
 #include <QDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -18,20 +17,14 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QSignalBlocker>
-#include <QTextCursor>
-#include <QTimer>
 #include <QVBoxLayout>
-#include <mutex>
 #include <string>
 #include <vector>
 
 namespace lexipond {
 
 namespace {
-
-constexpr int kReportRefreshMs = 5000;
 
 // A title bar without a close box or system menu.
 constexpr Qt::WindowFlags kCaptionOnly = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
@@ -94,7 +87,25 @@ class WordDetailsDialog final : public QDialog {
         auto* outer = new QVBoxLayout(this);
         outer->setContentsMargins(du.X(5), du.Y(5), du.X(5), du.Y(5));
         outer->setSpacing(du.Y(3));
+        outer->addLayout(BuildWordAndTallies(du));
+        outer->addSpacing(du.Y(4));
+        outer->addWidget(new QLabel(QStringLiteral("Notes:"), this));
+        notes_ = new QPlainTextEdit(this);
+        notes_->setObjectName(QStringLiteral("notesBox"));
+        notes_->setTabChangesFocus(true);
+        notes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        notes_->setMinimumSize(du.Size(185, 50));
+        notes_->setToolTip(QStringLiteral("Notes about this word"));
+        outer->addWidget(notes_, 1);
+        outer->addLayout(BuildStepButtons(du));
+        outer->addSpacing(du.Y(2));
+        outer->addLayout(BuildClosingButtons(du));
+        ConnectControls();
+        resize(du.Size(200, 210).expandedTo(sizeHint()));
+    }
 
+    // The word field over the columns of the tally table, one row per user.
+    QGridLayout* BuildWordAndTallies(const DialogUnits& du) {
         auto* grid = new QGridLayout;
         grid->setHorizontalSpacing(du.X(5));
         grid->setVerticalSpacing(du.Y(4));
@@ -102,8 +113,7 @@ class WordDetailsDialog final : public QDialog {
         for (int column = 1; column <= 3; ++column)
             grid->setColumnMinimumWidth(column, du.X(30));
 
-        auto* wordLabel = new QLabel(QStringLiteral("Word:"), this);
-        grid->addWidget(wordLabel, 0, 0);
+        grid->addWidget(new QLabel(QStringLiteral("Word:"), this), 0, 0);
         wordBox_ = new QComboBox(this);
         wordBox_->setObjectName(QStringLiteral("wordBox"));
         wordBox_->setEditable(true);
@@ -137,18 +147,11 @@ class WordDetailsDialog final : public QDialog {
                 grid->addWidget(cell, user + 2, column + 1);
             }
         }
-        outer->addLayout(grid);
-        outer->addSpacing(du.Y(4));
+        return grid;
+    }
 
-        outer->addWidget(new QLabel(QStringLiteral("Notes:"), this));
-        notes_ = new QPlainTextEdit(this);
-        notes_->setObjectName(QStringLiteral("notesBox"));
-        notes_->setTabChangesFocus(true);
-        notes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        notes_->setMinimumSize(du.Size(185, 50));
-        notes_->setToolTip(QStringLiteral("Notes about this word"));
-        outer->addWidget(notes_, 1);
-
+    // < and > on the left, Delete, Copy and New on the right.
+    QHBoxLayout* BuildStepButtons(const DialogUnits& du) {
         auto* steps = new QHBoxLayout;
         steps->setSpacing(du.X(5));
         auto* arrows = new QHBoxLayout;
@@ -171,21 +174,24 @@ class WordDetailsDialog final : public QDialog {
         steps->addWidget(delete_);
         steps->addWidget(copy_);
         steps->addWidget(new_);
-        outer->addLayout(steps);
+        return steps;
+    }
 
+    QHBoxLayout* BuildClosingButtons(const DialogUnits& du) {
         auto* closing = new QHBoxLayout;
         closing->setSpacing(du.X(5));
         closing->addStretch(1);
-        auto* ok = MakeButton(QStringLiteral("OK"), "okButton", du.Size(45, 14), this);
-        ok->setDefault(true);
-        auto* cancel = MakeButton(QStringLiteral("Cancel"), "cancelButton", du.Size(45, 14), this);
-        closing->addWidget(ok);
-        closing->addWidget(cancel);
-        outer->addSpacing(du.Y(2));
-        outer->addLayout(closing);
+        ok_ = MakeButton(QStringLiteral("OK"), "okButton", du.Size(45, 14), this);
+        ok_->setDefault(true);
+        cancel_ = MakeButton(QStringLiteral("Cancel"), "cancelButton", du.Size(45, 14), this);
+        closing->addWidget(ok_);
+        closing->addWidget(cancel_);
+        return closing;
+    }
 
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    void ConnectControls() {
+        connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+        connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
         connect(previous_, &QPushButton::clicked, this, [this] { Step(-1); });
         connect(next_, &QPushButton::clicked, this, [this] { Step(+1); });
         connect(delete_, &QPushButton::clicked, this, [this] { Delete(); });
@@ -198,8 +204,6 @@ class WordDetailsDialog final : public QDialog {
         // text typed for the word shown so far is followed as it is typed.
         connect(wordBox_->lineEdit(), &QLineEdit::textEdited, this,
                 [this](const QString& text) { typedWord_ = text; });
-
-        resize(du.Size(200, 210).expandedTo(sizeHint()));
     }
 
     int32_t IndexOfSlot(int32_t slot) const {
@@ -213,20 +217,16 @@ class WordDetailsDialog final : public QDialog {
     int32_t Count() const { return static_cast<int32_t>(slots_.size()); }
 
     void FillWordList() {
-        std::vector<std::string> words;
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            slots_ = LiveSlots(app_.db);
-            words = SlotWords(app_.db, slots_);
-        }
+        WordList list = app_.store.ListWords();
+        slots_ = std::move(list.wordSlots);
         const QSignalBlocker blocker(wordBox_);
         wordBox_->clear();
-        for (const std::string& word : words)
+        for (const std::string& word : list.words)
             wordBox_->addItem(DisplayText(word));
     }
 
     void ShowUserNames() {
-        std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
+        // Only this thread writes the names: no need to keep the worker out.
         for (int user = 0; user < kUserCount; ++user)
             names_[user]->setText(DisplayUserName(app_.settings, user));
     }
@@ -234,12 +234,8 @@ class WordDetailsDialog final : public QDialog {
     void ShowWordDetails() {
         WordDetails details;
         bool shown = false;
-        if (index_ >= 0 && index_ < Count()) {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            shown = ReadWordDetails(app_.db, slots_[index_], details);
-            if (shown)
-                app_.state.detailsTarget = slots_[index_];
-        }
+        if (index_ >= 0 && index_ < Count())
+            shown = app_.store.OpenWord(slots_[index_], details);
         if (!shown)
             index_ = -1;
         {
@@ -250,19 +246,24 @@ class WordDetailsDialog final : public QDialog {
             wordBox_->setEditText(DisplayText(details.word));
         }
         typedWord_ = wordBox_->currentText();
+        ShowTallies(shown ? &details : nullptr);
+        notes_->setPlainText(NotesForDisplay(details.notes));
+    }
+
+    // Every cell empty without details.
+    void ShowTallies(const WordDetails* details) {
         for (int user = 0; user < kUserCount; ++user) {
-            if (!shown) {
+            if (details == nullptr) {
                 for (QLabel* cell : cells_[user])
                     cell->clear();
                 continue;
             }
-            const uint32_t total = details.total[user];
-            const uint32_t correct = details.correct[user];
+            const uint32_t total = details->total[user];
+            const uint32_t correct = details->correct[user];
             cells_[user][0]->setText(QString::number(total));
             cells_[user][1]->setText(QString::number(correct));
             cells_[user][2]->setText(QString::number(PercentCorrect(total, correct)));
         }
-        notes_->setPlainText(NotesForDisplay(details.notes));
     }
 
     // Writes the word on show back with the given word text and the notes box.
@@ -271,12 +272,7 @@ class WordDetailsDialog final : public QDialog {
             return;
         const std::string word = StoredText(wordText);
         const std::string notes = NotesForStore(notes_->toPlainText());
-        bool saved = false;
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            saved = SaveWordDetails(app_.db, slots_[index_], word, notes);
-        }
-        if (saved) {
+        if (app_.store.SaveWord(slots_[index_], word, notes)) {
             const QSignalBlocker blocker(wordBox_);
             wordBox_->setItemText(index_,
                                   DisplayText(std::string(CutText(word, kDetailsWordLimit))));
@@ -306,18 +302,11 @@ class WordDetailsDialog final : public QDialog {
         const QString wordText = wordBox_->currentText();
         if (saveFirst)
             SaveShown(wordText);
-        int32_t slot = -1;
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            slot = AddRecord(app_.db);
-            if (slot < 0)
-                return; // the dialog stays on the word it showed
-            if (copy) {
-                SaveWordDetails(app_.db, slot, StoredText(wordText),
-                                NotesForStore(notes_->toPlainText()));
-            }
-            InitNewWordRecord(app_.db, slot, !copy);
-        }
+        const int32_t slot =
+            copy ? app_.store.AddCopyOf(StoredText(wordText), NotesForStore(notes_->toPlainText()))
+                 : app_.store.AddNewWord();
+        if (slot < 0)
+            return; // the dialog stays on the word it showed
         FillWordList();
         index_ = IndexOfSlot(slot);
         ShowWordDetails();
@@ -344,10 +333,7 @@ class WordDetailsDialog final : public QDialog {
         question.secondButton = "No, do not delete";
         if (RunPrompt(this, question) != 1)
             return;
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            DeleteWordRecord(app_.db, slots_[index_]);
-        }
+        app_.store.DeleteWord(slots_[index_]);
         FillWordList();
         if (index_ > Count() - 1)
             index_ = Count() - 1;
@@ -367,96 +353,16 @@ class WordDetailsDialog final : public QDialog {
     QPushButton* delete_ = nullptr;
     QPushButton* copy_ = nullptr;
     QPushButton* new_ = nullptr;
-};
-
-// The Results Report: this run's answers, followed as they are given.
-class ResultsReportDialog final : public QDialog {
-  public:
-    explicit ResultsReportDialog(AppContext& app) : QDialog(nullptr, kCaptionOnly), app_(app) {
-        setObjectName(QStringLiteral("resultsReport"));
-        setWindowTitle(QStringLiteral("Results Report"));
-        const DialogUnits du(*this);
-        auto* layout = new QVBoxLayout(this);
-        layout->setContentsMargins(du.X(5), du.Y(5), du.X(5), du.Y(5));
-        layout->setSpacing(du.Y(10));
-        text_ = new QPlainTextEdit(this);
-        text_->setObjectName(QStringLiteral("reportText"));
-        text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        text_->setMinimumSize(du.Size(185, 100));
-        layout->addWidget(text_, 1);
-        auto* ok = new QPushButton(QStringLiteral("OK"), this);
-        ok->setObjectName(QStringLiteral("okButton"));
-        ok->setDefault(true);
-        ok->setMinimumHeight(du.Y(30));
-        layout->addWidget(ok);
-        connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-        connect(&timer_, &QTimer::timeout, this, [this] { Refresh(); });
-        connect(this, &QDialog::finished, this, [this] {
-            timer_.stop();
-            app_.reportOpen = false;
-            deleteLater();
-        });
-        resize(du.Size(200, 370));
-    }
-
-    void Start() {
-        app_.reportOpen = true;
-        Refresh();
-        timer_.start(kReportRefreshMs);
-    }
-
-  private:
-    // Adds only what was answered since the last look, so the reader's place,
-    // selection and typing stay as they are; the view follows the end only when
-    // the reader is at the end.
-    void Refresh() {
-        std::string added;
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            const char* buffer = app_.state.reportBuffer.get();
-            const size_t length = app_.state.reportLength;
-            if (length < shownLength_) { // the report never shrinks; start over if it did
-                shownLength_ = 0;
-                text_->clear();
-            }
-            if (length == shownLength_)
-                return;
-            added.assign(buffer + shownLength_, length - shownLength_);
-            shownLength_ = length;
-        }
-        QString piece = DisplayText(added);
-        piece.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        QScrollBar* bar = text_->verticalScrollBar();
-        const bool atEnd = bar->value() >= bar->maximum();
-        const int position = bar->value();
-        QTextCursor end(text_->document());
-        end.movePosition(QTextCursor::End);
-        end.insertText(piece);
-        bar->setValue(atEnd ? bar->maximum() : position);
-    }
-
-    AppContext& app_;
-    QPlainTextEdit* text_ = nullptr;
-    QTimer timer_;
-    size_t shownLength_ = 0;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
 };
 
 } // namespace
 
 void RunWordDetailsDialog(AppContext& app, QWidget* owner) {
     WordDetailsDialog dialog(app, owner);
-    dialog.Open(app.state.detailsTarget);
+    dialog.Open(app.store.DetailsTarget());
     dialog.exec();
-}
-
-void OpenResultsReport(AppContext& app) {
-    if (app.reportOpen)
-        return;
-    auto* report = new ResultsReportDialog(app);
-    report->Start();
-    report->show();
-    report->raise();
-    report->activateWindow();
 }
 
 } // namespace lexipond

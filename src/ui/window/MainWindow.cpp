@@ -3,14 +3,14 @@
 #include "ui/dialogs/AboutBox.h"
 #include "ui/dialogs/OptionsDialog.h"
 #include "ui/dialogs/PromptDialog.h"
+#include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
 #include "core/settings/Settings.h"
 #include "ui/common/TextDisplay.h"
 #include "core/tutor/Commands.h"
-#include "core/tutor/Tutoring.h"
-#include "core/tutor/Worker.h"
+#include "core/tutor/WordStore.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -21,7 +21,6 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
-#include <mutex>
 
 namespace lexipond {
 
@@ -76,33 +75,40 @@ void MainWindow::Invalidate() {
     if (QThread::currentThread() == thread())
         update();
     else
-        QMetaObject::invokeMethod(
-            this, [this] { update(); }, Qt::QueuedConnection);
+        Post([this] { update(); });
 }
 
 void MainWindow::PostCommand(int command) {
-    QMetaObject::invokeMethod(
-        this, [this, command] { OnCommand(command); }, Qt::QueuedConnection);
+    Post([this, command] { OnCommand(command); });
 }
 
 void MainWindow::PostClose() {
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!destroyed_)
-                OnCommand(CMD_EXIT);
-        },
-        Qt::QueuedConnection);
+    Post([this] {
+        if (!destroyed_)
+            OnCommand(CMD_EXIT);
+    });
+}
+
+void MainWindow::Post(std::function<void()> task) {
+    posted_.Push(std::move(task));
+    // By name, so that nothing of ours is made on the calling thread for Qt to
+    // hand over: the task itself crosses through posted_.
+    QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection);
+}
+
+void MainWindow::RunPosted() {
+    if (auto task = posted_.Take())
+        (*task)(); // may run a modal loop, in which the next posted tasks run
 }
 
 void MainWindow::OnCommand(int command) {
-    Tutor& tutor = app_.tutor;
+    WordStore& store = app_.store;
     switch (command) {
     case CMD_HELP:
         OpenReadMe(app_);
         break;
     case CMD_OPTIONS:
-        if (!app_.optionsOpen) {
+        if (!app_.options) {
             RunOptionsDialog(app_, this);
             update();
         }
@@ -114,7 +120,7 @@ void MainWindow::OnCommand(int command) {
         ExitSequence();
         break;
     case CMD_REPORT:
-        OpenResultsReport(app_);
+        OpenResultsReport(app_, this);
         break;
     case CMD_DESTROY:
         DestroyWindow();
@@ -126,20 +132,20 @@ void MainWindow::OnCommand(int command) {
         ToggleOnTop();
         break;
     case CMD_ADD_WORD:
-        AddWordCommand(tutor); // refused while another request is in hand
+        store.RequestAdd(); // refused while another request is in hand
         break;
     case CMD_EDIT_WORD:
-        EditWordCommand(tutor);
+        store.RequestEdit();
         break;
     case CMD_WORD_DETAILS:
-        WordDetailsCommand(tutor, [this] { RunWordDetailsDialog(app_, this); });
+        store.RunWordDetails([this] { RunWordDetailsDialog(app_, this); });
         update();
         break;
     default:
         if (command >= CMD_USER_1 && command <= CMD_USER_5)
-            ChooseUser(command - CMD_USER_1);
+            store.ChooseUser(command - CMD_USER_1);
         else if (command >= CMD_LEVEL_EASIEST && command <= CMD_LEVEL_HARDEST)
-            ChooseLevel(command - CMD_LEVEL_EASIEST);
+            store.ChooseLevel(command - CMD_LEVEL_EASIEST);
         break;
     }
 }
@@ -148,7 +154,7 @@ void MainWindow::ExitSequence() {
     if (destroyed_)
         return;
     // Once a stop is under way (the worker's close comes back here) nothing is asked again.
-    const bool stopping = app_.state.quitFlag.load() == kQuitFlagStop;
+    const bool stopping = app_.store.StopRequested();
     if (!stopping && app_.settings.confirmQuit != 0) {
         PromptRequest request;
         request.mode = 11;
@@ -160,7 +166,7 @@ void MainWindow::ExitSequence() {
     }
     if (!stopping)
         StorePlacement();
-    if (ExitCommand(app_.tutor))
+    if (app_.store.RequestStop())
         DestroyWindow();
 }
 
@@ -200,17 +206,6 @@ void MainWindow::ApplyOnTop(bool on) {
         show();
 }
 
-void MainWindow::ChooseUser(int user) {
-    std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-    app_.settings.currentUser = user;
-    SetUpUser(app_.tutor);
-}
-
-void MainWindow::ChooseLevel(int level) {
-    std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-    app_.settings.level = level;
-}
-
 void MainWindow::BuildContextMenu(QMenu& menu) {
     const SettingsBlock& settings = app_.settings;
 
@@ -223,12 +218,8 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
         AddCheckable(*levels, QString::fromLatin1(kLevelNames[i]), CMD_LEVEL_EASIEST + i,
                      settings.level == i);
 
-    if (!app_.reportOpen) {
-        QString word;
-        {
-            std::lock_guard<std::recursive_mutex> guard(app_.state.lock);
-            word = DisplayText(app_.state.currentWord);
-        }
+    if (!app_.report) {
+        QString word = DisplayText(app_.store.WordOnShow());
         // "&" would turn the next letter into a shortcut mark.
         word.replace(QLatin1Char('&'), QStringLiteral("&&"));
         AddCommand(menu, QStringLiteral("Edit ") + word, CMD_EDIT_WORD);
@@ -324,7 +315,7 @@ void MainWindow::PlaceAndShow() {
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {
-    if (!painter_.TakeSnapshot(app_.state) && !repaintPending_) {
+    if (!painter_.TakeSnapshot(app_.store) && !repaintPending_) {
         // The worker holds the state for a moment (a re-sort): show the last
         // picture now and the new one shortly.
         repaintPending_ = true;
@@ -352,7 +343,7 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         // A release after a drag may lie outside the window: not a click on a button.
         if (at.x() >= 0 && at.y() >= 0 && at.x() <= 0xFFFF && at.y() <= 0xFFFF)
-            HandleClick(app_.tutor, static_cast<uint16_t>(at.x()), static_cast<uint16_t>(at.y()));
+            app_.store.Click(static_cast<uint16_t>(at.x()), static_cast<uint16_t>(at.y()));
     } else if (event->button() == Qt::RightButton) {
         ShowContextMenu(event->globalPosition().toPoint());
     }

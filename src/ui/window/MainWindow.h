@@ -1,7 +1,12 @@
 #pragma once
 // The program's one top-level window: paints the tutor, takes the answer clicks
-// and the context menu, and runs the commands.
+// and the context menu, and runs the commands. It lives on the window thread,
+// is owned by Program and owns the dialogs it opens (the Results Report too).
+// Only the WindowPort calls may come from another thread (the worker); they are
+// queued to the window. Everything it shows or changes of the tutor goes
+// through app.store.
 #include "ui/window/MainWindowPainter.h"
+#include "core/platform/TaskQueue.h"
 #include "core/tutor/TutorState.h"
 
 #include <QWidget>
@@ -57,16 +62,19 @@ class MainWindow final : public QWidget, public WindowPort {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // Queues a task for this window's thread; one queued RunPosted runs it, in
+    // the order posted.
+    void Post(std::function<void()> task);
+    Q_INVOKABLE void RunPosted();
     void ExitSequence();
     void ToggleTransparent();
     void ToggleOnTop();
-    void ChooseUser(int user);
-    void ChooseLevel(int level);
 
     AppContext& app_;
     MainWindowPainter painter_;
     bool destroyed_ = false;
     bool repaintPending_ = false;
+    platform::TaskQueue posted_; // filled by the worker, emptied by RunPosted
 };
 
 } // namespace lexipond

@@ -2,9 +2,9 @@
 
 #include "ui/common/TextDisplay.h"
 #include "core/tutor/Tutoring.h"
+#include "core/tutor/WordStore.h"
 
 #include <QPainter>
-#include <mutex>
 
 namespace lexipond {
 
@@ -40,18 +40,18 @@ MainWindowPainter::MainWindowPainter()
     : wordFont_(CellHeightFont(140, 1000)), labelFont_(CellHeightFont(20, 700)),
       valueFont_(CellHeightFont(20, 400)), buttonFont_(CellHeightFont(30, 700)) {}
 
-bool MainWindowPainter::TakeSnapshot(TutorState& state) {
-    std::unique_lock<std::recursive_mutex> guard(state.lock, std::try_to_lock);
-    if (!guard.owns_lock())
+bool MainWindowPainter::TakeSnapshot(WordStore& store) {
+    ShownScores shown;
+    if (!store.TryShownScores(shown))
         return false;
-    snapshot_.word = DisplayText(state.currentWord);
-    snapshot_.userName = DisplayText(state.currentUserName);
-    snapshot_.userCorrect = state.userCorrect;
-    snapshot_.userTotal = state.userTotal;
-    snapshot_.sessionCorrect = state.sessionCorrect;
-    snapshot_.sessionTotal = state.sessionTotal;
-    snapshot_.wordCorrect = state.wordCorrect;
-    snapshot_.wordTotal = state.wordTotal;
+    snapshot_.word = DisplayText(shown.word);
+    snapshot_.userName = DisplayText(shown.userName);
+    snapshot_.userCorrect = shown.userCorrect;
+    snapshot_.userTotal = shown.userTotal;
+    snapshot_.sessionCorrect = shown.sessionCorrect;
+    snapshot_.sessionTotal = shown.sessionTotal;
+    snapshot_.wordCorrect = shown.wordCorrect;
+    snapshot_.wordTotal = shown.wordTotal;
     return true;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Draws the main window: the word panel, the score panel and the three answer
 // buttons, into a back buffer that lives until the next size change and is
-// copied to the window in one step.
+// copied to the window in one step. Window thread only. The painter owns its
+// back buffer, its fonts and a copy of what it shows; it reads the tutor only
+// through WordStore::TryShownScores, which never waits for the worker.
 #include "core/tutor/Tutoring.h"
 
 #include <QFont>
@@ -14,7 +16,7 @@ class QPainter;
 
 namespace lexipond {
 
-struct TutorState;
+class WordStore;
 
 // What one paint shows, copied from the tutoring state.
 struct PaintSnapshot {
@@ -43,10 +45,10 @@ class MainWindowPainter {
   public:
     MainWindowPainter();
 
-    // Copies what is shown from the state. The state's lock is only tried: when
-    // the worker holds it (a re-sort), the last snapshot stays and false says
-    // that a repaint is worth asking for shortly.
-    bool TakeSnapshot(TutorState& state);
+    // Copies what is shown from the store. When the worker holds the store (a
+    // re-sort), the last snapshot stays and false says that a repaint is worth
+    // asking for shortly.
+    bool TakeSnapshot(WordStore& store);
     void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
     const PaintSnapshot& Snapshot() const { return snapshot_; }
 

@@ -4,6 +4,7 @@
 #include "core/platform/Folders.h"
 #include "ui/common/AppContext.h"
 #include "ui/window/MainWindow.h"
+#include "core/tutor/WordStore.h"
 #include "core/tutor/Worker.h"
 
 #include <QMessageBox>
@@ -25,9 +26,9 @@ void WindowRelay::PostClose() {
 
 Program::Program(std::string programFolder) {
     folders_ = FindFolders(programFolder);
-    tutor_ = std::make_unique<Tutor>(Tutor{db_, settings_, state_, random_, relay_});
-    app_ = std::unique_ptr<AppContext>(new AppContext{db_, settings_, state_, *tutor_,
-                                                      folders_.programFolder, folders_.dataFolder});
+    store_ = std::make_unique<WordStore>(db_, settings_, state_, random_, relay_);
+    app_ = std::unique_ptr<AppContext>(
+        new AppContext{*store_, settings_, folders_.programFolder, folders_.dataFolder});
 }
 
 Program::~Program() {
@@ -62,7 +63,7 @@ bool Program::Start() {
     window_ = std::make_unique<MainWindow>(*app_);
     relay_.target = window_.get(); // before the worker starts, so it sees the window
     window_->PlaceAndShow();
-    worker_ = std::make_unique<Worker>(*tutor_);
+    worker_ = std::make_unique<Worker>(store_->Core());
     if (!worker_->Start()) {
         // Without the worker no word would ever be shown: save and end.
         worker_.reset();
@@ -79,7 +80,8 @@ void Program::StopWorkerAndSave() {
         worker_->Stop();
         worker_->Join(); // the worker's own close of the database is complete after this
     }
-    ShutdownSave(db_, settings_, folders_.dataFolder, &state_.lock);
+    // The worker is gone (or never ran): no other thread is left to keep out.
+    ShutdownSave(db_, settings_, folders_.dataFolder, nullptr);
     saved_ = true;
 }
 

@@ -1,6 +1,10 @@
 #pragma once
 // The program's one instance of every long-lived object, and its start-up and
-// end. main() makes one Program and runs the event loop between Start and Finish.
+// end. main() makes one Program on the window thread and runs the event loop
+// between Start and Finish; every member function belongs to that thread. The
+// program owns the word database, the settings, the tutoring state, the word
+// store around them, the main window and the worker, and ends the worker
+// before the window it posts to.
 #include "core/platform/Random.h"
 #include "core/platform/SingleInstance.h"
 #include "core/recordfile/RecordFile.h"
@@ -17,6 +21,7 @@ namespace lexipond {
 struct AppContext;
 class MainWindow;
 class Worker;
+class WordStore;
 
 // The tutor's way to the window: nothing reaches a window that does not exist yet.
 class WindowRelay final : public WindowPort {
@@ -46,6 +51,7 @@ class Program {
 
     MainWindow* Window() { return window_.get(); }
     AppContext& Context() { return *app_; }
+    WordStore& Store() { return *store_; }
     const Folders& GetFolders() const { return folders_; }
     bool Saved() const { return saved_; }
 
@@ -62,7 +68,7 @@ class Program {
     platform::SystemRandomSource random_;
     platform::SingleInstance instance_;
     WindowRelay relay_;
-    std::unique_ptr<Tutor> tutor_;
+    std::unique_ptr<WordStore> store_;
     std::unique_ptr<AppContext> app_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Worker> worker_;

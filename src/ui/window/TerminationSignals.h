@@ -1,7 +1,9 @@
 #pragma once
 // SIGTERM, SIGHUP and SIGINT turned into a Qt signal on the window thread (a
 // pipe written by the handler and watched by a socket notifier), so that a
-// kill or a closed terminal saves like a logout does.
+// kill or a closed terminal saves like a logout does. One object per process,
+// made and destroyed on the window thread; it owns the pipe and the handlers
+// for its lifetime and puts the default handlers back when it goes.
 #include <QObject>
 
 class QSocketNotifier;

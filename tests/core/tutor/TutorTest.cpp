@@ -48,7 +48,7 @@ class TutorTest : public ::testing::Test {
     }
     std::string WordAt(int32_t slot) { return ReadText(db, slot, kFieldWord).value_or("<none>"); }
     void ShowSlot(int32_t slot) { // as ChooseNextWord would
-        Guard guard(state.lock);
+        Guard guard(tutor.lock);
         state.currentRecord = slot;
         LoadCurrentWord(tutor);
     }
@@ -59,7 +59,8 @@ class TutorTest : public ::testing::Test {
     TutorState state;
     testing::ScriptedRandom random;
     testing::RecordingWindow window;
-    Tutor tutor{db, settings, state, random, window};
+    WordStore store{db, settings, state, random, window};
+    Tutor& tutor = store.Core();
 };
 
 TEST_F(TutorTest, RandomBelowStaysInRangeAndReachesEveryValueFromEitherGenerator) {
@@ -174,13 +175,26 @@ TEST_F(TutoringTest, EveryLiveWordIsShownEquallyOftenAndFreeSlotsNever) {
 TEST_F(TutoringTest, ClickBandsDecideWhatIsRecorded) {
     enum { Nothing, Skip, Correct, Incorrect };
     const std::string lines[] = {"", "", "alpha, Correct\r\n", "alpha, Incorrect\r\n"};
-    const int rows[][3] = {{15, 280, Nothing},    {155, 280, Nothing}, {16, 268, Correct},
-                           {154, 301, Correct},   {16, 267, Nothing},  {16, 302, Nothing},
-                           {200, 280, Nothing},   {235, 280, Nothing}, {236, 280, Incorrect},
-                           {374, 301, Incorrect}, {375, 280, Nothing}, {450, 290, Nothing},
-                           {451, 290, Skip},      {589, 268, Skip},    {590, 290, Nothing}};
-    for (const auto& [x, y, outcome] : rows) {
-        SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    const struct {
+        const char* name;
+        int x, y, outcome;
+    } rows[] = {{"Correct's left edge", 15, 280, Nothing},
+                {"Correct's right edge", 155, 280, Nothing},
+                {"Correct's top left inside", 16, 268, Correct},
+                {"Correct's bottom right inside", 154, 301, Correct},
+                {"Correct's top edge", 16, 267, Nothing},
+                {"Correct's bottom edge", 16, 302, Nothing},
+                {"between Correct and Incorrect", 200, 280, Nothing},
+                {"Incorrect's left edge", 235, 280, Nothing},
+                {"Incorrect's left inside", 236, 280, Incorrect},
+                {"Incorrect's bottom right inside", 374, 301, Incorrect},
+                {"Incorrect's right edge", 375, 280, Nothing},
+                {"Skip's left edge", 450, 290, Nothing},
+                {"Skip's left inside", 451, 290, Skip},
+                {"Skip's top right inside", 589, 268, Skip},
+                {"Skip's right edge", 590, 290, Nothing}};
+    for (const auto& [name, x, y, outcome] : rows) {
+        SCOPED_TRACE(name);
         ShowSlot(A);
         const Counts was = Tallies(A);
         const std::string report = ReportText(tutor) + lines[outcome];
@@ -235,6 +249,7 @@ TEST(PercentText, BuildsPartOfWholeWithATruncatedPercentage) {
         {0, 0, "0 of 0 (100%)"},
         {4294967295u, 1, "4294967295 of 1 (429496729500%)"}};
     for (const auto& [part, whole, expected] : rows) {
+        SCOPED_TRACE(expected);
         char text[42];
         EXPECT_EQ(PercentText(part, whole, text), std::strlen(expected));
         EXPECT_STREQ(text, expected);
@@ -290,7 +305,7 @@ TEST_F(TutorTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
     std::atomic<int> resorts{0};
     std::thread sorter([&] {
         for (; clicking; ++resorts) {
-            Guard guard(state.lock); // a word added anywhere shifts the records behind it
+            Guard guard(tutor.lock); // a word added anywhere shifts the records behind it
             AddWord(std::to_string(resorts * 7919 % 1000) + "+" + std::to_string(resorts));
             ResortWords(tutor);
         }

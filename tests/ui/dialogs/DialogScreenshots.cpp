@@ -2,6 +2,7 @@
 //   xvfb-run -a ./dialog_screenshots <output folder>
 #include "DialogTestSupport.h"
 #include "ui/dialogs/OptionsDialog.h"
+#include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "core/tutor/Tutoring.h"
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 6; ++i)
         HandleClick(world.tutor, i % 3 == 2 ? 300 : 80, 280);
     GrabWhenShown("resultsReport", out + "/results-report.png");
-    OpenResultsReport(world.app);
+    OpenResultsReport(world.app, nullptr);
     QTimer::singleShot(2000, &application, &QApplication::quit);
     application.exec();
 

@@ -21,7 +21,7 @@ struct DialogWorld : TutorWorld {
     }
     ~DialogWorld() { CloseRecordFile(db); }
 
-    AppContext app{db, settings, state, tutor, folder.Slash(), folder.Slash()};
+    AppContext app{store, settings, folder.Slash(), folder.Slash()};
 };
 
 // The visible top-level windows named name or holding a button of that name

@@ -1,12 +1,12 @@
 // The whole program object and its main window on Qt's offscreen platform.
 #include "TestSupport.h"
-#include "ui/dialogs/PromptDialog.h"
 #include "ui/common/AppContext.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
 #include "core/settings/SettingsFile.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
+#include "core/tutor/WordStore.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -45,15 +45,6 @@ std::function<void(QWidget*)> Press(const char* button) {
     return [button](QWidget* dialog) { dialog->findChild<QPushButton*>(button)->click(); };
 }
 
-TEST(Prompt, EachButtonAndEscGiveTheirResult) {
-    for (const auto& [act, result] :
-         {std::pair{Press("firstButton"), 1}, {Press("secondButton"), 2}, {PressEsc, 2}}) {
-        PromptRequest request{11, "Delete this word?", "Yes, delete word", "No, do not delete"};
-        WhenOpens watch(act);
-        EXPECT_EQ(RunPrompt(nullptr, request), result);
-    }
-}
-
 class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -71,13 +62,10 @@ class ProgramTest : public ::testing::Test {
         WhenOpens unexpected(Unexpected); // no welcome
         ASSERT_TRUE(Make().Start());
         window = p->Window();
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            std::lock_guard<std::recursive_mutex> guard(state().lock);
-            return state().currentWord[0] != '\0';
-        }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
     }
-    TutorState& state() { return p->Context().state; }
-    uint32_t Sum(uint32_t field) { return SumUserField(p->Context().tutor, field); }
+    TutorState& state() { return p->Store().Core().state; }
+    uint32_t Sum(uint32_t field) { return SumUserField(p->Store().Core(), field); }
 
     TempFolder program, home, runtime;
     ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()};
@@ -100,14 +88,24 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     stored.transparent = stored.onTop = 1; // applied at start
     stored.transparencyAlpha = 128;
     StartLater();
-    const int clicks[][4] = {{16, 268, 1, 1},  {154, 301, 1, 1}, {236, 280, 1, 0},
-                             {374, 290, 1, 0}, {451, 268, 0, 0}, {15, 280, 0, 0},
-                             {155, 280, 0, 0}, {100, 267, 0, 0}, {100, 302, 0, 0}};
-    for (const auto& [x, y, addTotal, addCorrect] : clicks) {
+    const struct {
+        const char* name;
+        int x, y, addTotal, addCorrect;
+    } clicks[] = {{"Correct, top left", 16, 268, 1, 1},
+                  {"Correct, bottom right", 154, 301, 1, 1},
+                  {"Incorrect, left", 236, 280, 1, 0},
+                  {"Incorrect, right", 374, 290, 1, 0},
+                  {"Skip", 451, 268, 0, 0},
+                  {"Correct's left edge", 15, 280, 0, 0},
+                  {"Correct's right edge", 155, 280, 0, 0},
+                  {"Correct's top edge", 100, 267, 0, 0},
+                  {"Correct's bottom edge", 100, 302, 0, 0}};
+    for (const auto& [name, x, y, addTotal, addCorrect] : clicks) {
+        SCOPED_TRACE(name);
         const uint32_t total = Sum(TotalField(0)), correct = Sum(CorrectField(0));
         QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(x, y));
-        EXPECT_EQ(Sum(TotalField(0)), total + addTotal) << x << "," << y;
-        EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect) << x << "," << y;
+        EXPECT_EQ(Sum(TotalField(0)), total + addTotal);
+        EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect);
     }
     std::strcpy(state().currentWord, "cats & dogs");
     const auto expect = [&](bool on, const std::string& items) {
@@ -124,7 +122,7 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
-    p->Context().reportOpen = true;
+    window->OnCommand(CMD_REPORT); // open at the end: the window takes it along
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
     expect(false, laterMenu + "Transparent|On Top|-|Options...|About|Help|Exit");
@@ -137,9 +135,15 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
 TEST_F(ProgramTest, ExitQuestionNoOrEscKeepsRunningAndYesEnds) {
     stored.confirmQuit = 1;
     StartLater();
-    for (const auto& [act, ends] : {std::pair{Press("secondButton"), false},
-                                    {PressEsc, false},
-                                    {Press("firstButton"), true}}) {
+    const struct {
+        const char* name;
+        std::function<void(QWidget*)> act;
+        bool ends;
+    } answers[] = {{"No", Press("secondButton"), false},
+                   {"Esc", PressEsc, false},
+                   {"Yes", Press("firstButton"), true}};
+    for (const auto& [name, act, ends] : answers) {
+        SCOPED_TRACE(name);
         WhenOpens watch(act);
         window->OnCommand(CMD_EXIT);
         EXPECT_EQ(watch.text, QStringLiteral("Are you sure that you want to exit Lexipond?"));

@@ -1,0 +1,166 @@
+#include "core/tutor/WordStore.h"
+
+#include "core/recordfile/RecordFile.h"
+#include "core/tutor/Commands.h"
+#include "core/tutor/Tutoring.h"
+#include "core/tutor/Worker.h"
+#include "core/words/ImportWordFile.h"
+
+#include <cstring>
+
+namespace lexipond {
+
+namespace {
+
+// A text member of the state or the settings, read no further than its array:
+// a damaged settings block may lack the terminator.
+template <size_t N> std::string BoundedText(const char (&text)[N]) {
+    return std::string(text, strnlen(text, N));
+}
+
+} // namespace
+
+WordStore::WordStore(RecordFile& db, SettingsBlock& settings, TutorState& state,
+                     RandomSource& random, WindowPort& window)
+    : tutor_{db, settings, state, random, window, lock_} {}
+
+bool WordStore::TryShownScores(ShownScores& scores) {
+    std::unique_lock<std::recursive_mutex> guard(lock_, std::try_to_lock);
+    if (!guard.owns_lock())
+        return false;
+    const TutorState& state = tutor_.state;
+    scores.word = BoundedText(state.currentWord);
+    scores.userName = BoundedText(state.currentUserName);
+    scores.userCorrect = state.userCorrect;
+    scores.userTotal = state.userTotal;
+    scores.sessionCorrect = state.sessionCorrect;
+    scores.sessionTotal = state.sessionTotal;
+    scores.wordCorrect = state.wordCorrect;
+    scores.wordTotal = state.wordTotal;
+    return true;
+}
+
+std::string WordStore::WordOnShow() {
+    Guard guard(lock_);
+    return BoundedText(tutor_.state.currentWord);
+}
+
+void WordStore::Click(uint16_t x, uint16_t y) {
+    HandleClick(tutor_, x, y); // takes the lock only for a click on a button
+}
+
+void WordStore::ChooseUser(int user) {
+    Guard guard(lock_);
+    tutor_.settings.currentUser = user;
+    SetUpUser(tutor_);
+}
+
+void WordStore::ChooseLevel(int level) {
+    Guard guard(lock_);
+    tutor_.settings.level = level;
+}
+
+bool WordStore::RequestEdit() {
+    return EditWordCommand(tutor_);
+}
+
+bool WordStore::RequestAdd() {
+    return AddWordCommand(tutor_);
+}
+
+bool WordStore::RunWordDetails(const std::function<void()>& runDialog) {
+    return WordDetailsCommand(tutor_, runDialog);
+}
+
+bool WordStore::RequestStop() {
+    return ExitCommand(tutor_);
+}
+
+bool WordStore::StopRequested() const {
+    return tutor_.state.quitFlag.load() == kQuitFlagStop;
+}
+
+int32_t WordStore::DetailsTarget() const {
+    return tutor_.state.detailsTarget.load();
+}
+
+WordList WordStore::ListWords() {
+    Guard guard(lock_);
+    WordList list;
+    list.wordSlots = LiveSlots(tutor_.db);
+    list.words = SlotWords(tutor_.db, list.wordSlots);
+    return list;
+}
+
+bool WordStore::OpenWord(int32_t slot, WordDetails& details) {
+    Guard guard(lock_);
+    if (!ReadWordDetails(tutor_.db, slot, details))
+        return false;
+    tutor_.state.detailsTarget = slot;
+    return true;
+}
+
+bool WordStore::SaveWord(int32_t slot, std::string_view word, std::string_view notes) {
+    Guard guard(lock_);
+    return SaveWordDetails(tutor_.db, slot, word, notes);
+}
+
+int32_t WordStore::AddWordRecord(const std::string_view* word, std::string_view notes) {
+    Guard guard(lock_);
+    const int32_t slot = AddRecord(tutor_.db);
+    if (slot < 0)
+        return -1;
+    if (word != nullptr)
+        SaveWordDetails(tutor_.db, slot, *word, notes);
+    InitNewWordRecord(tutor_.db, slot, word == nullptr);
+    return slot;
+}
+
+int32_t WordStore::AddNewWord() {
+    return AddWordRecord(nullptr, {});
+}
+
+int32_t WordStore::AddCopyOf(std::string_view word, std::string_view notes) {
+    return AddWordRecord(&word, notes);
+}
+
+bool WordStore::DeleteWord(int32_t slot) {
+    Guard guard(lock_);
+    return DeleteWordRecord(tutor_.db, slot);
+}
+
+uint32_t WordStore::ImportWordList(const char* path) {
+    // The worker may be sorting: the import waits for the database like everyone else.
+    Guard guard(lock_);
+    return ImportWordFile(tutor_.db, path);
+}
+
+void WordStore::StoreOptions(const OptionsChoices& choices) {
+    Guard guard(lock_);
+    SettingsBlock& settings = tutor_.settings;
+    settings.confirmQuit = choices.confirmQuit;
+    for (int user = 0; user < kUserCount; ++user) {
+        const std::string_view name = CutText(choices.userNames[user], kUserNameLimit);
+        std::memcpy(settings.userNames[user], name.data(), name.size());
+        settings.userNames[user][name.size()] = '\0';
+    }
+    if (choices.level >= 0)
+        settings.level = choices.level;
+    settings.transparencyAlpha = choices.transparencyAlpha;
+    SetUpUser(tutor_);
+}
+
+ReportPiece WordStore::ReportFrom(size_t shownLength) {
+    Guard guard(lock_);
+    const TutorState& state = tutor_.state;
+    ReportPiece piece;
+    piece.length = state.reportLength;
+    if (piece.length < shownLength) { // the report never shrinks; start over if it did
+        piece.restarted = true;
+        shownLength = 0;
+    }
+    piece.text.assign(state.reportBuffer.get() + shownLength, piece.length - shownLength);
+    return piece;
+}
+
+} // namespace lexipond

@@ -1,0 +1,17 @@
+#pragma once
+// The Results Report: this run's answers, shown beside the main window and
+// followed as they are given. Window thread only. It is not modal, so the main
+// window stays usable; it reads the report through the word store every few
+// seconds. The dialog deletes itself when closed; while it is open
+// app.report points at it and its owner (the main window) deletes it at the
+// latest.
+class QWidget;
+
+namespace lexipond {
+struct AppContext;
+
+// Opens the report, owned by owner (null only in tests). Does nothing while
+// app.report is set.
+void OpenResultsReport(AppContext& app, QWidget* owner);
+
+} // namespace lexipond
