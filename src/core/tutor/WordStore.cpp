@@ -1,5 +1,7 @@
 #include "core/tutor/WordStore.h"
 
+#include "core/recordfile/AtomicUpdate.h"
+
 #include "core/recordfile/RecordFile.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
@@ -132,7 +134,15 @@ bool WordStore::DeleteWord(int32_t slot) {
 uint32_t WordStore::ImportWordList(const char* path) {
     // The worker may be sorting: the import waits for the database like everyone else.
     Guard guard(lock_);
-    return ImportWordFile(tutor_.db, path);
+    // Into a copy that replaces the file in one step: a kill or a full disk
+    // part-way leaves the list as it was, never half an import.
+    uint32_t added = 0;
+    UpdateAtomically(tutor_.db, [&](RecordFile& copy, bool& changed) {
+        added = ImportWordFile(copy, path);
+        changed = added > 0;
+        return true;
+    });
+    return added;
 }
 
 void WordStore::StoreOptions(const OptionsChoices& choices) {

@@ -1,6 +1,7 @@
 #include "core/tutor/Worker.h"
 
 #include "core/recordfile/RecordFile.h"
+#include "core/platform/Collation.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
 #include "core/tutor/Commands.h"
@@ -51,7 +52,9 @@ void ResortWords(Tutor& tutor) {
     Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     RecordFile& db = tutor.db;
-    SortRecords(db, kFieldWord);
+    // On a copy that replaces the file in one step, and not at all when the
+    // dialog left the words in order: a kill mid-sort loses no word.
+    SortRecordsAtomically(db, kFieldWord, platform::UserCollator());
 
     const int32_t old = state.currentRecord;
     int32_t found = -1;

@@ -1,6 +1,7 @@
 #include "core/words/WordDetails.h"
 
 #include "core/recordfile/RecordFile.h"
+#include "core/platform/Collation.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
 
@@ -86,7 +87,8 @@ bool DeleteWordRecord(RecordFile& db, int32_t slot) {
         return false;
     if (SetRecordTag(db, slot, RecordDeleted) == 0)
         return false;
-    SortRecords(db, kFieldWord);
+    // The tag change is one word; the compaction that follows runs on a copy.
+    SortRecordsAtomically(db, kFieldWord, platform::UserCollator());
     return true;
 }
 
