@@ -245,17 +245,25 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
         KeepDatedBackup(dataFolder, settingsPath, kSettingsFileName, now);
     if (!db.fileName.empty()) {
         platform::StampLastWriteTime(db.fileName);
+        // Only a good database becomes a backup: a worse copy never replaces a
+        // better one. Start-up checked every slot and since then only the engine
+        // wrote, under the data lock, so the structure is what is left to check
+        // (a large file is not read once more).
         words::DatabaseFacts facts;
         std::string reason;
-        // Only a good database becomes a backup: a worse copy never replaces a better one.
-        if (words::CheckWordDatabase(db.fileName, facts, reason) == words::CheckOutcome::Valid) {
+        if (words::CheckWordDatabase(db.fileName, facts, reason, words::CheckDepth::Structure) ==
+            words::CheckOutcome::Valid) {
             const std::string bak = db.fileName + kBackupSuffix;
             if (platform::CopyFileReplacing(db.fileName, bak, platform::Durability::Fast) &&
                 platform::CopyLastWriteTime(db.fileName, bak))
                 KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
         }
     }
-    PruneBackups(dataFolder, now);
+}
+
+std::thread PruneBackupsInBackground(const std::string& dataFolder) {
+    // Deleting an old copy of a large database takes a while: not at the end.
+    return std::thread([dataFolder] { PruneBackups(dataFolder, std::time(nullptr)); });
 }
 
 } // namespace lexipond

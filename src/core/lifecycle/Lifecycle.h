@@ -7,6 +7,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace lexipond {
 
@@ -66,12 +67,18 @@ StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, con
                                     const StartupDialogs& dialogs);
 
 // Writes the settings (`firstSave`: with their backup), closes the word
-// database, stamps its last-write time and, when it passes the format check,
-// copies it to "<name> Bak" and keeps dated backups of both files. The worker
+// database, stamps its last-write time and, when its structure passes the
+// format check, copies it to "<name> Bak" and keeps dated backups of both
+// files (pruning them is PruneBackupsInBackground's job). The worker
 // must have stopped: the caller joins it first, so the database is closed
 // once. `lock` (may be null) is held around the close.
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,
                   std::recursive_mutex* lock, bool firstSave = true);
+
+// Deletes the dated backups beyond what is kept (Backups.h) on a thread of its
+// own, so that neither the start nor the end of a run waits for it. The
+// caller joins the thread before it lets go of the data folder's lock.
+std::thread PruneBackupsInBackground(const std::string& dataFolder);
 
 // Removes what interrupted writes of earlier runs left in the data folder.
 // Only while holding the data folder's lock.

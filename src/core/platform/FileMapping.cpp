@@ -127,8 +127,9 @@ MappingHandle MapWholeFile(FileHandle file, bool writable) {
     if (!GetFileSize(file, size) || size == 0 || size > std::numeric_limits<size_t>::max())
         return mapping;
     const int protection = writable ? (PROT_READ | PROT_WRITE) : PROT_READ;
-    void* address =
-        Table().mmap(nullptr, static_cast<size_t>(size), protection, MAP_SHARED, file.fd, 0);
+    // Every open reads every slot's tag at once: fault the pages in one go.
+    void* address = Table().mmap(nullptr, static_cast<size_t>(size), protection,
+                                 MAP_SHARED | MAP_POPULATE, file.fd, 0);
     if (address == MAP_FAILED || address == nullptr)
         return mapping;
     mapping.address = address;

@@ -125,39 +125,47 @@ Damage CheckCapacity(const DatabaseFacts& facts) {
     return std::nullopt;
 }
 
+// One slot's rules: a used slot's text fields end with their terminator.
+Damage CheckSlot(const unsigned char* slot, uint64_t number, uint32_t recordSize,
+                 DatabaseFacts& facts) {
+    const uint32_t wordEnd = kTagSize + FieldTypeSize(kTypeWord) - 1;
+    const uint32_t notesEnd = recordSize - 1;
+    const uint32_t tag = LoadLE32(slot);
+    if (tag < kTagUsedFrom)
+        return std::nullopt;
+    ++facts.usedCount;
+    if (tag == kTagLive)
+        ++facts.liveCount;
+    for (uint32_t end : {wordEnd, notesEnd}) {
+        if (slot[end] != 0)
+            return "slot " + std::to_string(number) + ": field " + (end == wordEnd ? "1" : "14") +
+                   " has no terminating zero byte";
+    }
+    return std::nullopt;
+}
+
 // Every slot in use: its text fields end with their terminator. Counts the used and
 // live slots into facts.
 Damage CheckSlots(int fd, DatabaseFacts& facts) {
     constexpr uint32_t kChunkSlots = 4096;
-    const uint32_t wordEnd = kTagSize + FieldTypeSize(kTypeWord) - 1;
-    const uint32_t notesEnd = facts.recordSize - 1;
     std::vector<unsigned char> chunk;
     for (uint64_t first = 0; first < facts.capacity; first += kChunkSlots) {
         const uint64_t count = std::min<uint64_t>(kChunkSlots, facts.capacity - first);
         chunk.resize(count * facts.recordSize);
         if (!ReadAt(fd, kRecordAreaOffset + first * facts.recordSize, chunk.data(), chunk.size()))
             return "the record area cannot be read";
-        for (uint64_t i = 0; i < count; ++i) {
-            const unsigned char* slot = chunk.data() + i * facts.recordSize;
-            const uint32_t tag = LoadLE32(slot);
-            if (tag < kTagUsedFrom)
-                continue;
-            ++facts.usedCount;
-            if (tag == kTagLive)
-                ++facts.liveCount;
-            for (uint32_t end : {wordEnd, notesEnd}) {
-                if (slot[end] != 0)
-                    return "slot " + std::to_string(first + i) + ": field " +
-                           (end == wordEnd ? "1" : "14") + " has no terminating zero byte";
-            }
-        }
+        for (uint64_t i = 0; i < count; ++i)
+            if (Damage damage =
+                    CheckSlot(chunk.data() + i * facts.recordSize, first + i, facts.recordSize, facts))
+                return damage;
     }
     return std::nullopt;
 }
 
 } // namespace
 
-CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason) {
+CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason,
+                               CheckDepth depth) {
     facts = DatabaseFacts{};
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
@@ -177,7 +185,7 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
         damage = CheckFieldTable(fd.get(), facts);
     if (!damage)
         damage = CheckCapacity(facts);
-    if (!damage)
+    if (!damage && depth == CheckDepth::Everything)
         damage = CheckSlots(fd.get(), facts);
     if (!damage)
         return CheckOutcome::Valid;

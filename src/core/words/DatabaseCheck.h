@@ -23,7 +23,17 @@ enum class CheckOutcome {
     Damaged, // reason says which rule failed
 };
 
-// Fills facts as far as the file could be read; reason is one line.
-CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason);
+enum class CheckDepth {
+    Everything, // every rule, every slot read
+    Structure,  // the header, the field table and the size only: for a file this
+                // program checked whole when it opened it and has written only
+                // through the engine since, under the data lock (the end of a run)
+};
+
+// Fills facts as far as the file could be read (with Structure, no counts);
+// reason is one line.
+CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason,
+                               CheckDepth depth = CheckDepth::Everything);
+
 
 } // namespace lexipond::words
