@@ -246,18 +246,12 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
     if (!db.fileName.empty()) {
         platform::StampLastWriteTime(db.fileName);
         // Only a good database becomes a backup: a worse copy never replaces a
-        // better one. Start-up checked every slot and since then only the engine
-        // wrote, under the data lock, so the structure is what is left to check
-        // (a large file is not read once more).
-        words::DatabaseFacts facts;
+        // better one. Checked while it is copied, so a large file is read once.
+        const std::string bak = db.fileName + kBackupSuffix;
         std::string reason;
-        if (words::CheckWordDatabase(db.fileName, facts, reason, words::CheckDepth::Structure) ==
-            words::CheckOutcome::Valid) {
-            const std::string bak = db.fileName + kBackupSuffix;
-            if (platform::CopyFileReplacing(db.fileName, bak, platform::Durability::Fast) &&
-                platform::CopyLastWriteTime(db.fileName, bak))
-                KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
-        }
+        if (words::CopyCheckedWordDatabase(db.fileName, bak, reason) == words::CheckOutcome::Valid &&
+            platform::CopyLastWriteTime(db.fileName, bak))
+            KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
     }
 }
 

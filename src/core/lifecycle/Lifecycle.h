@@ -67,8 +67,8 @@ StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, con
                                     const StartupDialogs& dialogs);
 
 // Writes the settings (`firstSave`: with their backup), closes the word
-// database, stamps its last-write time and, when its structure passes the
-// format check, copies it to "<name> Bak" and keeps dated backups of both
+// database, stamps its last-write time and, when it passes the format check
+// (checked as it is copied), copies it to "<name> Bak" and keeps dated backups of both
 // files (pruning them is PruneBackupsInBackground's job). The worker
 // must have stopped: the caller joins it first, so the database is closed
 // once. `lock` (may be null) is held around the close.

@@ -1,5 +1,7 @@
 #include "core/words/DatabaseCheck.h"
 
+#include "core/platform/FileCopy.h"
+#include "core/platform/FileMapping.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/RecordFormat.h"
 #include "core/text/LittleEndian.h"
@@ -164,8 +166,7 @@ Damage CheckSlots(int fd, DatabaseFacts& facts) {
 
 } // namespace
 
-CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason,
-                               CheckDepth depth) {
+CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason) {
     facts = DatabaseFacts{};
     Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
@@ -185,12 +186,79 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
         damage = CheckFieldTable(fd.get(), facts);
     if (!damage)
         damage = CheckCapacity(facts);
-    if (!damage && depth == CheckDepth::Everything)
+    if (!damage)
         damage = CheckSlots(fd.get(), facts);
     if (!damage)
         return CheckOutcome::Valid;
     reason = std::move(*damage);
     return CheckOutcome::Damaged;
+}
+
+CheckOutcome CopyCheckedWordDatabase(const std::string& from, const std::string& to,
+                                     std::string& reason) {
+    DatabaseFacts facts;
+    Fd fd(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        reason = fd.get() < 0 ? std::strerror(errno) : "not a regular file";
+        return CheckOutcome::Missing;
+    }
+    facts.fileSize = static_cast<uint64_t>(info.st_size);
+    Damage damage = CheckHeader(fd.get(), facts);
+    if (!damage)
+        damage = CheckFieldTable(fd.get(), facts);
+    if (!damage)
+        damage = CheckCapacity(facts);
+    if (damage) {
+        reason = std::move(*damage);
+        return CheckOutcome::Damaged;
+    }
+    bool readFailed = false;
+    const bool copied = platform::ReplaceFileWith(
+        to,
+        [&](int out) {
+            constexpr uint64_t kChunkSlots = 4096;
+            std::vector<unsigned char> chunk;
+            uint64_t offset = 0, slot = 0;
+            while (offset < facts.fileSize) {
+                // The header and table first, then whole slots, then the tail.
+                const uint64_t length =
+                    offset == 0 ? kRecordAreaOffset
+                                : std::min<uint64_t>(kChunkSlots * facts.recordSize,
+                                                     facts.fileSize - offset);
+                chunk.resize(length);
+                if (!ReadAt(fd.get(), offset, chunk.data(), length)) {
+                    readFailed = true;
+                    return false;
+                }
+                if (offset > 0) {
+                    for (uint64_t i = 0; i * facts.recordSize + facts.recordSize <= length &&
+                                         slot < facts.capacity;
+                         ++i, ++slot)
+                        if ((damage = CheckSlot(chunk.data() + i * facts.recordSize, slot,
+                                                facts.recordSize, facts)))
+                            return false;
+                }
+                if (!platform::WriteFileBytes(platform::FileHandle{out}, chunk.data(), length))
+                    return false;
+                offset += length;
+            }
+            return true;
+        },
+        platform::Durability::Fast);
+    if (damage) {
+        reason = std::move(*damage);
+        return CheckOutcome::Damaged;
+    }
+    if (readFailed) {
+        reason = "the record area cannot be read";
+        return CheckOutcome::Damaged;
+    }
+    if (!copied) {
+        reason = "the copy could not be written";
+        return CheckOutcome::Missing;
+    }
+    return CheckOutcome::Valid;
 }
 
 } // namespace lexipond::words

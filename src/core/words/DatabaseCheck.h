@@ -23,17 +23,15 @@ enum class CheckOutcome {
     Damaged, // reason says which rule failed
 };
 
-enum class CheckDepth {
-    Everything, // every rule, every slot read
-    Structure,  // the header, the field table and the size only: for a file this
-                // program checked whole when it opened it and has written only
-                // through the engine since, under the data lock (the end of a run)
-};
+// Fills facts as far as the file could be read; reason is one line.
+CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason);
 
-// Fills facts as far as the file could be read (with Structure, no counts);
-// reason is one line.
-CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason,
-                               CheckDepth depth = CheckDepth::Everything);
+// Copies the database at `from` over `to` (a new file renamed into place) while
+// checking every rule in the same pass, so a large file is read once: `to` is
+// replaced only when the whole file is Valid; otherwise it stays as it was.
+// Fast durability (FileCopy.h): a kill leaves the old `to` or the new one.
+CheckOutcome CopyCheckedWordDatabase(const std::string& from, const std::string& to,
+                                     std::string& reason);
 
 
 } // namespace lexipond::words

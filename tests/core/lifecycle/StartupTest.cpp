@@ -222,5 +222,42 @@ TEST(RemoveLeftoversTest, PartialFilesOfInterruptedWritesGoAndNothingElse) {
     EXPECT_EQ(left, (std::set<std::string>{"LPDB.lbf", "notes.part3"}));
 }
 
+// What the format check refuses, start-up refuses too: such a file is kept
+// aside (or restored), never opened, and the exit never copies it over a
+// good " Bak".
+TEST_F(StartupTest, FilesTheCheckRefusesAreDamagedAtStartAndNeverBecomeTheBackup) {
+    WriteWordList(list, 12, "new");
+    MakeWordDatabase(words, NumberedWords(20));
+    const std::string good = ReadBytes(words);
+    std::string unterminated = good, oddType = good, noSlots = good;
+    unterminated[1556 + 4 + 63] = 'x';          // the first word runs through its field
+    oddType[1444 + 8] = '\xff';                 // field 2's type: 255
+    noSlots.replace(1360, 4, std::string(4, '\0')); // capacity 0
+    const std::pair<const char*, std::string> rows[] = {
+        {"a word without its terminator", unterminated},
+        {"a field of type 255", oddType},
+        {"capacity 0", noSlots}};
+    for (const auto& [name, bytes] : rows) {
+        SCOPED_TRACE(name);
+        for (const auto& entry : fs::directory_iterator(folder.Path()))
+            if (entry.path().filename().string().rfind("LPDB.lbf damaged-", 0) == 0)
+                fs::remove(entry.path());
+        WriteBytes(words + kBackupSuffix, good);
+        WriteBytes(words, bytes);
+        acceptRestore = false;
+        offers.clear();
+        ASSERT_EQ(Load(), StartupOutcome::Ready);
+        EXPECT_EQ(offers.size(), 1u) << "the good backup was not offered";
+        EXPECT_EQ(db.liveCount, 12u) << "a new list from the word list";
+        CloseRecordFile(db);
+
+        // The end of a run with a damaged file in place keeps the good backup.
+        WriteBytes(words, bytes);
+        db.fileName = words;
+        ShutdownSave(db, settings, folder.Slash(), nullptr, true);
+        EXPECT_TRUE(ReadBytes(words + kBackupSuffix) == good) << "a damaged file became the backup";
+    }
+}
+
 } // namespace
 } // namespace lexipond

@@ -209,5 +209,31 @@ TEST(PartialFiles, OnlyTheNumberedPartialFilesOfThatNameAreRemoved) {
                                         "LPDB.lbf.partx", "dLexipond.dat.part5"}));
 }
 
+TEST(CreateAtomically, AFileThatCannotBeMadeWholeLeavesNothingBehind) {
+    TempFolder folder;
+    const std::string path = folder / "LPDB.lbf";
+    RecordFile db;
+    {
+        platform::ScopedFileOperations scope;
+        scope->write = [](int, const void*, size_t) -> ssize_t {
+            errno = ENOSPC;
+            return -1;
+        };
+        EXPECT_FALSE(CreateAtomically(db, path, [](RecordFile& made) {
+            return CreateWordDatabase(made) != 0;
+        }));
+    }
+    EXPECT_EQ(db.view, nullptr);
+    EXPECT_TRUE(FilesIn(folder.Path()).empty()) << "a full disk left a file behind";
+    EXPECT_FALSE(CreateAtomically(db, path, [](RecordFile&) { return false; }));
+    EXPECT_TRUE(FilesIn(folder.Path()).empty());
+    ASSERT_TRUE(CreateAtomically(db, path, [](RecordFile& made) {
+        return CreateWordDatabase(made) != 0;
+    }));
+    EXPECT_NE(db.view, nullptr);
+    CloseRecordFile(db);
+    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
+}
+
 } // namespace
 } // namespace lexipond
