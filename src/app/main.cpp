@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 #include <utility>
 
 namespace {
@@ -45,9 +46,16 @@ int AnswerInformationalOption(int argc, char* argv[]) {
 // The program whose run an exit() from below must save; null outside the run.
 lexipond::Program* exitSaver = nullptr;
 
+// Every exit() from below that we know of is an end without a display (Qt's
+// xcb plugin and Xlib both say 1). After the save nothing is left to do: what
+// would follow is the teardown of a toolkit whose windows were never
+// destroyed, with its connection gone, so the run ends here.
 extern "C" void SaveBeforeExit() {
-    if (exitSaver)
-        std::exchange(exitSaver, nullptr)->SaveBeforeExit();
+    if (!exitSaver)
+        return;
+    std::exchange(exitSaver, nullptr)->SaveBeforeExit();
+    std::fflush(nullptr);
+    _exit(EXIT_FAILURE);
 }
 
 } // namespace
