@@ -8,7 +8,10 @@
 
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -40,6 +43,21 @@ int AnswerInformationalOption(int argc, char* argv[]) {
     return -1;
 }
 
+// The program whose run an exit() from below must save; null outside the run.
+lexipond::Program* exitSaver = nullptr;
+
+// Every exit() from below that we know of is an end without a display (Qt's
+// xcb plugin and Xlib both say 1). After the save nothing is left to do: what
+// would follow is the teardown of a toolkit whose windows were never
+// destroyed, with its connection gone, so the run ends here.
+extern "C" void SaveBeforeExit() {
+    if (!exitSaver)
+        return;
+    std::exchange(exitSaver, nullptr)->SaveBeforeExit();
+    std::fflush(nullptr);
+    _exit(EXIT_FAILURE);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -54,19 +72,31 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     lexipond::Program program(lexipond::platform::ExecutableFolder());
-    if (!program.Start())
-        return 0;
-    QObject::connect(program.Window(), &lexipond::MainWindow::windowDestroyed, &application,
-                     &QCoreApplication::quit, Qt::QueuedConnection);
-
-    // A logout, a kill or a closed terminal saves without any question.
+    // A logout, a kill or a closed terminal saves without any question; the
+    // handlers are in place before any file is touched, prompts of the start
+    // included (the program decides what an end means while it starts).
     lexipond::TerminationSignals terminations;
     QObject::connect(&terminations, &lexipond::TerminationSignals::terminationRequested,
-                     &application, [&program] { program.EndOfSession(); });
+                     &application, [&program] { program.RequestEnd(); });
+    if (!program.Start())
+        return 0;
+    if (program.EndPending()) {
+        program.EndOfSession();
+        return 0;
+    }
+    QObject::connect(program.Window(), &lexipond::MainWindow::windowDestroyed, &application,
+                     &QCoreApplication::quit, Qt::QueuedConnection);
+    // The session manager asks for a save at any time, not only at a logout (a
+    // real logout follows with SIGTERM or SIGHUP): save and go on.
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &application,
-                     [&program](QSessionManager&) { program.EndOfSession(); });
+                     [&program](QSessionManager&) { program.SaveDuringSession(); });
+    // Qt ends the process with exit() when the display is gone (a killed X
+    // server, xkill, a dropped ssh -X): that saves too.
+    exitSaver = &program;
+    std::atexit(SaveBeforeExit);
 
     QApplication::exec();
     program.Finish();
+    exitSaver = nullptr;
     return 0;
 }

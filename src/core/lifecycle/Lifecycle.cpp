@@ -2,6 +2,7 @@
 
 #include "core/lifecycle/Backups.h"
 #include "core/platform/FileCopy.h"
+#include "core/platform/FileMapping.h"
 #include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
@@ -227,6 +228,15 @@ StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, con
         return StartupOutcome::EndAfterMessage;
     }
     return StartupOutcome::Ready;
+}
+
+bool SyncWordDatabase(const RecordFile& db, std::recursive_mutex* lock) {
+    std::unique_lock<std::recursive_mutex> guard;
+    if (lock)
+        guard = std::unique_lock<std::recursive_mutex>(*lock);
+    // fsync also writes the pages changed through the mapping: Linux keeps one
+    // page cache for both.
+    return !db.fileHandle || platform::SyncFile(db.fileHandle);
 }
 
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,

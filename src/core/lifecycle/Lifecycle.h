@@ -80,6 +80,13 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
 // caller joins the thread before it lets go of the data folder's lock.
 std::thread PruneBackupsInBackground(const std::string& dataFolder);
 
+// For a save in the middle of the run (the session manager asks for one at
+// any time, not only at a logout): makes the word database's changes reach
+// the disk and leaves it open. `lock` (may be null) is held meanwhile, so that
+// the worker does not replace the file under it. true when the database is
+// closed or was synced.
+bool SyncWordDatabase(const RecordFile& db, std::recursive_mutex* lock);
+
 // Removes what interrupted writes of earlier runs left in the data folder.
 // Only while holding the data folder's lock.
 void RemoveLeftovers(const std::string& dataFolder);

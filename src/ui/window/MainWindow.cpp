@@ -148,6 +148,8 @@ void MainWindow::OnCommand(int command) {
             store.ChooseLevel(command - CMD_LEVEL_EASIEST);
         break;
     }
+    if (!destroyed_)
+        emit commandDone();
 }
 
 void MainWindow::ExitSequence() {

@@ -54,6 +54,8 @@ class MainWindow final : public QWidget, public WindowPort {
 
   signals:
     void windowDestroyed();
+    // After every command: it may have changed the settings.
+    void commandDone();
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -2,27 +2,62 @@
 
 #include "ui/dialogs/PromptDialog.h"
 #include "core/platform/Folders.h"
+#include "core/settings/SettingsFile.h"
 #include "ui/common/AppContext.h"
+#include "ui/common/AppIcon.h"
+#include "ui/common/TextDisplay.h"
 #include "ui/window/MainWindow.h"
+#include "ui/window/WindowWatch.h"
 #include "core/tutor/WordStore.h"
 #include "core/tutor/Worker.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <cstring>
+#include <vector>
 
 namespace lexipond {
 
 void WindowRelay::Invalidate() {
-    if (target)
-        target->Invalidate();
+    if (WindowPort* window = target.load())
+        window->Invalidate();
 }
 void WindowRelay::PostCommand(int command) {
-    if (target)
-        target->PostCommand(command);
+    if (WindowPort* window = target.load())
+        window->PostCommand(command);
 }
 void WindowRelay::PostClose() {
-    if (target)
-        target->PostClose();
+    if (WindowPort* window = target.load())
+        window->PostClose();
 }
+
+namespace {
+
+// A start-up message box with the prompts' caption. The first button is the
+// default (Enter), the last the answer of Esc or a close. Returns the index of
+// the button chosen.
+size_t AskInBox(QMessageBox::Icon icon, const std::string& message,
+                const std::vector<QString>& buttons) {
+    QMessageBox box(icon, QString::fromLatin1(kWindowTitle), DisplayText(message),
+                    QMessageBox::NoButton);
+    box.setWindowIcon(ProgramIcon());
+    // No main window yet to keep it in sight.
+    box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    std::vector<QPushButton*> made;
+    for (const QString& text : buttons)
+        made.push_back(
+            box.addButton(text, made.empty() ? QMessageBox::AcceptRole : QMessageBox::RejectRole));
+    box.setDefaultButton(made.front());
+    box.setEscapeButton(made.back());
+    box.exec();
+    for (size_t i = 0; i < made.size(); ++i)
+        if (box.clickedButton() == made[i])
+            return i;
+    return made.size() - 1;
+}
+
+} // namespace
 
 Program::Program(std::string programFolder) {
     folders_ = FindFolders(programFolder);
@@ -32,37 +67,99 @@ Program::Program(std::string programFolder) {
 }
 
 Program::~Program() {
+    JoinPruning();
+    watch_.reset();
     // The worker must be gone before the window it posts to.
     worker_.reset();
     relay_.target = nullptr;
     window_.reset();
 }
 
-bool Program::Start() {
-    if (!instance_.Acquire(platform::InstanceLockPath(platform::kInstanceName), instanceWait))
-        return false;
-
+StartupDialogs Program::MakeStartupDialogs() {
+    // Once an end is asked for, every question takes its default answer
+    // unasked and no message is shown: nobody is there to read it.
     StartupDialogs dialogs;
-    dialogs.welcome = [] {
+    dialogs.welcome = [this] {
+        if (endPending_)
+            return 1;
         PromptRequest request;
         request.mode = 0;
         request.message = "Thanks for trying Lexipond. We hope you like it.";
         request.firstButton = "Start";
         request.secondButton = "View ReadMe";
-        return RunPrompt(nullptr, request);
+        const int answer = RunPrompt(nullptr, request);
+        return endPending_ ? 1 : answer;
     };
-    dialogs.openReadMe = [this] { OpenReadMe(*app_); };
-    dialogs.cannotFindImport = [] {
+    dialogs.openReadMe = [this] {
+        if (!endPending_)
+            OpenReadMe(*app_);
+    };
+    dialogs.cannotFindImport = [this] {
+        if (endPending_)
+            return;
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lexipond.exe"),
                         QStringLiteral("Cannot find dImport.txt"), QMessageBox::Ok);
         box.exec();
     };
-    if (LoadSettingsAndWords(db_, settings_, folders_, dialogs) != StartupOutcome::Ready)
+    dialogs.offerRestore = [this](const std::string& message) {
+        const size_t answer =
+            endPending_ ? 0 : AskInBox(QMessageBox::Question, message, {tr("Restore"), tr("Keep as it is")});
+        return endPending_ || answer == 0;
+    };
+    dialogs.cannotUseData = [this](const std::string& message) {
+        if (!endPending_)
+            AskInBox(QMessageBox::Warning, message, {tr("Close")});
+    };
+    dialogs.tell = [this](const std::string& message) {
+        if (!endPending_)
+            AskInBox(QMessageBox::Information, message, {tr("OK")});
+    };
+    return dialogs;
+}
+
+bool Program::Start() {
+    if (!instance_.Acquire(platform::InstanceLockPath(platform::kInstanceName), instanceWait))
         return false;
+    // The runtime folder differs between users and logins; the data folder is
+    // what every copy shares. A folder that takes no lock at all is used as before.
+    switch (dataLock_.Acquire(folders_.dataFolder, instanceWait)) {
+    case platform::DataLockResult::HeldByAnother:
+        return false;
+    case platform::DataLockResult::Acquired:
+        RemoveLeftovers(folders_.dataFolder);
+        pruning_ = PruneBackupsInBackground(folders_.dataFolder);
+        break;
+    case platform::DataLockResult::Unavailable:
+        break;
+    }
+
+    starting_ = true;
+    const StartupOutcome outcome =
+        LoadSettingsAndWords(db_, settings_, folders_, MakeStartupDialogs());
+    starting_ = false;
+    if (outcome != StartupOutcome::Ready)
+        return false;
+    started_ = true;
+    if (endPending_)
+        return true; // EndOfSession saves; nothing to show
 
     window_ = std::make_unique<MainWindow>(*app_);
     relay_.target = window_.get(); // before the worker starts, so it sees the window
     window_->PlaceAndShow();
+    written_ = settings_;
+    MainWindow* window = window_.get();
+    QObject::connect(window, &MainWindow::commandDone, window, [this] { SaveSettingsIfChanged(); });
+    watch_ = std::make_unique<WindowWatch>(*window);
+    QObject::connect(watch_.get(), &WindowWatch::placementSettled, window, [this, window] {
+        if (!window->IsDestroyed()) {
+            window->StorePlacement();
+            SaveSettingsIfChanged();
+        }
+    });
+    // Nothing could close a window that is gone: end as on a termination signal.
+    QObject::connect(watch_.get(), &WindowWatch::nativeWindowLost, window,
+                     [this] { EndOfSession(); });
+
     worker_ = std::make_unique<Worker>(store_->Core());
     if (!worker_->Start()) {
         // Without the worker no word would ever be shown: save and end.
@@ -73,20 +170,55 @@ bool Program::Start() {
     return true;
 }
 
+void Program::RequestEnd() {
+    if (!starting_) {
+        EndOfSession();
+        return;
+    }
+    // Saving now would cut into the start: Start goes on, then the end saves.
+    endPending_ = true;
+    if (auto* prompt = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+        prompt->reject();
+}
+
+void Program::WriteSettings() {
+    // SaveSettingsFile keeps the " Bak" only from a whole file.
+    if (SaveSettingsFile(settings_, folders_.dataFolder, !settingsWrittenThisRun_)) {
+        settingsWrittenThisRun_ = true;
+        written_ = settings_;
+    }
+}
+
+void Program::SaveSettingsIfChanged() {
+    if (!started_ || saved_ || std::memcmp(&settings_, &written_, sizeof settings_) == 0)
+        return;
+    WriteSettings();
+}
+
+void Program::SaveDuringSession() {
+    if (!started_ || saved_)
+        return;
+    if (window_ && !window_->IsDestroyed())
+        window_->StorePlacement();
+    WriteSettings();
+    SyncWordDatabase(db_, &store_->Core().lock);
+}
+
 void Program::StopWorkerAndSave() {
-    if (saved_)
+    if (saved_ || !started_)
         return;
     if (worker_) {
         worker_->Stop();
         worker_->Join(); // the worker's own close of the database is complete after this
     }
     // The worker is gone (or never ran): no other thread is left to keep out.
-    ShutdownSave(db_, settings_, folders_.dataFolder, nullptr);
+    ShutdownSave(db_, settings_, folders_.dataFolder, nullptr, !settingsWrittenThisRun_);
+    JoinPruning();
     saved_ = true;
 }
 
 void Program::EndOfSession() {
-    if (saved_)
+    if (saved_ || !started_)
         return;
     if (window_ && !window_->IsDestroyed())
         window_->StorePlacement();
@@ -95,8 +227,22 @@ void Program::EndOfSession() {
         window_->DestroyWindow();
 }
 
+void Program::SaveBeforeExit() {
+    if (!started_ || saved_)
+        return;
+    // The window's display may be gone: the worker's last posts go nowhere.
+    relay_.target = nullptr;
+    StopWorkerAndSave();
+}
+
 void Program::Finish() {
     StopWorkerAndSave();
+}
+
+void Program::JoinPruning() {
+    // Old backups go while the data lock is still ours.
+    if (pruning_.joinable())
+        pruning_.join();
 }
 
 } // namespace lexipond

@@ -1,17 +1,25 @@
 // The whole program object and its main window on Qt's offscreen platform.
 #include "TestSupport.h"
 #include "ui/common/AppContext.h"
+#include "ui/common/AppIcon.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
+#include "core/platform/DataLock.h"
 #include "core/settings/SettingsFile.h"
 #include "core/tutor/Commands.h"
+#include "core/words/DatabaseCheck.h"
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/WordStore.h"
 
+#include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <map>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 
 namespace lexipond {
 namespace {
@@ -45,6 +53,72 @@ std::function<void(QWidget*)> Press(const char* button) {
     return [button](QWidget* dialog) { dialog->findChild<QPushButton*>(button)->click(); };
 }
 
+QString DialogText(QWidget* dialog) {
+    QObject* edit = dialog->findChild<QWidget*>(QStringLiteral("message"));
+    return (edit ? edit->property("plainText") : dialog->property("text")).toString();
+}
+
+// Acts on each modal dialog as it opens, in turn, and keeps their captions,
+// texts and button texts. A dialog beyond the acts, or one that an act left
+// open for 5 s, is a failure and is closed, so that a broken run cannot hang.
+struct EachDialog {
+    explicit EachDialog(std::vector<std::function<void(QWidget*)>> acts) : acts_(std::move(acts)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || !dialog->isVisible())
+                return;
+            if (dialog == current_.data()) {
+                if (++ticksOpen_ == 500) {
+                    ADD_FAILURE() << "a dialog stayed open: " << texts.back().toStdString();
+                    dialog->close();
+                }
+                return;
+            }
+            current_ = dialog;
+            ticksOpen_ = 0;
+            captions.push_back(dialog->windowTitle());
+            texts.push_back(DialogText(dialog));
+            QStringList names;
+            for (QPushButton* button : dialog->findChildren<QPushButton*>())
+                names << button->text();
+            buttons.push_back(names.join(QLatin1Char('|')));
+            if (texts.size() > acts_.size()) {
+                ADD_FAILURE() << "an unexpected dialog: " << texts.back().toStdString();
+                dialog->close();
+            } else {
+                acts_[texts.size() - 1](dialog);
+            }
+        });
+        timer_.start(10);
+    }
+    std::vector<QString> captions, texts, buttons;
+
+  private:
+    std::vector<std::function<void(QWidget*)>> acts_;
+    QPointer<QWidget> current_;
+    int ticksOpen_ = 0;
+    QTimer timer_;
+};
+const auto PressEnter = [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); };
+
+// Every file below a folder with its bytes.
+std::map<std::string, std::string> Contents(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[fs::relative(entry.path(), folder).string()] =
+            entry.is_regular_file() ? ReadBytes(entry.path().string()) : "(folder)";
+    return files;
+}
+
+// The settings block of a settings file as bytes (empty when it is not whole).
+std::string StoredBlock(const std::string& path) {
+    const std::string bytes = ReadBytes(path);
+    return bytes.size() == 1008 ? bytes.substr(8) : "";
+}
+std::string BlockOf(const SettingsBlock& settings) {
+    return std::string(reinterpret_cast<const char*>(&settings), sizeof settings);
+}
+
 class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -65,11 +139,33 @@ class ProgramTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
     }
     TutorState& state() { return p->Store().Core().state; }
+    // A good database of numbered words beside its " Bak", then the database damaged.
+    void DamageDatabaseBesideGoodBak() {
+        MakeWordDatabase(program / "LPDB.lbf", NumberedWords(12));
+        fs::copy_file(program / "LPDB.lbf", program / "LPDB.lbf Bak");
+        std::string bytes = ReadBytes(program / "LPDB.lbf");
+        bytes.replace(0, 4, "JUNK");
+        WriteBytes(program / "LPDB.lbf", bytes);
+        damaged = bytes;
+    }
+    // The file kept aside as "LPDB.lbf damaged-...", or "".
+    std::string KeptDamaged() {
+        for (const auto& entry : fs::directory_iterator(program.Path()))
+            if (entry.path().filename().string().rfind("LPDB.lbf damaged-", 0) == 0)
+                return ReadBytes(entry.path().string());
+        return "";
+    }
+    bool Valid(const std::string& path) {
+        words::DatabaseFacts facts;
+        std::string reason;
+        return words::CheckWordDatabase(path, facts, reason) == words::CheckOutcome::Valid;
+    }
     uint32_t Sum(uint32_t field) { return SumUserField(p->Store().Core(), field); }
 
     TempFolder program, home, runtime;
     ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()};
     SettingsBlock stored{};
+    std::string damaged;
     std::unique_ptr<Program> p;
     MainWindow* window = nullptr;
 };
@@ -199,6 +295,223 @@ TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
     EXPECT_GE(LiveWords(data + "LPDB.lbf Bak"), 10u);
     EXPECT_EQ(ReadBytes(data + kSettingsFileName).size(), 1008u);
     EXPECT_FALSE(fs::exists(program / "LPDB.lbf"));
+}
+
+
+TEST_F(ProgramTest, TheDataFolderIsLockedForTheRunAndAnotherHolderEndsTheStartTouchingNothing) {
+    ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
+    WriteBytes(program / "LPDB.lbf.part4242", "half"); // what a killed write left
+    {
+        // Another copy, whatever its runtime folder, holds the data.
+        platform::DataFolderLock other;
+        ASSERT_EQ(other.TryAcquire(program.Path()), platform::DataLockResult::Acquired);
+        const auto before = Contents(program.Path());
+        WhenOpens unexpected(Unexpected);
+        Make().instanceWait = std::chrono::milliseconds(200);
+        EXPECT_FALSE(p->Start());
+        EXPECT_EQ(Contents(program.Path()), before);
+        p.reset();
+    }
+    StartLater();
+    EXPECT_FALSE(fs::exists(program / "LPDB.lbf.part4242")) << "leftovers are swept under the lock";
+    platform::DataFolderLock probe;
+    EXPECT_EQ(probe.TryAcquire(program.Path()), platform::DataLockResult::HeldByAnother);
+    p->EndOfSession();
+    p.reset();
+    EXPECT_EQ(probe.TryAcquire(program.Path()), platform::DataLockResult::Acquired);
+}
+
+TEST_F(ProgramTest, ADamagedDatabaseIsOfferedItsBackupEnterRestoresAndEscKeepsItAside) {
+    const struct {
+        const char* name;
+        std::function<void(QWidget*)> answer;
+        bool restored;
+    } rows[] = {{"Enter restores", PressEnter, true}, {"Esc keeps it as it is", PressEsc, false}};
+    for (const auto& [name, answer, restored] : rows) {
+        SCOPED_TRACE(name);
+        for (const auto& entry : fs::directory_iterator(program.Path()))
+            if (entry.path().filename() != "dImport.txt")
+                fs::remove_all(entry.path());
+        ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
+        DamageDatabaseBesideGoodBak();
+        std::vector<std::function<void(QWidget*)>> acts{answer};
+        if (!restored)
+            acts.push_back(PressEnter); // the notice that a new list starts
+        EachDialog dialogs(acts);
+        ASSERT_TRUE(Make().Start());
+        ASSERT_EQ(dialogs.texts.size(), acts.size());
+        EXPECT_EQ(dialogs.texts[0].toStdString(),
+                  "LPDB.lbf is damaged (the file does not begin with the magic \"DATA\"). Restore "
+                  "the backup \"LPDB.lbf Bak\"? The damaged file is kept beside it either way.");
+        EXPECT_EQ(dialogs.buttons[0], QStringLiteral("Restore|Keep as it is"));
+        EXPECT_EQ(dialogs.captions[0], QString::fromLatin1(kWindowTitle));
+        const WordList words = p->Store().ListWords();
+        // The backup's numbered words, or a new list from dImport.txt.
+        EXPECT_EQ(std::count(words.words.begin(), words.words.end(), "word1000"), restored ? 1 : 0);
+        EXPECT_EQ(words.words.size() == 12, restored);
+        if (!restored) {
+            EXPECT_TRUE(dialogs.texts[1].startsWith(
+                QStringLiteral("LPDB.lbf was damaged (the file does not begin with the magic "
+                               "\"DATA\"). It is kept as \"LPDB.lbf damaged-")));
+            EXPECT_EQ(dialogs.buttons[1], QStringLiteral("OK"));
+        }
+        EXPECT_TRUE(KeptDamaged() == damaged) << "the damaged file is kept either way";
+        p->EndOfSession();
+        p.reset();
+    }
+}
+
+TEST_F(ProgramTest, AReadOnlyDatabaseEndsTheStartWithTheReasonAndIsLeftAlone) {
+    ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
+    MakeWordDatabase(program / "LPDB.lbf", NumberedWords(12));
+    ASSERT_EQ(chmod((program / "LPDB.lbf").c_str(), 0444), 0);
+    // Root writes whatever the mode says: check as a user without rights.
+    // The file system user is the calling thread's own, and the worker never starts.
+    const bool asRoot = geteuid() == 0;
+    if (asRoot) {
+        ASSERT_EQ(chmod(program.Path().c_str(), 0755), 0);
+        ASSERT_EQ(chown(runtime.Path().c_str(), 65534, 65534), 0);
+        setfsuid(65534);
+        ASSERT_EQ(setfsuid(static_cast<uid_t>(-1)), 65534u);
+    }
+    const auto before = Contents(program.Path());
+    EachDialog dialogs({PressEnter});
+    const bool started = Make().Start();
+    if (asRoot)
+        setfsuid(0);
+    EXPECT_FALSE(started);
+    ASSERT_EQ(dialogs.texts.size(), 1u);
+    EXPECT_EQ(dialogs.texts[0].toStdString(),
+              program / "LPDB.lbf" +
+                  " cannot be written (permission denied). Lexipond will close so that nothing "
+                  "is lost.");
+    EXPECT_EQ(dialogs.buttons[0], QStringLiteral("Close"));
+    EXPECT_EQ(Contents(program.Path()), before) << "not renamed, not written, nothing made";
+}
+
+TEST_F(ProgramTest, AnEndAskedForInAStartPromptClosesItAndSavesOnceStarted) {
+    const struct {
+        const char* name;
+        bool firstRun;
+    } rows[] = {{"first-run welcome", true}, {"restore question", false}};
+    for (const auto& [name, firstRun] : rows) {
+        SCOPED_TRACE(name);
+        for (const auto& entry : fs::directory_iterator(program.Path()))
+            if (entry.path().filename() != "dImport.txt")
+                fs::remove_all(entry.path());
+        if (!firstRun) {
+            ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
+            DamageDatabaseBesideGoodBak();
+        }
+        // The signal arrives while the prompt waits; nothing else may be asked.
+        EachDialog dialogs({[this](QWidget*) { p->RequestEnd(); }});
+        ASSERT_TRUE(Make().Start());
+        EXPECT_EQ(dialogs.texts.size(), 1u);
+        EXPECT_TRUE(p->EndPending());
+        EXPECT_EQ(p->Window(), nullptr) << "nothing to show for an ending run";
+        EXPECT_FALSE(p->Saved()) << "no save in the middle of the start";
+        p->EndOfSession();
+        EXPECT_TRUE(p->Saved());
+        EXPECT_TRUE(Valid(program / "LPDB.lbf"));
+        EXPECT_TRUE(ReadBytes(program / "LPDB.lbf Bak") == ReadBytes(program / "LPDB.lbf"));
+        EXPECT_EQ(ReadBytes(program / kSettingsFileName).size(), 1008u);
+        if (!firstRun) { // the question's default: the backup is back
+            EXPECT_EQ(LiveWords(program / "LPDB.lbf"), 12u);
+        }
+        p.reset();
+    }
+}
+
+TEST_F(ProgramTest, SettingsAreWrittenWhenTheyChangeAndTheBakKeepsTheFileOfTheStart) {
+    StartLater();
+    const std::string path = program / kSettingsFileName;
+    const std::string atStart = ReadBytes(path);
+    const SettingsBlock& settings = p->Context().settings;
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } rows[] = {
+        {"User", [&] { window->OnCommand(CMD_USER_1 + 2); }},
+        {"Level", [&] { window->OnCommand(CMD_LEVEL_EASIEST + 5); }},
+        {"Transparent", [&] { window->OnCommand(CMD_TRANSPARENT); }},
+        {"On Top", [&] { window->OnCommand(CMD_ON_TOP); }},
+        {"Options OK", [&] {
+             EachDialog dialogs({[](QWidget* dialog) {
+                 dialog->findChild<QLineEdit*>(QStringLiteral("userName2"))->setText("Ada");
+                 dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+             }});
+             window->OnCommand(CMD_OPTIONS);
+         }},
+    };
+    for (const auto& [name, change] : rows) {
+        SCOPED_TRACE(name);
+        const std::string before = BlockOf(settings);
+        change();
+        EXPECT_NE(BlockOf(settings), before);
+        EXPECT_TRUE(StoredBlock(path) == BlockOf(settings));
+        EXPECT_TRUE(ReadBytes(path + " Bak") == atStart);
+    }
+    EXPECT_EQ(settings.currentUser, 2);
+    EXPECT_EQ(std::string(settings.userNames[1]), "Ada");
+
+    // A move is written once it has settled.
+    window->move(window->x() + 37, window->y() + 11);
+    const int32_t left = window->geometry().left();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            SettingsBlock onDisk{};
+            const std::string block = StoredBlock(path);
+            if (block.size() == sizeof onDisk)
+                std::memcpy(&onDisk, block.data(), sizeof onDisk);
+            return onDisk.windowPlacement.normalLeft == left;
+        },
+        5000));
+
+    p->EndOfSession();
+    EXPECT_TRUE(StoredBlock(path) == BlockOf(settings));
+    EXPECT_TRUE(ReadBytes(path + " Bak") == atStart) << "the end keeps the first save's backup";
+}
+
+TEST_F(ProgramTest, TheSessionManagersSaveWritesAndTheRunGoesOn) {
+    StartLater();
+    const std::string path = program / kSettingsFileName;
+    const std::string atStart = ReadBytes(path);
+    window->move(window->x() + 20, window->y()); // not settled yet
+    p->SaveDuringSession();
+    const SettingsBlock& settings = p->Context().settings;
+    EXPECT_EQ(settings.windowPlacement.normalLeft, window->geometry().left());
+    EXPECT_TRUE(StoredBlock(path) == BlockOf(settings));
+    EXPECT_TRUE(ReadBytes(path + " Bak") == atStart);
+
+    EXPECT_FALSE(p->Saved() || window->IsDestroyed());
+    const uint32_t total = Sum(TotalField(0));
+    QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(85, 285)); // Correct
+    EXPECT_EQ(Sum(TotalField(0)), total + 1);
+    p->EndOfSession();
+    EXPECT_TRUE(ReadBytes(path + " Bak") == atStart);
+    EXPECT_EQ(SumField(program / "LPDB.lbf", TotalField(0)), total + 1);
+}
+
+TEST_F(ProgramTest, SaveBeforeExitStopsTheWorkerSavesOnceAndLeavesTheWindowAlone) {
+    Make().SaveBeforeExit(); // before a start there is nothing to save
+    EXPECT_FALSE(fs::exists(program / kSettingsFileName));
+    p.reset();
+    StartLater();
+    p->Store().ChooseLevel(5); // changed without a command: only the exit save writes it
+    p->SaveBeforeExit();
+    EXPECT_TRUE(p->Saved());
+    EXPECT_TRUE(p->Store().StopRequested());
+    EXPECT_EQ(StoredBlock(program / kSettingsFileName).substr(20, 4), std::string("\5\0\0\0", 4));
+    EXPECT_TRUE(ReadBytes(program / "LPDB.lbf Bak") == ReadBytes(program / "LPDB.lbf"));
+    EXPECT_TRUE(window->isVisible() && !window->IsDestroyed());
+
+    for (const char* name : {"LPDB.lbf Bak", "dLexipond.dat Bak"})
+        fs::remove(program / name);
+    p->SaveBeforeExit();
+    p->EndOfSession();
+    p->Finish();
+    EXPECT_FALSE(fs::exists(program / "LPDB.lbf Bak") || fs::exists(program / "dLexipond.dat Bak"))
+        << "saved twice";
 }
 
 } // namespace
