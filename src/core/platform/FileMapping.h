@@ -104,6 +104,9 @@ bool TruncateFile(FileHandle file, uint64_t length);
 bool SyncFile(FileHandle file);
 // Renames over an existing `to` in one step; false when it failed (nothing moved).
 bool RenameReplacing(const char* from, const char* to);
+// Copies count bytes from `from` at `offset` to the current position of `to`,
+// in the kernel where it can (a plain read and write where it cannot).
+bool CopyFileRange(FileHandle from, uint64_t offset, FileHandle to, uint64_t count);
 // Removes the file; false when it could not be removed.
 bool RemoveFile(const char* path);
 

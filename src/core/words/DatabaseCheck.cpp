@@ -213,6 +213,9 @@ CheckOutcome CopyCheckedWordDatabase(const std::string& from, const std::string&
         reason = std::move(*damage);
         return CheckOutcome::Damaged;
     }
+    const platform::FileHandle source{fd.get()};
+    // Each piece is read once into memory for the check and copied by the
+    // kernel (as cp does), so this costs little more than a plain copy.
     bool readFailed = false;
     const bool copied = platform::ReplaceFileWith(
         to,
@@ -226,20 +229,20 @@ CheckOutcome CopyCheckedWordDatabase(const std::string& from, const std::string&
                     offset == 0 ? kRecordAreaOffset
                                 : std::min<uint64_t>(kChunkSlots * facts.recordSize,
                                                      facts.fileSize - offset);
-                chunk.resize(length);
-                if (!ReadAt(fd.get(), offset, chunk.data(), length)) {
-                    readFailed = true;
-                    return false;
-                }
-                if (offset > 0) {
-                    for (uint64_t i = 0; i * facts.recordSize + facts.recordSize <= length &&
+                if (offset > 0 && slot < facts.capacity) {
+                    chunk.resize(length);
+                    if (!ReadAt(fd.get(), offset, chunk.data(), length)) {
+                        readFailed = true;
+                        return false;
+                    }
+                    for (uint64_t i = 0; (i + 1) * facts.recordSize <= length &&
                                          slot < facts.capacity;
                          ++i, ++slot)
                         if ((damage = CheckSlot(chunk.data() + i * facts.recordSize, slot,
                                                 facts.recordSize, facts)))
                             return false;
                 }
-                if (!platform::WriteFileBytes(platform::FileHandle{out}, chunk.data(), length))
+                if (!platform::CopyFileRange(source, offset, platform::FileHandle{out}, length))
                     return false;
                 offset += length;
             }
