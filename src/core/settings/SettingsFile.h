@@ -1,7 +1,8 @@
 #pragma once
 // Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
-// Works on the caller's block and keeps nothing. Start-up loads and the shutdown
-// save writes, both on the window thread while no worker uses the block.
+// Works on the caller's block and keeps nothing. Start-up loads before the
+// worker runs; the program saves on the window thread, the block's only writer,
+// whenever a setting changes and at the end.
 #include "core/settings/Settings.h"
 
 #include <string>
