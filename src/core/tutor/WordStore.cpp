@@ -1,5 +1,6 @@
 #include "core/tutor/WordStore.h"
 
+#include "core/platform/Collation.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
@@ -129,10 +130,10 @@ bool WordStore::DeleteWord(int32_t slot) {
     return DeleteWordRecord(tutor_.db, slot);
 }
 
-uint32_t WordStore::ImportWordList(const char* path) {
+uint32_t WordStore::ImportWordList(const char* path, ImportReport* report) {
     // The worker may be sorting: the import waits for the database like everyone else.
     Guard guard(lock_);
-    return ImportWordFile(tutor_.db, path);
+    return ImportWordFile(tutor_.db, path, platform::UserCollator(), report);
 }
 
 void WordStore::StoreOptions(const OptionsChoices& choices) {
