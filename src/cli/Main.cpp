@@ -42,10 +42,11 @@ constexpr char kHelp[] =
     "  info FILE             capacity, live words, file size and whether the file is valid\n"
     "  list FILE             the words as CSV on standard output: word, notes, then the\n"
     "                        total and correct answers of user slots 1 to 5 in slot order\n"
-    "  import FILE WORDLIST  adds the words of a word list (one word a line; a line ends\n"
-    "                        with CR or CR LF; empty lines and words already present are\n"
-    "                        skipped), creating FILE when it does not exist, then sorts;\n"
-    "                        prints how many words were added\n"
+    "  import FILE WORDLIST  adds the words of a word list (one word a line; LF, CR LF\n"
+    "                        and CR all end a line; empty lines and words already present\n"
+    "                        are skipped), creating FILE when it does not exist, then\n"
+    "                        sorts; prints how many words were added, then how many were\n"
+    "                        already there and how many empty lines were skipped\n"
     "  sort FILE             puts the words in the word order of your locale\n"
     "  check FILE            checks every structural rule of the file; a damaged file\n"
     "                        gives a one-line reason and exit status 1\n"
@@ -271,7 +272,13 @@ int RunImport(const std::string& path, const std::string& wordList) {
                     ": the new copy could not be written beside it (is the disk full?); "
                     "the database is as it was");
     }
+    // The first line stays "N words added" for scripts; the other counts follow
+    // only when there is something to say.
     std::printf("%u word%s added\n", report.added, report.added == 1 ? "" : "s");
+    if (report.duplicates > 0)
+        std::printf("%u already in the list\n", report.duplicates);
+    if (report.empty > 0)
+        std::printf("%u empty line%s skipped\n", report.empty, report.empty == 1 ? "" : "s");
     if (report.longLines > 0)
         std::fprintf(stderr, "lexipond-db: %u lines were longer than 1023 bytes\n",
                      report.longLines);

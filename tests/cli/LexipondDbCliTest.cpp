@@ -43,6 +43,27 @@ TEST_F(LexipondDbCli, ImportListAndCheckTheShippedWordList) {
     EXPECT_EQ(Db({"check", db_}), 0) << err_;
 }
 
+TEST_F(LexipondDbCli, ImportTellsWhatBecameOfTheLinesWhateverTheirLineEnds) {
+    const std::string list = folder_ / "list.txt";
+    const struct {
+        const char* name;
+        std::string content, printed;
+    } rows[] = {
+        {"LF, a duplicate and an empty line", "dog\ncat\n\ndog\n",
+         "2 words added\n1 already in the list\n1 empty line skipped\n"},
+        {"CR, the last line without a line end", "emu\r\r\rcat",
+         "1 word added\n1 already in the list\n2 empty lines skipped\n"},
+        {"nothing new", "dog\r\ncat\r\nemu\r\n", "0 words added\n3 already in the list\n"},
+    };
+    for (const auto& row : rows) { // one database, growing
+        SCOPED_TRACE(row.name);
+        WriteBytes(list, row.content);
+        ASSERT_EQ(Db({"import", db_, list}), 0) << err_;
+        EXPECT_EQ(out_, row.printed);
+    }
+    EXPECT_EQ(LiveWords(db_), 3u);
+}
+
 TEST_F(LexipondDbCli, UsageErrorsExitWithTwoAndCreateNothing) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {}, {"frob", db_}, {"list"}, {"list", db_, db_}, {"import", db_}})

@@ -88,7 +88,7 @@ class Utf16Text {
 
 static_assert(sizeof(UChar) == sizeof(char16_t));
 
-UCollator* OpenCollator(const std::string& localeId) {
+UCollator* OpenCollator(const std::string& localeId, Collator::Strength strength) {
     UErrorCode status = U_ZERO_ERROR;
     UCollator* collator = ucol_open(localeId.c_str(), &status);
     if (U_FAILURE(status)) {
@@ -102,14 +102,15 @@ UCollator* OpenCollator(const std::string& localeId) {
             return nullptr;
         }
     }
-    ucol_setStrength(collator, UCOL_TERTIARY);
+    ucol_setStrength(collator, strength == Collator::Strength::Identical ? UCOL_IDENTICAL
+                                                                         : UCOL_TERTIARY);
     return collator;
 }
 
 } // namespace
 
-Collator::Collator(const std::string& localeId)
-    : collator_(OpenCollator(localeId)), localeId_(localeId) {}
+Collator::Collator(const std::string& localeId, Strength strength)
+    : collator_(OpenCollator(localeId, strength)), localeId_(localeId), strength_(strength) {}
 
 Collator::~Collator() {
     if (collator_)

@@ -1,7 +1,11 @@
 #pragma once
 // The user's word order: an ICU collator for the locale named by LC_ALL,
 // LC_COLLATE or LANG (the root collation when none is set or it is C/POSIX),
-// tertiary strength, so the order is linguistic and case-sensitive. A Collator
+// tertiary strength, so the order is linguistic and case-sensitive. At
+// identical strength two texts are equal only when they are the same
+// characters (canonically equivalent ones count as the same): the import's
+// duplicate test, which must not take "dog" and "dog" with an invisible
+// character for one word. A Collator
 // owns its ICU collator. The sort and the import order words with it, the window
 // decodes texts for display; each Collator is used by one thread at a time (see
 // UserCollator).
@@ -21,8 +25,10 @@ namespace lexipond::platform {
 
 class Collator {
   public:
+    enum class Strength { Tertiary, Identical };
+
     // An ICU locale id ("en_US", "de", "" for the root collation).
-    explicit Collator(const std::string& localeId);
+    explicit Collator(const std::string& localeId, Strength strength = Strength::Tertiary);
     ~Collator();
     Collator(const Collator&) = delete;
     Collator& operator=(const Collator&) = delete;
@@ -39,10 +45,12 @@ class Collator {
 
     // The locale id actually asked of ICU ("" = root).
     const std::string& LocaleId() const { return localeId_; }
+    Strength GetStrength() const { return strength_; }
 
   private:
     UCollator* collator_ = nullptr;
     std::string localeId_;
+    Strength strength_;
 };
 
 // Turns a POSIX locale name ("de_DE.UTF-8@euro", "C", "POSIX") into an ICU

@@ -1,7 +1,7 @@
 #include "core/tutor/WordStore.h"
 
+#include "core/platform/Collation.h"
 #include "core/recordfile/AtomicUpdate.h"
-
 #include "core/recordfile/RecordFile.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
@@ -131,14 +131,14 @@ bool WordStore::DeleteWord(int32_t slot) {
     return DeleteWordRecord(tutor_.db, slot);
 }
 
-uint32_t WordStore::ImportWordList(const char* path) {
+uint32_t WordStore::ImportWordList(const char* path, ImportReport* report) {
     // The worker may be sorting: the import waits for the database like everyone else.
     Guard guard(lock_);
     // Into a copy that replaces the file in one step: a kill or a full disk
     // part-way leaves the list as it was, never half an import.
     uint32_t added = 0;
     UpdateAtomically(tutor_.db, [&](RecordFile& copy, bool& changed) {
-        added = ImportWordFile(copy, path);
+        added = ImportWordFile(copy, path, platform::UserCollator(), report);
         changed = added > 0;
         return true;
     });

@@ -41,6 +41,8 @@
 
 namespace lexipond {
 
+struct ImportReport;
+
 // What the main window paints, copied in one go.
 struct ShownScores {
     std::string word;
@@ -118,8 +120,9 @@ class WordStore {
 
     // The Options dialog.
 
-    // Imports a word list file; the number of words added.
-    uint32_t ImportWordList(const char* path);
+    // Imports a word list file; the number of words added. report, when given,
+    // receives what happened to every line.
+    uint32_t ImportWordList(const char* path, ImportReport* report = nullptr);
     // Stores the choices and starts the current user's session afresh.
     void StoreOptions(const OptionsChoices& choices);
 

@@ -1,6 +1,9 @@
-// Word list import: one word a line, a CR ends a line, LF and NUL bytes add
-// nothing, no trimming, a last line without CR is dropped. A line is a duplicate
-// when the word it would store collates equal to a word already there, so the
+// Word list import: one word a line, whatever the editor's line ends (LF, CR LF
+// or CR), the last line also without one; NUL bytes add nothing, no trimming.
+// A line is a duplicate when the word it would store is equal to a word already
+// there at the collation's identical strength: the same characters, so "dog"
+// with a soft hyphen or a zero-width space in it is another word, while an é
+// written with a combining accent is the same word as the precomposed é. The
 // duplicate test looks the stored text's sort key up in a hash set built once.
 #include "core/words/ImportWordFile.h"
 
@@ -105,18 +108,25 @@ class Importer {
     void Feed(const unsigned char* bytes, size_t size) {
         for (size_t i = 0; i < size; ++i) {
             const unsigned char byte = bytes[i];
-            if (byte == '\r') {
-                HandleLine();
-                line_.clear();
-                lineTooLong_ = false;
-            } else if (byte == '\n' || byte == '\0') {
-                continue;
+            if (byte == '\0')
+                continue; // also between the CR and LF of a UTF-16 file
+            const bool lfOfCrLf = byte == '\n' && afterCr_;
+            afterCr_ = byte == '\r';
+            if (byte == '\r' || byte == '\n') {
+                if (!lfOfCrLf)
+                    EndLine();
             } else if (line_.size() < kMaxLineLength) {
                 line_.push_back(static_cast<char>(byte));
             } else {
                 lineTooLong_ = true;
             }
         }
+    }
+
+    // The end of the file ends a last line that has no line end of its own.
+    void Finish() {
+        if (!line_.empty())
+            EndLine();
     }
 
   private:
@@ -131,6 +141,12 @@ class Importer {
             if (!present_.Contains(key_, hash))
                 present_.Add(key_, hash);
         }
+    }
+
+    void EndLine() {
+        HandleLine();
+        line_.clear();
+        lineTooLong_ = false;
     }
 
     void HandleLine() {
@@ -173,6 +189,7 @@ class Importer {
     std::string key_;
     std::string line_;
     bool lineTooLong_ = false;
+    bool afterCr_ = false; // the last byte but NULs was a CR
 };
 
 } // namespace
@@ -197,7 +214,9 @@ uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collat
         std::fclose(file);
         return 0;
     }
-    Importer importer(db, collator, result);
+    const platform::Collator identical(collator.LocaleId(),
+                                       platform::Collator::Strength::Identical);
+    Importer importer(db, identical, result);
     unsigned char buffer[64 * 1024];
     bool first = true;
     for (;;) {
@@ -211,6 +230,10 @@ uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collat
         }
         importer.Feed(buffer + skip, got - skip);
     }
+    // After a read error the last piece may be half a word: only the true end
+    // of the file ends a line.
+    if (!std::ferror(file))
+        importer.Finish();
     std::fclose(file);
     return result.added;
 }
