@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Entry points for a fresh Debian 12 machine: `make run`, `make test`, and
 # `make package` for the .deb. Each first installs the Debian packages it
 # needs, from the lists scripts/packages-{run,build,test,package}.txt.

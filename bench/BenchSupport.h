@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scratch folder for one benchmark run, removed at exit.
 #include <cstdlib>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Record file engine: adding, reading, searching and compacting 100,000 word records.
 #include "BenchSupport.h"
 #include "core/recordfile/RecordFile.h"

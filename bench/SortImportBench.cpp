@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word list import into a new database followed by the sort, and the sort of
 // shuffled words alone, at 1,000 / 10,000 / 100,000 unique words, collated for
 // en_US as GNU sort is in bench/compare-gnu-sort.sh.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's own speed as the user sees it: from process start to the first
 // painted word, and from a Correct click to the next word painted, with small
 // and large word databases.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tutoring engine: the next word on Hardest, setting up a user, one answer and the
 // re-sort after the word dialog, on word databases of 1,000 to 100,000 words.
 #include "BenchSupport.h"

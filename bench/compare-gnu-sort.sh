@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Side by side, on the same lists of unique words and under the same locale:
 # GNU `sort -s` against `lexipond-db import` into a new database (which
 # imports and then sorts), at 1,000 / 10,000 / 100,000 words. Prints the

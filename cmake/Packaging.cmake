@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack --preset package` (as `make package` does) after
 # building the package preset, which installs under /usr.
 

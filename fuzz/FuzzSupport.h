@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the fuzz targets share: a scratch folder for the run, writing the input to
 // a file, and a failed check that stops the fuzzer with a reason.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as a word list: the import must add only sound words, never the
 // same word twice, keep the database valid, and the sort must order it.
 #include "FuzzSupport.h"

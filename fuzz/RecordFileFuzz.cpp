@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opens arbitrary bytes as a record file and drives the read, match and add paths.
 // The input is the whole file. The engine never reads the description text area
 // (offset 8) or the zero run behind it (offset 308), so the fuzzer steers the search key

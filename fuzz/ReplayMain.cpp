@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs every file of the given folders (or the given files) through the fuzz
 // target once, so the checked-in corpus is a regression test without libFuzzer.
 #include <cstdint>

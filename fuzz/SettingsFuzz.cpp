@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Any bytes as the settings file: loading gives usable values and keeps the
 // file's bytes where they are sound, and a save writes a file that loads back
 // to the same block.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the built .deb as Debian would: lintian on the package (errors fail,
 # warnings are shown), then the metainfo and the desktop entry that it ships.
 set -euo pipefail

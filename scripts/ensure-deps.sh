@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the missing Debian packages of the named lists, scripts/packages-NAME.txt:
 #   ensure-deps.sh run build [test] [package]
 # As root it runs apt-get; otherwise it prints the exact command and stops.

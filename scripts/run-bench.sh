@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every benchmark of the release build, then the GNU sort comparison.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one preset's tests, with a private runtime folder and a virtual X server
 # for the tests that open real windows.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What tests of every subsystem share: temporary folders, environment
 // overrides, files, small word databases, a scripted random source and a
 // window that records what the core asks of it.

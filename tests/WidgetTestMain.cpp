@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // main() of every widget test: one QApplication for all the tests of a program.
 #include <QApplication>
 #include <gtest/gtest.h>

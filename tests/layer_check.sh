@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks every #include under SRC against the layer table in SRC/README.md:
 # a folder may include itself and the folders its row names; core/ and cli/
 # include no Qt header; the table itself only refers to folders above a row.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Lexipond: a sight-word tutor for one adult and a young reader.
 #include "core/platform/Folders.h"
 #include "ui/window/MainWindow.h"

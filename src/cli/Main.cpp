@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lexipond-db: keeps a Lexipond word database from the command line, for the
 // adults who look after the data and for scripts.
 #include "core/lifecycle/Backups.h"

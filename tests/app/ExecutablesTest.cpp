@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built executables as a user starts them: the informational options, and
 // the program started straight from the build tree keeping its data in the
 // per-user folder (so that deleting the build tree deletes no learner's work).

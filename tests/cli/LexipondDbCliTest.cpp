@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lexipond-db end to end: the built program run as a user or a script runs it.
 #include "core/recordfile/RecordFileTestSupport.h"
 

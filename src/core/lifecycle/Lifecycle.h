@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up and shutdown steps that need no window: the folders, loading the
 // settings and the word database, and the shutdown save. The caller owns the
 // RecordFile and the settings block; these run on the window thread, start-up

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's word order: an ICU collator for the locale named by LC_ALL,
 // LC_COLLATE or LANG (the root collation when none is set or it is C/POSIX),
 // tertiary strength, so the order is linguistic and case-sensitive. At

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A manual-reset event: stays set until reset, wakes every waiter. It owns its own
 // mutex, so any thread may set, reset or wait on it without another lock; the
 // tutor's worker and the window thread signal each other through two of them.

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole-file operations of the settings save and the shutdown save: backups, the
 // safe replace and the time stamp. Each call opens and closes what it needs and
 // keeps nothing; the program calls them from the window thread, after the worker

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File and mapping service in place of the Win32 file calls: open an existing file
 // read-only or read/write (others may read), create, size, map the whole file,
 // unmap, and seek/read/write/append/truncate in direct mode. The handles belong to

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program and its data live. Folder texts end with '/'. Stateless
 // questions to the file system, asked at start-up from the window thread (and by
 // the settings file when it picks its folder); any thread may ask.

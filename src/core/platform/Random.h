@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The operating system's random source and a monotonic millisecond tick count,
 // behind the RandomSource interface the tutor draws words with (tests script one).
 // The tutor calls its source under TutorState::lock; the system source keeps no

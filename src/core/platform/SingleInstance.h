@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One running copy per user: an advisory lock (flock) on a file named after the
 // program in the user's runtime folder. The lock dies with the process, so a
 // crashed copy never blocks the next start. A SingleInstance owns the lock file's

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A first-in, first-out queue of tasks that any thread may fill and one thread
 // empties. The hand-over goes through a mutex of its own, so a task built on
 // one thread is complete when another takes it out (and ThreadSanitizer sees

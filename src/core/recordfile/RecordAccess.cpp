@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing fields, adding, tagging, copying, counting and searching records.
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/RecordFileInternal.h"

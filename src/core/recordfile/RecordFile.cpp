@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening, creating, closing, resizing and compacting record files.
 #include "core/recordfile/RecordFile.h"
 

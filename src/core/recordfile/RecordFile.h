@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record file engine: one memory-mapped file of a fixed header, a field
 // table and equal-sized record slots. The byte layout is in docs/record-file-format.md
 // and its constants in RecordFormat.h.

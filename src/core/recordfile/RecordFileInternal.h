@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Helpers shared by the engine's source files; not for callers of the engine.
 // They check nothing: each states what its caller must have checked.
 #include "core/recordfile/RecordFile.h"

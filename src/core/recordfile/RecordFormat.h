@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte layout of a record file; docs/record-file-format.md has the same table in prose.
 // All integers in the file are 32-bit little-endian. Constants only: the engine uses
 // them to read and write files, the word database check to read one on its own.

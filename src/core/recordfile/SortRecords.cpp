@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sorting keeps the result of a stable neighbour-exchange sort (records with equal
 // keys keep their order; a record never crosses a free slot) but gets there in
 // O(n log n): every key is turned into an ICU sort key once, each run of adjacent

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sorts the used records by one field in the user's word order (stable), after
 // compacting them to the front. Works on the caller's open RecordFile and owns
 // nothing; the caller holds whatever guards that file (TutorState::lock in the

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 1000-byte settings block, held in memory for the whole run and stored
 // behind "WORD1" + three version digits in "dLexipond.dat". The program owns one
 // block; the window thread changes it, and while the worker runs, both threads

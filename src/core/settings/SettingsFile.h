@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and saving "dLexipond.dat": "WORD1" + three version digits + the block.
 // Works on the caller's block and keeps nothing. Start-up loads before the
 // worker runs; the program saves on the window thread, the block's only writer,

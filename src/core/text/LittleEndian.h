@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 32-bit little-endian words in byte buffers: every integer of the record file is
 // stored this way, whatever the machine's own order. Pure functions over the
 // caller's bytes: any layer, any thread.

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zero-terminated byte-text and decimal helpers. They own nothing, never allocate
 // and never check the destination's size: callers size their buffers for the
 // longest text. Pure functions over the caller's bytes: any layer, any thread.

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 in byte texts. Words and notes may also come from older lists typed in a
 // single-byte code page (Windows-1252), so a byte that does not start a valid
 // sequence counts as a character of its own and is never dropped or merged.

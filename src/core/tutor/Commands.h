@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command identifiers by which the menu, the window and the worker drive the main window.
 namespace lexipond {
 

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tutoring state shared by the window thread and the worker, and the small
 // interfaces through which the core reaches the window and the random source.
 // WordStore (WordStore.h) owns the lock that guards this state and says who may

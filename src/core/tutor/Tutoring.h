@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word choice, answers and the report: the tutoring operations. Each takes the
 // Tutor it works on and holds tutor.lock while it touches the word database
 // or the tutoring state (the lock is recursive, so callers may hold it as well).

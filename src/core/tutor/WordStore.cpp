@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/tutor/WordStore.h"
 
 #include "core/platform/Collation.h"

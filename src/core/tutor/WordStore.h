@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one owner of the lock that keeps the window thread and the worker apart,
 // and the window layer's only way to the word database and the tutoring state.
 //

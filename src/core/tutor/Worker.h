@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The worker thread and the window-thread halves of its request protocol.
 //
 // Protocol: workerRequest moves 0 (idle) -> 3 or 5 (EditWordCommand/AddWordCommand)

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent reading of a word database file that checks every structural
 // rule of the format before the command-line tool lets the engine touch it. Reads
 // the file by its path with a descriptor of its own and never writes; owns nothing

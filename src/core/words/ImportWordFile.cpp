@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word list import: one word a line, whatever the editor's line ends (LF, CR LF
 // or CR), the last line also without one; NUL bytes add nothing, no trimming.
 // A line is a duplicate when the word it would store is equal to a word already

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Imports a word list file (one word a line; LF, CR LF or CR ends a line) into
 // the word database.
 // Adds records to the caller's open RecordFile and keeps nothing. The caller holds

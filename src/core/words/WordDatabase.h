@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word database: its file name, its fourteen fields (numbered from 1) and its
 // creation. Constants for every layer that reads words; CreateWordDatabase works on
 // the caller's RecordFile under the caller's lock (start-up and lexipond-db create

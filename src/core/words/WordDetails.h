@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The database side of the Word Details and Options dialogs, kept free of any
 // window code so that it can be tested on its own. Owns nothing: every function
 // works on the caller's word database or values. Called from the window thread;

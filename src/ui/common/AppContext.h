@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window layer shares, window thread only. The context owns nothing
 // but the folders: the program (or a test) owns the word store and the settings
 // and outlives every window. Everything the worker also touches goes through

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's icon and caption, shared by every window. Window thread only
 // (after the QApplication exists); the icon is made once, from the resources
 // built into the program, and kept until the end.

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sizes in dialog units (a quarter of the average letter width, an eighth of the
 // line height) so that the dialogs keep their proportions with any font. A
 // value measured once from a widget's font on the window thread; it owns

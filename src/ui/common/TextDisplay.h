@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte text as the window shows it: valid UTF-8 reads as UTF-8, every other
 // byte as the Windows-1252 character of that byte, so old lists typed in an
 // 8-bit code page still show their accented letters. Pure conversions that own

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "About Lexipond": the program's name, version and purpose. Window thread
 // only; it reads and owns nothing but its own controls.
 class QWidget;

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The open-file chooser for word list files: a modal dialog on the window
 // thread, owned by the call that runs it. It reads nothing but the file names.
 #include <QString>

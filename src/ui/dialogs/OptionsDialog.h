@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Lexipond Options": the users' names, the level, Import, Confirm Quit and the
 // transparency. Window thread only. It owns nothing beyond its controls; OK
 // stores the choices through app.store (which starts the user's session

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-button prompt: the caller fills a PromptRequest, runs the dialog and
 // reads the answer (1 first button or Enter, 2 second button or Esc). Window
 // thread only; the dialog lives for the call that runs it and touches nothing

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Results Report: this run's answers, shown beside the main window and
 // followed as they are given. Window thread only. It is not modal, so the main
 // window stays usable; it reads the report through the word store every few

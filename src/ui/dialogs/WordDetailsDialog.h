@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Word Details dialog: one word's text, notes and every user's tallies, with
 // steps through the list, Delete, Copy and New. Window thread only, run from
 // CMD_WORD_DETAILS inside the request protocol (WordStore::RunWordDetails), so

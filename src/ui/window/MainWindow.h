@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one top-level window: paints the tutor, takes the answer clicks
 // and the context menu, and runs the commands. It lives on the window thread,
 // is owned by Program and owns the dialogs it opens (the Results Report too).

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the main window: the word panel, the score panel and the three answer
 // buttons, into a back buffer that lives until the next size change and is
 // copied to the window in one step. Window thread only. The painter owns its

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's one instance of every long-lived object, and its start-up and
 // end. main() makes one Program on the window thread and runs the event loop
 // between Start and Finish; every member function belongs to that thread

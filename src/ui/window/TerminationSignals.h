@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SIGTERM, SIGHUP and SIGINT turned into a Qt signal on the window thread (a
 // pipe written by the handler and watched by a socket notifier), so that a
 // kill or a closed terminal saves like a logout does. One object per process,

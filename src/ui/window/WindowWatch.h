@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What happens to the main window without any command: a move, resize or state
 // change that has settled (its placement is worth saving), and its native window
 // destroyed from outside (xdotool windowclose, a misbehaving window manager),

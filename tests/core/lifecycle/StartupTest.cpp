@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the settings and the words at start-up.
 #include "TestSupport.h"
 #include "core/lifecycle/Lifecycle.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening, typed field access, tags, the key search, growth, shrink and compaction.
 #include "RecordFileTestSupport.h"
 

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Raw header words, a new word database built by hand, and text fields for the
 // record file tests.
 #include "TestSupport.h"

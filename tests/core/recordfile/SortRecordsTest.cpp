@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sort must leave exactly the bytes a stable neighbour-exchange sort leaves:
 // checked against a plain bubble sort on random files.
 #include "core/recordfile/SortRecords.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings file: loading with the old levels migrated or the defaults, and the
 // save that keeps a backup and never leaves half a file.
 #include "core/settings/SettingsFile.h"

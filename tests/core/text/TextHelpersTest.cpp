@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-text and decimal helpers.
 #include "core/text/TextHelpers.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UTF-8 cut: whole characters only, and bytes outside valid UTF-8 as characters
 // of their own.
 #include "core/text/Utf8.h"

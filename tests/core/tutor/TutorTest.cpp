@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word choice with scripted random numbers, answers, the report, the counters and the
 // worker's request protocol, over a real temporary word database.
 #include "TestSupport.h"

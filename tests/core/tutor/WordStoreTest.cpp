@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word store against a running worker: the window thread's calls go on
 // while the worker re-sorts after each word dialog. An operation that forgot
 // the lock shows as a data race under the tsan preset, and as tallies stored on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The word database check: each rule it refuses a file for, with its own reason,
 // and what it finds in a sound file.
 #include "core/words/DatabaseCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word list import: line ends, NUL bytes, duplicates as the words are stored,
 // and files that are not word lists at all.
 #include "core/words/ImportWordFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A new word database, byte for byte.
 #include "core/recordfile/RecordFileTestSupport.h"
 

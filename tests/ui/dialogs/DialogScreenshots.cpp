@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves a picture of each dialog with sample words, for the documentation:
 //   xvfb-run -a ./dialog_screenshots <output folder>
 #include "DialogTestSupport.h"

@@ -1,4 +1,5 @@
 #pragma once
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A tutor world with an open word database for the dialogs, and a way to act
 // inside a modal dialog: a timer finds the window once its modal loop runs.
 #include "TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Word Details and Options dialogs, driven through their controls.
 #include "DialogTestSupport.h"
 #include "ui/dialogs/OptionsDialog.h"

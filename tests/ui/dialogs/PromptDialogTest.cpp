@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-button prompt, answered through its buttons and the keyboard.
 #include "DialogTestSupport.h"
 #include "ui/dialogs/PromptDialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Results Report: it follows the answers, opens once, goes with its owner and
 // stays a window of its own.
 #include "DialogTestSupport.h"

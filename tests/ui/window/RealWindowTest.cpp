@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built program in a real X window (run under xvfb-run, or on an X server
 // of the test's own): clicks at the buttons' coordinates, then SIGTERM, then
 // the files it leaves behind; every other way a run can end; two copies on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program object and its main window on Qt's offscreen platform.
 #include "TestSupport.h"
 #include "ui/common/AppContext.h"
