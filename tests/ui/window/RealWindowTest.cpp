@@ -134,7 +134,8 @@ struct PrivateDisplay {
         std::string line = command;
         for (size_t at; (at = line.find("%p")) != std::string::npos;)
             line.replace(at, 2, std::to_string(program));
-        return std::system(("DISPLAY=" + name + " timeout 15 xdotool " + line + " >/dev/null").c_str()) == 0;
+        const std::string shell = "DISPLAY=" + name + " timeout 15 xdotool " + line + " >/dev/null";
+        return std::system(shell.c_str()) == 0;
     }
     pid_t pid = 0;
     std::string name;
@@ -230,13 +231,12 @@ TEST(RealWindow, ClicksAreTalliedAndSigtermSavesEverythingWithoutAsking) {
     EXPECT_GE(info.st_mtime, stampedAfter);
 }
 
-
 TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDbIsRefused) {
     ProgramFolder data;
     TempFolder runtimeA, runtimeB, lists;
     WriteBytes(data.settings, PreviousSettings());
-    const pid_t first = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtimeA.Path()},
-                                             {"QT_QPA_PLATFORM", "offscreen"}});
+    const pid_t first = Spawn(
+        data.program, {{"XDG_RUNTIME_DIR", runtimeA.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_NE(first, 0);
     platform::DataFolderLock probe;
     EXPECT_TRUE(Eventually([&] {
@@ -247,15 +247,15 @@ TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDb
     kill(first, SIGSTOP);
     const auto before = Contents(data.folder.Path());
 
-    const pid_t second = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtimeB.Path()},
-                                              {"QT_QPA_PLATFORM", "offscreen"}});
+    const pid_t second = Spawn(
+        data.program, {{"XDG_RUNTIME_DIR", runtimeB.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_NE(second, 0);
     WriteWordList(lists / "words.txt", 5, "extra");
     std::string output;
-    FILE* pipe = popen(("'" LEXIPOND_DB_EXE "' import '" + data.db + "' '" + (lists / "words.txt") +
-                        "' 2>&1")
-                           .c_str(),
-                       "r");
+    FILE* pipe = popen(
+        ("'" LEXIPOND_DB_EXE "' import '" + data.db + "' '" + (lists / "words.txt") + "' 2>&1")
+            .c_str(),
+        "r");
     ASSERT_NE(pipe, nullptr);
     char buffer[512];
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
@@ -343,7 +343,8 @@ TEST(RunEnds, ALostDisplayOrAWindowDestroyedFromOutsideEndsTheRunSaved) {
         {"window destroyed after On Top made it anew",
          [](PrivateDisplay& display, pid_t pid) {
              EXPECT_TRUE(ChooseFromMenu(display, pid, 7)); // On Top
-             EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) + " sleep 0.5 windowclose %1", pid));
+             EXPECT_TRUE(
+                 display.XdoTool(std::string(kFindWindow) + " sleep 0.5 windowclose %1", pid));
          },
          0},
     };
