@@ -103,8 +103,9 @@ StartupDialogs Program::MakeStartupDialogs() {
         box.exec();
     };
     dialogs.offerRestore = [this](const std::string& message) {
-        const size_t answer =
-            endPending_ ? 0 : AskInBox(QMessageBox::Question, message, {tr("Restore"), tr("Keep as it is")});
+        const size_t answer = endPending_ ? 0
+                                          : AskInBox(QMessageBox::Question, message,
+                                                     {tr("Restore"), tr("Keep as it is")});
         return endPending_ || answer == 0;
     };
     dialogs.cannotUseData = [this](const std::string& message) {

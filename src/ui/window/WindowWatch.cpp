@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QWidget>
+#include <QWindow>
 #include <xcb/xcb.h>
 
 namespace lexipond {
@@ -42,11 +43,12 @@ bool WindowWatch::nativeEventFilter(const QByteArray& eventType, void* message, 
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
     if ((event->response_type & 0x7f) != XCB_DESTROY_NOTIFY)
         return false;
-    // Qt destroys a native window of its own when it recreates one (a change of
-    // window flags); by then the widget has its new id, so only the live id counts.
+    // Qt destroys a native window of its own when it makes a new one (a change
+    // of window flags, On Top): only the live one counts. The widget's own id
+    // lags behind such a change (Qt 6.4), its QWindow's does not.
     const auto* destroyed = reinterpret_cast<const xcb_destroy_notify_event_t*>(event);
-    const WId live = window_.internalWinId();
-    if (live == 0 || destroyed->window != live)
+    const QWindow* live = window_.windowHandle();
+    if (!live || !live->handle() || destroyed->window != live->winId())
         return false;
     lost_ = true;
     // Not from inside Qt's own event handling: the end hides and saves.

@@ -135,7 +135,8 @@ struct PrivateDisplay {
         std::string line = command;
         for (size_t at; (at = line.find("%p")) != std::string::npos;)
             line.replace(at, 2, std::to_string(program));
-        return std::system(("DISPLAY=" + name + " timeout 15 xdotool " + line + " >/dev/null").c_str()) == 0;
+        const std::string shell = "DISPLAY=" + name + " timeout 15 xdotool " + line + " >/dev/null";
+        return std::system(shell.c_str()) == 0;
     }
     pid_t pid = 0;
     std::string name;
@@ -153,7 +154,23 @@ int32_t StoredNumber(const std::string& path, size_t offset) {
         std::memcpy(&value, bytes.data() + 8 + offset, sizeof value);
     return value;
 }
-constexpr size_t kLevelOffset = 20, kNormalLeftOffset = 76;
+constexpr size_t kOnTopOffset = 4, kLevelOffset = 20, kNormalLeftOffset = 76;
+// Opens the context menu and picks an item by its place from the top (Level
+// is the fifth, On Top the seventh), then by its place in the submenu. The
+// keys go by the keyboard, not to the window: the item may destroy it.
+bool ChooseFromMenu(const PrivateDisplay& display, pid_t pid, int item, int subItem = 0) {
+    std::string keys = "sleep 0.5 key";
+    for (int i = 0; i < item; ++i)
+        keys += " Down";
+    if (subItem > 0) {
+        keys += " Right sleep 0.3 key"; // the submenu opens on its first item
+        for (int i = 1; i < subItem; ++i)
+            keys += " Down";
+    }
+    return display.XdoTool(std::string(kFindWindow) + " mousemove --window %1 300 150 click 3",
+                           pid) &&
+           display.XdoTool(keys + " Return");
+}
 
 bool ValidDatabase(const std::string& path) {
     words::DatabaseFacts facts;
@@ -215,13 +232,12 @@ TEST(RealWindow, ClicksAreTalliedAndSigtermSavesEverythingWithoutAsking) {
     EXPECT_GE(info.st_mtime, stampedAfter);
 }
 
-
 TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDbIsRefused) {
     ProgramFolder data;
     TempFolder runtimeA, runtimeB, lists;
     WriteBytes(data.settings, PreviousSettings());
-    const pid_t first = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtimeA.Path()},
-                                             {"QT_QPA_PLATFORM", "offscreen"}});
+    const pid_t first = Spawn(
+        data.program, {{"XDG_RUNTIME_DIR", runtimeA.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_NE(first, 0);
     platform::DataFolderLock probe;
     EXPECT_TRUE(Eventually([&] {
@@ -232,15 +248,15 @@ TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDb
     kill(first, SIGSTOP);
     const auto before = Contents(data.folder.Path());
 
-    const pid_t second = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtimeB.Path()},
-                                              {"QT_QPA_PLATFORM", "offscreen"}});
+    const pid_t second = Spawn(
+        data.program, {{"XDG_RUNTIME_DIR", runtimeB.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_NE(second, 0);
     WriteWordList(lists / "words.txt", 5, "extra");
     std::string output;
-    FILE* pipe = popen(("'" LEXIPOND_DB_EXE "' import '" + data.db + "' '" + (lists / "words.txt") +
-                        "' 2>&1")
-                           .c_str(),
-                       "r");
+    FILE* pipe = popen(
+        ("'" LEXIPOND_DB_EXE "' import '" + data.db + "' '" + (lists / "words.txt") + "' 2>&1")
+            .c_str(),
+        "r");
     ASSERT_NE(pipe, nullptr);
     char buffer[512];
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
@@ -271,15 +287,14 @@ TEST(RunEnds, ChangesFromTheMenuAndAMoveAreOnDiskBeforeAKill) {
                                            {"QT_QPA_PLATFORM", "xcb"},
                                            {"DISPLAY", display.name}});
     ASSERT_NE(pid, 0);
-    // The menu's fifth item is Level; its seventh, Hardest.
-    EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) +
-                                    " sleep 0.5 mousemove --window %1 300 150 click 3 sleep 0.5 "
-                                    "key Down Down Down Down Down Right sleep 0.3 "
-                                    "key Down Down Down Down Down Down Return",
-                                pid));
+    EXPECT_TRUE(ChooseFromMenu(display, pid, 5, 7)); // Level, Hardest
     EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kLevelOffset) == 6; }));
-    EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) + " windowmove %1 40 50", pid));
+    // On Top makes a new native window, and Qt destroys the old one: the run goes on.
+    EXPECT_TRUE(ChooseFromMenu(display, pid, 7));
+    EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kOnTopOffset) == 1; }));
+    EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) + " sleep 0.5 windowmove %1 40 50", pid));
     EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kNormalLeftOffset) == 40; }));
+    EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the run ended by itself";
 
     kill(pid, SIGKILL);
     WaitEnd(pid, std::chrono::seconds(5));
@@ -324,6 +339,13 @@ TEST(RunEnds, ALostDisplayOrAWindowDestroyedFromOutsideEndsTheRunSaved) {
         {"window destroyed",
          [](PrivateDisplay& display, pid_t pid) {
              EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) + " windowclose %1", pid));
+         },
+         0},
+        {"window destroyed after On Top made it anew",
+         [](PrivateDisplay& display, pid_t pid) {
+             EXPECT_TRUE(ChooseFromMenu(display, pid, 7)); // On Top
+             EXPECT_TRUE(
+                 display.XdoTool(std::string(kFindWindow) + " sleep 0.5 windowclose %1", pid));
          },
          0},
     };

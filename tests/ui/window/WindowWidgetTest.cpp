@@ -436,7 +436,8 @@ TEST_F(ProgramTest, SettingsAreWrittenWhenTheyChangeAndTheBakKeepsTheFileOfTheSt
         {"Level", [&] { window->OnCommand(CMD_LEVEL_EASIEST + 5); }},
         {"Transparent", [&] { window->OnCommand(CMD_TRANSPARENT); }},
         {"On Top", [&] { window->OnCommand(CMD_ON_TOP); }},
-        {"Options OK", [&] {
+        {"Options OK",
+         [&] {
              EachDialog dialogs({[](QWidget* dialog) {
                  dialog->findChild<QLineEdit*>(QStringLiteral("userName2"))->setText("Ada");
                  dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
