@@ -52,5 +52,34 @@ TEST_F(ResultsReportTest, GoesWithItsOwnerButStaysAWindowOfItsOwn) {
     EXPECT_TRUE(app.report.isNull());
 }
 
+TEST(ReportPlace, BesideTheOwnerWhenThereIsRoomAndAlwaysOnTheScreen) {
+    const QRect wide(0, 0, 1920, 1040), small(0, 0, 1024, 600), second(1920, 0, 1280, 1024);
+    const QSize report(360, 690), main(620, 380);
+    const struct {
+        const char* name;
+        QRect owner, available, expected;
+    } rows[] = {
+        {"to the right", QRect(QPoint(100, 100), main), wide, QRect(728, 100, 360, 690)},
+        {"to the left when the right has no room", QRect(QPoint(1250, 200), main), wide,
+         QRect(882, 200, 360, 690)},
+        {"level with the owner, but not below the screen", QRect(QPoint(100, 600), main), wide,
+         QRect(728, 350, 360, 690)},
+        {"nor above it", QRect(QPoint(100, -50), main), wide, QRect(728, 0, 360, 690)},
+        {"no room beside: at the edge with more room, cut to the screen's height",
+         QRect(QPoint(100, 110), main), small, QRect(664, 0, 360, 600)},
+        {"the left edge when the left has more room", QRect(QPoint(350, 0), main), small,
+         QRect(0, 0, 360, 600)},
+        {"on the owner's screen", QRect(QPoint(2000, 300), main), second,
+         QRect(2628, 300, 360, 690)},
+        {"no owner: centred", QRect(), small, QRect(332, 0, 360, 600)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QRect place = ReportPlace(row.owner, report, row.available);
+        EXPECT_EQ(place, row.expected);
+        EXPECT_TRUE(row.available.contains(place));
+    }
+}
+
 } // namespace
 } // namespace lexipond::testing
