@@ -6,6 +6,7 @@
 #include "ui/common/TextDisplay.h"
 
 #include <QDialog>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -42,6 +43,7 @@ class ResultsReportDialog final : public QDialog {
         text_->setObjectName(QStringLiteral("reportText"));
         text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         text_->setMinimumSize(du.Size(185, 100));
+        text_->installEventFilter(this);
         layout->addWidget(text_, 1);
         auto* ok = new QPushButton(QStringLiteral("OK"), this);
         ok->setObjectName(QStringLiteral("okButton"));
@@ -65,6 +67,20 @@ class ResultsReportDialog final : public QDialog {
     }
 
   protected:
+    // Enter is OK also while the focus is in the text, as in a message: the
+    // report is read, not written.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == text_ && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                key->modifiers() == Qt::NoModifier) {
+                accept();
+                return true;
+            }
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
     // The owner only deletes the report: to the window manager it stays a window
     // of its own, which the main window may cover, first shown beside the main
     // window rather than over its word and buttons.

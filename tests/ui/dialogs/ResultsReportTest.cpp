@@ -37,6 +37,29 @@ TEST_F(ResultsReportTest, GrowsWithinFiveSecondsWhileAnswersAreGiven) {
     EXPECT_TRUE(app.report.isNull()) << "closed: it may open again";
 }
 
+TEST_F(ResultsReportTest, EnterIsOkWhereverTheFocusIs) {
+    const struct {
+        const char* name;
+        const char* focus;
+        Qt::Key key;
+    } rows[] = {{"Return in the report's text", "reportText", Qt::Key_Return},
+                {"Enter in the report's text", "reportText", Qt::Key_Enter},
+                {"Return on OK", "okButton", Qt::Key_Return}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        OpenResultsReport(app, nullptr);
+        const QPointer<QDialog> report = app.report;
+        ASSERT_FALSE(report.isNull());
+        QWidget* focus = report->findChild<QWidget*>(row.focus);
+        focus->setFocus();
+        QTest::keyClick(focus, row.key);
+        EXPECT_TRUE(app.report.isNull()) << "still open";
+        if (report && report->isVisible())
+            report->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 TEST_F(ResultsReportTest, GoesWithItsOwnerButStaysAWindowOfItsOwn) {
     auto owner = std::make_unique<QWidget>();
     owner->show();
