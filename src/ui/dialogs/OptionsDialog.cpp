@@ -41,10 +41,11 @@ class PercentBox final : public QSpinBox {
         setGroupSeparatorShown(false);
     }
 
+    // From a typed number above 100 the first step down goes to 99.
     void stepBy(int steps) override {
         const int64_t stepped = int64_t{std::min(value(), kArrowMaximum)} + steps;
-        setValue(static_cast<int>(std::clamp<int64_t>(stepped, 0, kArrowMaximum)));
-        selectAll();
+        const int target = static_cast<int>(std::clamp<int64_t>(stepped, 0, kArrowMaximum));
+        QSpinBox::stepBy(target - value());
     }
 
   protected:
