@@ -103,8 +103,8 @@ UCollator* OpenCollator(const std::string& localeId, Collator::Strength strength
             return nullptr;
         }
     }
-    ucol_setStrength(collator, strength == Collator::Strength::Identical ? UCOL_IDENTICAL
-                                                                         : UCOL_TERTIARY);
+    ucol_setStrength(collator,
+                     strength == Collator::Strength::Identical ? UCOL_IDENTICAL : UCOL_TERTIARY);
     return collator;
 }
 

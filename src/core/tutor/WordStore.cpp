@@ -103,7 +103,8 @@ bool WordStore::OpenWord(int32_t slot, WordDetails& details) {
     return true;
 }
 
-bool WordStore::SaveWord(int32_t slot, std::string_view word, std::string_view notes) {
+bool WordStore::SaveWord(int32_t slot, std::optional<std::string_view> word,
+                         std::optional<std::string_view> notes) {
     Guard guard(lock_);
     return SaveWordDetails(tutor_.db, slot, word, notes);
 }
@@ -151,7 +152,9 @@ void WordStore::StoreOptions(const OptionsChoices& choices) {
     SettingsBlock& settings = tutor_.settings;
     settings.confirmQuit = choices.confirmQuit;
     for (int user = 0; user < kUserCount; ++user) {
-        const std::string_view name = CutText(choices.userNames[user], kUserNameLimit);
+        if (!choices.userNames[user])
+            continue;
+        const std::string_view name = CutText(*choices.userNames[user], kUserNameLimit);
         std::memcpy(settings.userNames[user], name.data(), name.size());
         settings.userNames[user][name.size()] = '\0';
     }

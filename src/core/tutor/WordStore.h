@@ -36,6 +36,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +70,8 @@ struct ReportPiece {
 // What the Options dialog stores when it closes with OK.
 struct OptionsChoices {
     int32_t confirmQuit = 0;
-    std::string userNames[kUserCount]; // cut to kUserNameLimit bytes when stored
+    // Cut to kUserNameLimit bytes when stored; a name not given keeps its bytes.
+    std::optional<std::string> userNames[kUserCount];
     int32_t level = -1;                // -1 keeps the stored level
     int32_t transparencyAlpha = 255;
 };
@@ -110,8 +112,10 @@ class WordStore {
     WordList ListWords();
     // Reads one record and makes it the dialog's target. false when unreadable.
     bool OpenWord(int32_t slot, WordDetails& details);
-    // Writes a record's word and notes (cut as SaveWordDetails cuts them).
-    bool SaveWord(int32_t slot, std::string_view word, std::string_view notes);
+    // Writes a record's word and notes (cut as SaveWordDetails cuts them); a
+    // field not given keeps its bytes.
+    bool SaveWord(int32_t slot, std::optional<std::string_view> word,
+                  std::optional<std::string_view> notes);
     // A new record: "New Word" with empty notes, or a copy of the given word and
     // notes; every tally 0. Its slot, or -1 when no record could be added.
     int32_t AddNewWord();

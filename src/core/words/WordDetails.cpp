@@ -14,6 +14,15 @@ bool ValidSlot(const RecordFile& db, int32_t slot) {
     return slot >= 0 && static_cast<uint32_t>(slot) < db.capacity;
 }
 
+// Half a CR LF would show as a stray line end the next time.
+std::string_view CutNotes(std::string_view notes) {
+    std::string_view cut = CutText(notes, kDetailsNotesLimit);
+    if (cut.size() < notes.size() && !cut.empty() && cut.back() == '\r' &&
+        notes[cut.size()] == '\n')
+        cut.remove_suffix(1);
+    return cut;
+}
+
 } // namespace
 
 uint32_t PercentCorrect(uint32_t total, uint32_t correct) {
@@ -68,9 +77,11 @@ bool ReadWordDetails(RecordFile& db, int32_t slot, WordDetails& details) {
     return true;
 }
 
-bool SaveWordDetails(RecordFile& db, int32_t slot, std::string_view word, std::string_view notes) {
-    return WriteText(db, slot, kFieldWord, CutText(word, kDetailsWordLimit)) &&
-           WriteText(db, slot, kFieldNotes, CutText(notes, kDetailsNotesLimit));
+bool SaveWordDetails(RecordFile& db, int32_t slot, std::optional<std::string_view> word,
+                     std::optional<std::string_view> notes) {
+    if (word && !WriteText(db, slot, kFieldWord, CutText(*word, kDetailsWordLimit)))
+        return false;
+    return !notes || WriteText(db, slot, kFieldNotes, CutNotes(*notes));
 }
 
 void InitNewWordRecord(RecordFile& db, int32_t slot, bool full) {

@@ -11,6 +11,7 @@
 #include "core/text/Utf8.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,11 @@ struct WordDetails {
 // Reads one record's word, notes and tallies. False (details empty) when the slot
 // holds no record.
 bool ReadWordDetails(RecordFile& db, int32_t slot, WordDetails& details);
-// Writes the word (cut to 59 bytes) and the notes (cut to 299 bytes) into a record.
-bool SaveWordDetails(RecordFile& db, int32_t slot, std::string_view word, std::string_view notes);
+// Writes the word (cut to 59 bytes) and the notes (cut to 299 bytes, never
+// between the CR and LF of a line end) into a record; a field not given is left
+// as it is.
+bool SaveWordDetails(RecordFile& db, int32_t slot, std::optional<std::string_view> word,
+                     std::optional<std::string_view> notes);
 // Zeroes fields 2 to 13 of a record; when full, also sets the word to "New Word" and
 // empties the notes.
 void InitNewWordRecord(RecordFile& db, int32_t slot, bool full);

@@ -12,6 +12,7 @@
 // while that dialog is closed; a second command for an open dialog does nothing.
 #include <QDialog>
 #include <QPointer>
+#include <QString>
 #include <string>
 
 namespace lexipond {
@@ -29,7 +30,11 @@ struct AppContext {
     QPointer<QDialog> report = nullptr;
 };
 
-// Opens programFolder + "ReadMe.htm" with the desktop's browser.
+// Opens programFolder + "ReadMe.htm" with the desktop's browser; when nothing
+// can open it, tells the guide's path instead (over the active window).
 void OpenReadMe(const AppContext& app);
+
+// A message with one OK button, modal over owner (may be null).
+void Tell(QWidget* owner, const QString& message);
 
 } // namespace lexipond

@@ -40,9 +40,9 @@ std::string StoredText(const QString& text) {
     return text.toUtf8().toStdString();
 }
 
-QFont CellHeightFont(int cellHeight, int weight) {
+QFont CellHeightFont(int cellHeight, int weight, const QString& family) {
     constexpr int kProbe = 1000; // large, so hinting does not round the ratio
-    QFont font(QStringLiteral("Arial"));
+    QFont font(family);
     font.setWeight(static_cast<QFont::Weight>(std::clamp(weight, 1, 1000)));
     font.setPixelSize(kProbe);
     // Scale the em size so that the face's full line (ascent + descent) fills the cell.

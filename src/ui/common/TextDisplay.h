@@ -19,8 +19,9 @@ QString DisplayUserName(const SettingsBlock& settings, int user);
 // What a text typed into the window is stored as (UTF-8).
 std::string StoredText(const QString& text);
 
-// An "Arial" font whose line (ascent + descent) is cellHeight pixels, the way
-// the classic desktop sizes fonts by cell height; weight on the 1..1000 scale.
-QFont CellHeightFont(int cellHeight, int weight);
+// A font (of the family, "Arial" unless told) whose line (ascent + descent) is
+// cellHeight pixels, the way the classic desktop sizes fonts by cell height;
+// weight on the 1..1000 scale.
+QFont CellHeightFont(int cellHeight, int weight, const QString& family = QStringLiteral("Arial"));
 
 } // namespace lexipond

@@ -3,6 +3,7 @@
 
 #include "core/settings/Settings.h"
 #include "core/tutor/WordStore.h"
+#include "core/words/ImportWordFile.h"
 #include "core/words/WordDetails.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/DialogUnits.h"
@@ -12,7 +13,9 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -22,10 +25,61 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace lexipond {
 
 namespace {
+
+// The transparency percentage. The arrows keep to 0..100, but any number may be
+// typed: the formula stores everything above 100 as 100, and an empty box as 0.
+class PercentBox final : public QSpinBox {
+  public:
+    explicit PercentBox(QWidget* parent) : QSpinBox(parent) {
+        setRange(0, std::numeric_limits<int>::max());
+        setGroupSeparatorShown(false);
+    }
+
+    // From a typed number above 100 the first step down goes to 99.
+    void stepBy(int steps) override {
+        const int64_t stepped = int64_t{std::min(value(), kArrowMaximum)} + steps;
+        const int target = static_cast<int>(std::clamp<int64_t>(stepped, 0, kArrowMaximum));
+        QSpinBox::stepBy(target - value());
+    }
+
+  protected:
+    QValidator::State validate(QString& text, int&) const override {
+        for (const QChar ch : text)
+            if (ch < QLatin1Char('0') || ch > QLatin1Char('9'))
+                return QValidator::Invalid;
+        return QValidator::Acceptable;
+    }
+
+    // Digits only; a number too large for the box counts as its largest.
+    int valueFromText(const QString& text) const override {
+        int64_t number = 0;
+        for (const QChar ch : text) {
+            number = number * 10 + (ch.unicode() - '0');
+            if (number > maximum())
+                return maximum();
+        }
+        return static_cast<int>(number);
+    }
+
+    StepEnabled stepEnabled() const override {
+        StepEnabled enabled = StepNone;
+        if (value() > 0)
+            enabled |= StepDownEnabled;
+        if (value() < kArrowMaximum)
+            enabled |= StepUpEnabled;
+        return enabled;
+    }
+
+  private:
+    static constexpr int kArrowMaximum = 100;
+};
 
 constexpr char kNameTip[] =
     "The name of the person being tutored. Past scores for each user are stored separately.";
@@ -36,6 +90,8 @@ constexpr char kTransparencyTip[] =
     "Lexipond transparency percentage (Will not change until 'Transparent' is toggled)";
 
 class OptionsDialog final : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(OptionsDialog)
+
   public:
     OptionsDialog(AppContext& app, QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
@@ -122,10 +178,8 @@ class OptionsDialog final : public QDialog {
         auto* transparencyLabel = new QLabel(QStringLiteral("Transparency"), misc);
         transparencyLabel->setAlignment(Qt::AlignCenter);
         miscGrid->addWidget(transparencyLabel, 0, 2, Qt::AlignHCenter);
-        transparency_ = new QSpinBox(misc);
+        transparency_ = new PercentBox(misc);
         transparency_->setObjectName(QStringLiteral("transparency"));
-        transparency_->setRange(0, 100);
-        transparency_->setGroupSeparatorShown(false);
         transparency_->setFixedWidth(du.X(50));
         transparency_->setToolTip(QString::fromLatin1(kTransparencyTip));
         miscGrid->addWidget(transparency_, 1, 2, Qt::AlignHCenter);
@@ -158,8 +212,13 @@ class OptionsDialog final : public QDialog {
     void ShowValues() {
         const SettingsBlock& settings = app_.settings;
         confirmQuit_->setChecked(settings.confirmQuit != 0);
-        for (int user = 0; user < kUserCount; ++user)
+        for (int user = 0; user < kUserCount; ++user) {
             names_[user]->setText(DisplayUserName(settings, user));
+            shownNames_[user] = names_[user]->text();
+        }
+        // Typing replaces the first name; Qt selects it by itself only after a Tab.
+        names_[0]->setFocus();
+        names_[0]->selectAll();
         transparency_->setValue(static_cast<int>(AlphaToPercent(settings.transparencyAlpha)));
         // A level outside the list shows no choice and is kept as it is.
         level_->setCurrentIndex(settings.level >= 0 && settings.level < kLevelCount ? settings.level
@@ -170,14 +229,33 @@ class OptionsDialog final : public QDialog {
         QString fileName;
         if (!ChooseTextFile(this, fileName, QString::fromLatin1(kTextFileFilter)))
             return;
-        app_.store.ImportWordList(QFile::encodeName(fileName).constData());
+        ImportReport report;
+        app_.store.ImportWordList(QFile::encodeName(fileName).constData(), &report);
+        Tell(this, ImportResult(report, fileName));
+    }
+
+    static QString ImportResult(const ImportReport& report, const QString& fileName) {
+        if (!report.opened)
+            return tr("%1 could not be read.").arg(QDir::toNativeSeparators(fileName));
+        QStringList parts;
+        parts << (report.added == 1 ? tr("1 word added") : tr("%1 words added").arg(report.added));
+        if (report.duplicates > 0)
+            parts << tr("%1 already in the list").arg(report.duplicates);
+        if (report.empty > 0)
+            parts << (report.empty == 1 ? tr("1 empty line skipped")
+                                        : tr("%1 empty lines skipped").arg(report.empty));
+        if (report.failed > 0)
+            parts << tr("%1 not added: the word list could not grow").arg(report.failed);
+        return parts.join(QStringLiteral("; "));
     }
 
     void Store() {
         OptionsChoices choices;
         choices.confirmQuit = confirmQuit_->isChecked() ? 1 : 0;
+        // A name left as it was shown keeps its bytes, whatever their encoding.
         for (int user = 0; user < kUserCount; ++user)
-            choices.userNames[user] = StoredText(names_[user]->text());
+            if (names_[user]->text() != shownNames_[user])
+                choices.userNames[user] = StoredText(names_[user]->text());
         choices.level = level_->currentIndex(); // -1, no choice: the level stays
         choices.transparencyAlpha = PercentToAlpha(static_cast<uint32_t>(transparency_->value()));
         app_.store.StoreOptions(choices);
@@ -186,9 +264,10 @@ class OptionsDialog final : public QDialog {
 
     AppContext& app_;
     QLineEdit* names_[kUserCount] = {};
+    QString shownNames_[kUserCount];
     QComboBox* level_ = nullptr;
     QCheckBox* confirmQuit_ = nullptr;
-    QSpinBox* transparency_ = nullptr;
+    PercentBox* transparency_ = nullptr;
 };
 
 } // namespace

@@ -7,20 +7,28 @@
 #include "ui/common/TextDisplay.h"
 
 #include <QDialog>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QTextCursor>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
+#include <algorithm>
 
 namespace lexipond {
 
 namespace {
 
 constexpr int kReportRefreshMs = 5000;
+// Between the main window and the report beside it.
+constexpr int kBesideGap = 8;
+// Room for the window manager's frame while it is not known yet (before the
+// report was first framed).
+constexpr QSize kFrameAllowance(8, 40);
 
 class ResultsReportDialog final : public QDialog {
   public:
@@ -36,6 +44,7 @@ class ResultsReportDialog final : public QDialog {
         text_->setObjectName(QStringLiteral("reportText"));
         text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         text_->setMinimumSize(du.Size(185, 100));
+        text_->installEventFilter(this);
         layout->addWidget(text_, 1);
         auto* ok = new QPushButton(QStringLiteral("OK"), this);
         ok->setObjectName(QStringLiteral("okButton"));
@@ -59,19 +68,49 @@ class ResultsReportDialog final : public QDialog {
     }
 
   protected:
+    // Enter is OK also while the focus is in the text, as in a message: the
+    // report is read, not written.
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == text_ && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                key->modifiers() == Qt::NoModifier) {
+                accept();
+                return true;
+            }
+        }
+        return QDialog::eventFilter(watched, event);
+    }
+
     // The owner only deletes the report: to the window manager it stays a window
-    // of its own, which the main window may cover, first shown in the middle of
-    // the screen rather than over the main window.
+    // of its own, which the main window may cover, first shown beside the main
+    // window rather than over its word and buttons.
     void showEvent(QShowEvent* event) override {
         if (QWindow* handle = windowHandle())
             handle->setTransientParent(nullptr);
         if (!event->spontaneous() && !testAttribute(Qt::WA_Moved)) {
-            adjustPosition(nullptr);
+            Place();
             setAttribute(Qt::WA_Moved, false); // not a position the user chose
         }
     }
 
   private:
+    // On the owner's screen, within its available area (a small screen would
+    // otherwise hide the OK button below its edge).
+    void Place() {
+        QWidget* owner = parentWidget();
+        QScreen* screen = owner ? owner->screen() : this->screen();
+        if (!screen)
+            return;
+        QSize frame = frameGeometry().size() - size();
+        if (frame.isEmpty())
+            frame = kFrameAllowance;
+        const QRect ownerFrame = owner ? owner->frameGeometry() : QRect();
+        const QRect place = ReportPlace(ownerFrame, size() + frame, screen->availableGeometry());
+        resize((place.size() - frame).expandedTo(minimumSizeHint()));
+        move(place.topLeft());
+    }
+
     // Adds only what was answered since the last look, so the reader's place,
     // selection and typing stay as they are; the view follows the end only when
     // the reader is at the end.
@@ -100,6 +139,31 @@ class ResultsReportDialog final : public QDialog {
 };
 
 } // namespace
+
+QRect ReportPlace(const QRect& owner, QSize wanted, const QRect& available) {
+    const QSize size = wanted.boundedTo(available.size());
+    QRect place(QPoint(), size);
+    if (owner.isNull()) {
+        place.moveCenter(available.center());
+        return place;
+    }
+    const int roomRight = available.right() - owner.right() - kBesideGap;
+    const int roomLeft = owner.left() - available.left() - kBesideGap;
+    if (roomRight >= size.width())
+        place.moveLeft(owner.right() + 1 + kBesideGap);
+    else if (roomLeft >= size.width())
+        place.moveRight(owner.left() - 1 - kBesideGap);
+    else if (roomRight >= roomLeft) // covers as little of the owner as it can
+        place.moveRight(available.right());
+    else
+        place.moveLeft(available.left());
+    place.moveTop(owner.top());
+    // Inside the area; its size is never larger.
+    place.moveLeft(
+        std::clamp(place.left(), available.left(), available.right() - size.width() + 1));
+    place.moveTop(std::clamp(place.top(), available.top(), available.bottom() - size.height() + 1));
+    return place;
+}
 
 void OpenResultsReport(AppContext& app, QWidget* owner) {
     if (app.report)

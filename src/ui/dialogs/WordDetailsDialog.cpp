@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -249,6 +250,27 @@ class WordDetailsDialog final : public QDialog {
         typedWord_ = wordBox_->currentText();
         ShowTallies(shown ? &details : nullptr);
         notes_->setPlainText(NotesForDisplay(details.notes));
+        // What the fields show now, and the bytes behind it: a field whose text
+        // is still this is not written back, so old text in any encoding keeps
+        // its bytes.
+        shown_ = {typedWord_, notes_->toPlainText(), std::move(details.word),
+                  std::move(details.notes)};
+    }
+
+    // The stored bytes of a field's text: as typed when it was edited, else as they were.
+    std::string WordBytes(const QString& wordText) const {
+        return wordText == shown_.word ? shown_.wordBytes : StoredText(wordText);
+    }
+    std::string NotesBytes() const {
+        const QString text = notes_->toPlainText();
+        return text == shown_.notes ? shown_.notesBytes : NotesForStore(text);
+    }
+
+    // Typing replaces the word on show (Qt selects a field's text by itself only
+    // when Tab brings the focus there).
+    void SelectWordForTyping() {
+        wordBox_->setFocus(Qt::OtherFocusReason);
+        wordBox_->lineEdit()->selectAll();
     }
 
     // Every cell empty without details.
@@ -267,16 +289,22 @@ class WordDetailsDialog final : public QDialog {
         }
     }
 
-    // Writes the word on show back with the given word text and the notes box.
+    // Writes back what was edited of the word on show: the given word text and
+    // the notes box. A field left as it was shown is not written.
     void SaveShown(const QString& wordText) {
         if (index_ < 0 || index_ >= Count())
             return;
-        const std::string word = StoredText(wordText);
-        const std::string notes = NotesForStore(notes_->toPlainText());
-        if (app_.store.SaveWord(slots_[index_], word, notes)) {
+        std::optional<std::string> word, notes;
+        if (wordText != shown_.word)
+            word = StoredText(wordText);
+        if (notes_->toPlainText() != shown_.notes)
+            notes = NotesForStore(notes_->toPlainText());
+        if (!word && !notes)
+            return;
+        if (app_.store.SaveWord(slots_[index_], word, notes) && word) {
             const QSignalBlocker blocker(wordBox_);
             wordBox_->setItemText(index_,
-                                  DisplayText(std::string(CutText(word, kDetailsWordLimit))));
+                                  DisplayText(std::string(CutText(*word, kDetailsWordLimit))));
         }
     }
 
@@ -303,14 +331,14 @@ class WordDetailsDialog final : public QDialog {
         const QString wordText = wordBox_->currentText();
         if (saveFirst)
             SaveShown(wordText);
-        const int32_t slot =
-            copy ? app_.store.AddCopyOf(StoredText(wordText), NotesForStore(notes_->toPlainText()))
-                 : app_.store.AddNewWord();
+        const int32_t slot = copy ? app_.store.AddCopyOf(WordBytes(wordText), NotesBytes())
+                                  : app_.store.AddNewWord();
         if (slot < 0)
             return; // the dialog stays on the word it showed
         FillWordList();
         index_ = IndexOfSlot(slot);
         ShowWordDetails();
+        SelectWordForTyping();
     }
 
     void Delete() {
@@ -345,6 +373,10 @@ class WordDetailsDialog final : public QDialog {
     std::vector<int32_t> slots_; // list position -> slot
     int32_t index_ = -1;         // list position on show, -1 none
     QString typedWord_;          // the field's text for the word on show
+    struct {
+        QString word, notes;               // the texts as first shown
+        std::string wordBytes, notesBytes; // the stored bytes they show
+    } shown_;
     QComboBox* wordBox_ = nullptr;
     QLabel* names_[kUserCount] = {};
     QLabel* cells_[kUserCount][3] = {};

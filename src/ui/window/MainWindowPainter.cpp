@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/MainWindowPainter.h"
 
-#include "ui/common/TextDisplay.h"
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/WordStore.h"
+#include "ui/common/TextDisplay.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 namespace lexipond {
 
@@ -35,11 +38,71 @@ void DrawClipped(QPainter& painter, const QRect& rect, int alignment, const QStr
     painter.restore();
 }
 
+// The width a text covers from its start: its advance, or its ink where a
+// glyph reaches beyond the advance (as bold letters may).
+qreal CoveredWidth(const QFont& font, const QString& text) {
+    const QFontMetricsF metrics(font);
+    const QRectF ink = metrics.boundingRect(text);
+    return std::max(metrics.horizontalAdvance(text), ink.right()) - std::min<qreal>(0, ink.left());
+}
+
+// The labels of the score panel, each with the box of its value.
+struct ScoreLine {
+    const char* label;
+    QRect labelBox, valueBox;
+};
+constexpr ScoreLine kScoreLines[4] = {
+    {"User:", QRect(10, 220, 60, 20), QRect(75, 220, 75, 20)},
+    {"Total:", QRect(160, 220, 60, 20), QRect(220, 220, 145, 20)},
+    {"Session:", QRect(370, 220, 70, 20), QRect(445, 220, 145, 20)},
+    {"Word:", QRect(160, 240, 60, 20), QRect(220, 240, 145, 20)},
+};
+
 } // namespace
 
-MainWindowPainter::MainWindowPainter()
-    : wordFont_(CellHeightFont(140, 1000)), labelFont_(CellHeightFont(20, 700)),
-      valueFont_(CellHeightFont(20, 400)), buttonFont_(CellHeightFont(30, 700)) {}
+MainWindowPainter::MainWindowPainter(const QString& family)
+    : wordFont_(CellHeightFont(140, 1000, family)),
+      leastWordFont_(CellHeightFont(layout::kLeastWordCell, 1000, family)),
+      labelFont_(CellHeightFont(20, 700, family)), valueFont_(CellHeightFont(20, 400, family)),
+      buttonFont_(CellHeightFont(30, 700, family)) {
+    // A label wider than its box (bold "Session:", or any label in a wider
+    // fallback font) pushes its value right instead of running into it.
+    for (int i = 0; i < 4; ++i) {
+        const ScoreLine& line = kScoreLines[i];
+        const int labelEnd =
+            line.labelBox.left() +
+            static_cast<int>(std::ceil(CoveredWidth(labelFont_, QString::fromLatin1(line.label)))) +
+            layout::kLabelGap;
+        valueBoxes_[i] = line.valueBox;
+        valueBoxes_[i].setLeft(std::max(line.valueBox.left(), labelEnd));
+    }
+}
+
+WordFit MainWindowPainter::FitWord(const QString& word) const {
+    const qreal room = layout::kWordPanel.width() - 2 * layout::kWordMargin;
+    const qreal width = CoveredWidth(wordFont_, word);
+    if (width <= room)
+        return {wordFont_, word};
+    // From the size at which the width would just fit if it scaled exactly,
+    // down until it fits: hinting does not scale exactly.
+    QFont font = wordFont_;
+    const int least = leastWordFont_.pixelSize();
+    for (int size = std::min(wordFont_.pixelSize() - 1,
+                             static_cast<int>(wordFont_.pixelSize() * room / width));
+         size >= least; --size) {
+        font.setPixelSize(size);
+        if (CoveredWidth(font, word) <= room)
+            return {font, word};
+    }
+    // Too long to read whole at any size a child can read: the start and the
+    // end stay, the middle goes.
+    const QFontMetricsF metrics(leastWordFont_);
+    QString cut = metrics.elidedText(word, Qt::ElideMiddle, room);
+    for (qreal narrower = room - 1; CoveredWidth(leastWordFont_, cut) > room && narrower > 0;
+         --narrower)
+        cut = metrics.elidedText(word, Qt::ElideMiddle, narrower);
+    return {leastWordFont_, cut};
+}
 
 bool MainWindowPainter::TakeSnapshot(WordStore& store) {
     ShownScores shown;
@@ -100,27 +163,27 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
     painter.setBackground(kPanelColour);
     painter.setPen(Qt::black);
 
-    painter.setFont(wordFont_);
-    DrawClipped(painter, layout::kWordPanel, Qt::AlignCenter, snapshot_.word);
+    if (fittedWord_ != snapshot_.word || fit_.text.isNull()) {
+        fittedWord_ = snapshot_.word;
+        fit_ = FitWord(snapshot_.word);
+    }
+    painter.setFont(fit_.font);
+    DrawClipped(painter, layout::kWordPanel, Qt::AlignCenter, fit_.text);
 
     const int left = Qt::AlignLeft | Qt::AlignVCenter;
     // The labels are fixed texts: not clipped, so the bold "Session:" keeps its
     // colon although it is a few pixels wider than its 70-pixel box.
     painter.setFont(labelFont_);
     const int oneLine = left | Qt::TextSingleLine | Qt::TextDontClip;
-    painter.drawText(QRect(10, 220, 60, 20), oneLine, QStringLiteral("User:"));
-    painter.drawText(QRect(160, 220, 60, 20), oneLine, QStringLiteral("Total:"));
-    painter.drawText(QRect(370, 220, 70, 20), oneLine, QStringLiteral("Session:"));
-    painter.drawText(QRect(160, 240, 60, 20), oneLine, QStringLiteral("Word:"));
+    for (const ScoreLine& line : kScoreLines)
+        painter.drawText(line.labelBox, oneLine, QString::fromLatin1(line.label));
 
     painter.setFont(valueFont_);
-    DrawClipped(painter, QRect(75, 220, 75, 20), left, snapshot_.userName);
-    DrawClipped(painter, QRect(220, 220, 145, 20), left,
-                Percent(snapshot_.userCorrect, snapshot_.userTotal));
-    DrawClipped(painter, QRect(445, 220, 145, 20), left,
+    DrawClipped(painter, valueBoxes_[0], left, snapshot_.userName);
+    DrawClipped(painter, valueBoxes_[1], left, Percent(snapshot_.userCorrect, snapshot_.userTotal));
+    DrawClipped(painter, valueBoxes_[2], left,
                 Percent(snapshot_.sessionCorrect, snapshot_.sessionTotal));
-    DrawClipped(painter, QRect(220, 240, 145, 20), left,
-                Percent(snapshot_.wordCorrect, snapshot_.wordTotal));
+    DrawClipped(painter, valueBoxes_[3], left, Percent(snapshot_.wordCorrect, snapshot_.wordTotal));
 
     painter.setFont(buttonFont_);
     painter.setBackground(kButtonColour);

@@ -40,11 +40,26 @@ inline constexpr QRect kIncorrectButton = ButtonRect(kIncorrectPlace);
 inline constexpr QRect kSkipButton = ButtonRect(kSkipPlace);
 inline constexpr int kCornerDiameter = 30;
 inline constexpr QSize kClientSize(604, 316);
+// The word keeps this far from the word panel's border on either side.
+inline constexpr int kWordMargin = 12;
+// The smallest cell height (pixels) a word shrinks to; a word that needs less is
+// drawn at this size and cut in the middle.
+inline constexpr int kLeastWordCell = 36;
+// At least this much room between a score label and its value.
+inline constexpr int kLabelGap = 4;
 } // namespace layout
+
+// How the word on show is drawn: the font and the text (the word, or the word
+// cut in the middle when it does not fit even at the smallest size).
+struct WordFit {
+    QFont font;
+    QString text;
+};
 
 class MainWindowPainter {
   public:
-    MainWindowPainter();
+    // family: the fonts' family; the system may put another in its place.
+    explicit MainWindowPainter(const QString& family = QStringLiteral("Arial"));
 
     // Copies what is shown from the store. When the worker holds the store (a
     // re-sort), the last snapshot stays and false says that a repaint is worth
@@ -63,12 +78,20 @@ class MainWindowPainter {
     // The drawing itself, on any painter.
     void DrawScene(QPainter& painter) const;
 
+    // The word at the full size when it fits the word panel within its margins;
+    // else at the largest smaller size that fits, down to the smallest size.
+    WordFit FitWord(const QString& word) const;
+
   private:
     QSize clientSize_;
     qreal pixelRatio_ = 1.0;
     QImage backBuffer_;
     PaintSnapshot snapshot_;
-    QFont wordFont_, labelFont_, valueFont_, buttonFont_;
+    QFont wordFont_, leastWordFont_, labelFont_, valueFont_, buttonFont_;
+    QRect valueBoxes_[4]; // of the score lines, moved right of their labels
+    // The last word fitted, kept between paints (a paint follows every answer).
+    mutable QString fittedWord_;
+    mutable WordFit fit_;
 };
 
 } // namespace lexipond

@@ -2,6 +2,7 @@
 // Word choice with scripted random numbers, answers, the report, the counters and the
 // worker's request protocol, over a real temporary word database.
 #include "TestSupport.h"
+#include "core/recordfile/SortRecords.h"
 #include "core/settings/Settings.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
@@ -233,15 +234,26 @@ TEST_F(TutoringTest, AnswersTallyTheCurrentUserUntilSetUpUserStartsAFreshSession
 }
 
 TEST_F(TutoringTest, ReportStopsGrowingAtItsLimitButTalliesGoOn) {
-    ShowSlot(A);
+    const struct {
+        const char* name;
+        uint32_t length; // of the report before the answer
+        bool added;
+    } rows[] = {{"one below the limit: added, crossing it", kReportTextLimit - 1, true},
+                {"exactly at the limit: not added", kReportTextLimit, false},
+                {"past the limit: not added", kReportTextLimit + 17, false}};
     char* buffer = state.reportBuffer.get();
-    std::memset(buffer, 'x', kReportTextLimit - 1);
-    state.reportLength = kReportTextLimit - 1;
-    RecordAnswer(tutor, false); // still below the limit: written, crossing it
-    RecordAnswer(tutor, true);
-    EXPECT_STREQ(buffer + kReportTextLimit - 1, "alpha, Incorrect\r\n");
-    EXPECT_EQ(state.reportLength, std::strlen(buffer));
-    EXPECT_EQ(Tallies(A), (Counts{12, 10}));
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ShowSlot(A);
+        std::memset(buffer, 'x', row.length);
+        buffer[row.length] = '\0';
+        state.reportLength = row.length;
+        const Counts was = Tallies(A);
+        RecordAnswer(tutor, false);
+        EXPECT_STREQ(buffer + row.length, row.added ? "alpha, Incorrect\r\n" : "");
+        EXPECT_EQ(state.reportLength, std::strlen(buffer));
+        EXPECT_EQ(Tallies(A), (Counts{was[0] + 1, was[1]})) << "tallied all the same";
+    }
 }
 
 TEST(PercentText, BuildsPartOfWholeWithATruncatedPercentage) {
@@ -294,6 +306,47 @@ TEST_F(TutorTest, ResortFindsTheWordOnShowAgainAndStopDoesNotWaitForTheWakeUp) {
     const auto entries = window.Entries();
     EXPECT_EQ(entries[entries.size() - 2].kind, testing::RecordingWindow::Close);
     EXPECT_EQ(entries.back().command, CMD_DESTROY);
+}
+
+TEST_F(TutorTest, ResortFindsTheWordOnShowOrTheFirstRecordAfterOldMinusTenHoldingIt) {
+    // Slots after a sort: a0..a9 (0-9), bm (10), cm (11), d0..d7 (12-19), m (20),
+    // x0..x9 (21-30). Only bm and cm hold "m" besides m itself.
+    std::string words = "bm cm m";
+    for (const char* prefix : {"a", "d", "x"})
+        for (int i = 0; i < (*prefix == 'd' ? 8 : 10); ++i)
+            words += std::string(" ") + prefix + std::to_string(i);
+    MakeDatabase(words);
+    const struct {
+        const char* name;
+        int32_t onShow;
+        std::function<void()> dialog; // what the Word Details dialog did
+        std::string shownAfter;       // "" for a word chosen afresh
+    } rows[] = {
+        {"unchanged: the word itself", 20, [] {}, "m"},
+        {"renamed: the first after slot 20 - 10 that holds its text", 20,
+         [&] { WriteText(db, 20, kFieldWord, "n"); }, "cm"},
+        {"deleted with nothing holding its text: another word", 25,
+         [&] { SetRecordTag(db, 25, RecordDeleted); }, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        SortRecords(db, kFieldWord);
+        ASSERT_EQ(WordAt(10) + WordAt(11) + WordAt(20), "bmcmm");
+        ShowSlot(row.onShow);
+        const std::string before = state.currentWord;
+        row.dialog();
+        ResortWords(tutor);
+        ASSERT_TRUE(SlotIsLive(db, state.currentRecord)) << "no word on show";
+        EXPECT_EQ(state.currentWord, WordAt(state.currentRecord));
+        if (!row.shownAfter.empty())
+            EXPECT_EQ(state.currentWord, row.shownAfter);
+        else
+            EXPECT_NE(state.currentWord, before);
+        // Back to the words of the comment for the next row.
+        WriteText(db, 20, kFieldWord, "m");
+        if (row.onShow == 25)
+            AddWord(before);
+    }
 }
 
 TEST_F(TutorTest, ClicksDuringResortsLoseAndMisplaceNoTally) {

@@ -133,6 +133,8 @@ TEST_F(WordStoreTest, WindowCallsDuringResortsLoseAndMisplaceNothing) {
 }
 
 TEST_F(WordStoreTest, OptionsCutNamesKeepAnUnchosenLevelAndStartAFreshSession) {
+    std::strcpy(settings.userNames[1], "Ren\xE9"); // Windows-1252, as an old file holds it
+    std::strcpy(settings.userNames[2], "Pelty");
     SetUpUser(tutor);
     state.currentRecord = 0;
     LoadCurrentWord(tutor);
@@ -151,13 +153,15 @@ TEST_F(WordStoreTest, OptionsCutNamesKeepAnUnchosenLevelAndStartAFreshSession) {
         SCOPED_TRACE(row.name);
         OptionsChoices choices;
         choices.userNames[0] = row.typed;
+        choices.userNames[2] = "";
         choices.level = row.level;
         choices.transparencyAlpha = 76;
         choices.confirmQuit = 1;
         store.StoreOptions(choices);
         EXPECT_EQ(settings.level, row.levelAfter);
         EXPECT_EQ(std::string(settings.userNames[0]), row.storedName);
-        EXPECT_EQ(std::string(settings.userNames[1]), "") << "an empty field stores an empty name";
+        EXPECT_EQ(std::string(settings.userNames[1]), "Ren\xE9") << "a name not given stays";
+        EXPECT_EQ(std::string(settings.userNames[2]), "") << "an empty field stores an empty name";
         EXPECT_EQ((Counts{uint32_t(settings.transparencyAlpha), uint32_t(settings.confirmQuit)}),
                   (Counts{76, 1}));
         ShownScores scores;

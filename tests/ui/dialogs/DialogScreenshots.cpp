@@ -2,12 +2,14 @@
 // Saves a picture of each dialog with sample words, for the documentation:
 //   xvfb-run -a ./dialog_screenshots <output folder>
 #include "DialogTestSupport.h"
+#include "core/tutor/Tutoring.h"
 #include "ui/dialogs/OptionsDialog.h"
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
-#include "core/tutor/Tutoring.h"
 
+#include <QLineEdit>
 #include <QPixmap>
+#include <algorithm>
 
 using namespace lexipond;
 using namespace lexipond::testing;
@@ -46,6 +48,24 @@ int main(int argc, char** argv) {
     application.exec();
 
     GrabWhenShown("options", out + "/options.png");
+    RunOptionsDialog(world.app, nullptr);
+
+    // The message after an import: the shipped list with Linux line ends and two
+    // empty lines, into a list that already holds four of its words.
+    std::string list = ReadBytes(LEXIPOND_SOURCE_DIR "/resources/dImport.txt");
+    list.erase(std::remove(list.begin(), list.end(), '\r'), list.end());
+    const std::string listFile = world.folder / "sight words.txt";
+    WriteBytes(listFile, list + "\n\n");
+    WhenShown("options", [&](QWidget* options) {
+        WhenShown("chooseTextFile", [&](QWidget* chooser) {
+            chooser->findChild<QLineEdit*>("fileNameEdit")
+                ->setText(QString::fromStdString(listFile));
+            GrabWhenShown("tell", out + "/import-result.png");
+            QMetaObject::invokeMethod(chooser, "accept");
+        });
+        options->findChild<QPushButton*>("importButton")->click();
+        options->findChild<QPushButton*>("okButton")->click();
+    });
     RunOptionsDialog(world.app, nullptr);
     return 0;
 }

@@ -139,6 +139,81 @@ TEST_F(DialogsTest, AddWordLeavesANewWordEvenOnCancel) {
     EXPECT_EQ(Stored(), "apple New Word");
 }
 
+TEST_F(DialogsTest, TypingIntoANewWordReplacesItAndEnterKeepsIt) {
+    const struct {
+        const char* name;
+        int32_t target;
+        const char* button; // pressed first, if any
+        const char* wordsAfter;
+    } rows[] = {{"Add Word", kDetailsNewWord, nullptr, "apple zebra"},
+                {"New", 0, "newButton", "apple zebra"},
+                {"Copy", 0, "copyButton", "apple zebra"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        for (const int32_t slot : LiveSlots(db))
+            SetRecordTag(db, slot, RecordDeleted);
+        AddWords("apple");
+        Run("wordDetails", row.target, [&] {
+            if (row.button)
+                Click(row.button);
+            QWidget* field = dialog->focusWidget();
+            EXPECT_EQ(field, box) << "the focus is not in the word field";
+            field = box;
+            QTest::keyClicks(field, "zebra");
+            QTest::keyClick(field, Qt::Key_Return);
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "Enter did not close the dialog";
+                Click("cancelButton");
+            }
+        });
+        EXPECT_EQ(Stored(), row.wordsAfter);
+    }
+}
+
+TEST_F(DialogsTest, OldTextInAnyEncodingSurvivesBrowsingAndOk) {
+    // Windows-1252 bytes, a word longer than the 59 bytes the dialog saves, and
+    // notes with a lone CR: none of them is what the dialog would write.
+    AddWordRecord(db, "caf\xE9", "na\xEFve\rnotes");
+    AddWordRecord(db, std::string(63, 'l'), "\x93quoted\x94");
+    AddWordRecord(db, "\xC3\xA9t\xC3\xA9");
+    const std::string before = ReadBytes(db.fileName);
+    Run("wordDetails", 0, [&] {
+        EXPECT_EQ(box->currentText(), QString::fromUtf8("caf\xC3\xA9"));
+        Click("nextButton");
+        Click("nextButton");
+        Click("previousButton");
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    EXPECT_TRUE(ReadBytes(db.fileName) == before) << "the dialog wrote what nobody edited";
+    // An edit is stored as typed, and only the field that was edited.
+    Run("wordDetails", 0, [&] {
+        TypeOver(notes, "fresh");
+        Click("okButton");
+    });
+    EXPECT_EQ(Stored(), "caf\xE9 " + std::string(63, 'l') + " \xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(Notes(0), "fresh");
+}
+
+TEST_F(DialogsTest, NotesAreNeverCutBetweenCrAndLf) {
+    AddWords("apple");
+    const struct {
+        const char* name;
+        QString typed;
+        std::string stored;
+    } rows[] = {
+        {"line end across the cut", QString(298, 'n') + "\nx", std::string(298, 'n')},
+        {"line end before the cut", QString(297, 'n') + "\nx", std::string(297, 'n') + "\r\n"},
+        {"short", "a\nb", "a\r\nb"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Run("wordDetails", 0, [&] {
+            notes->setPlainText(row.typed);
+            Click("okButton");
+        });
+        EXPECT_EQ(Notes(0), row.stored);
+    }
+}
+
 TEST_F(DialogsTest, OptionsShowTransparencyAsPercentCutNamesAndIgnoreEsc) {
     settings.transparencyAlpha = 75;
     Run("options", 0, [&] {
@@ -153,19 +228,117 @@ TEST_F(DialogsTest, OptionsShowTransparencyAsPercentCutNamesAndIgnoreEsc) {
     EXPECT_EQ(std::string(settings.userNames[0]), std::string(99, 'n'));
 }
 
-TEST_F(DialogsTest, ImportAddsTheWordsAtOnce) {
-    AddWords("apple bird");
-    const std::string list = folder / "list.txt";
-    WriteBytes(list, "cat\r\ndog\r\napple\r\n");
+TEST_F(DialogsTest, OptionsOkStoresEveryChoiceAndStartsAFreshSession) {
+    AddWordRecord(db, "apple", "", {4, 3});
+    // A Windows-1252 name with old bytes behind its end: left alone, it keeps them all.
+    const char oldName[12] = "Ren\xE9\0stale";
+    std::memcpy(settings.userNames[1], oldName, sizeof oldName);
+    const std::string namesBefore(settings.userNames[1], kUserNameSize * (kUserCount - 1));
+    state.sessionTotal = state.sessionCorrect = 7;
+    settings.confirmQuit = 1;
     Run("options", 0, [&] {
-        WhenShown("chooseTextFile", [&](QWidget* chooser) {
-            static_cast<QFileDialog*>(chooser)->selectFile(QString::fromStdString(list));
-            QMetaObject::invokeMethod(chooser, "accept");
-        });
-        Click("importButton");
-        EXPECT_EQ(Stored(), "apple bird cat dog");
+        QWidget* field = dialog->findChild<QLineEdit*>("userName1");
+        EXPECT_EQ(dialog->focusWidget(), field);
+        QTest::keyClicks(field, "Ada"); // replaces the name: it opens selected
+        dialog->findChild<QComboBox*>("levelList")->setCurrentIndex(5);
+        dialog->findChild<QCheckBox*>("confirmQuit")->click();
         Click("okButton");
     });
+    EXPECT_EQ(std::string(settings.userNames[0]), "Ada");
+    EXPECT_TRUE(std::string(settings.userNames[1], namesBefore.size()) == namesBefore);
+    EXPECT_EQ(settings.level, 5);
+    EXPECT_EQ(settings.confirmQuit, 0);
+    EXPECT_STREQ(state.currentUserName, "Ada");
+    EXPECT_EQ(std::vector<uint32_t>(
+                  {state.sessionTotal, state.sessionCorrect, state.userTotal, state.userCorrect}),
+              std::vector<uint32_t>({0, 0, 4, 3}));
+}
+
+TEST_F(DialogsTest, TransparencyTakesWhatTheFormulaTakes) {
+    const struct {
+        const char* name;
+        int alphaBefore;
+        std::function<void(QLineEdit*)> edit;
+        int alphaAfter;
+    } rows[] = {
+        {"unchanged", 75, [](QLineEdit*) {}, 76},
+        {"150 is typed whole", 75, [](QLineEdit* f) { QTest::keyClicks(f, "150"); }, 5},
+        {"a long number", 75, [](QLineEdit* f) { QTest::keyClicks(f, "99999999999999"); }, 5},
+        {"empty reads as 0", 5, [](QLineEdit* f) { QTest::keyClick(f, Qt::Key_Delete); }, 255},
+        {"1", 5, [](QLineEdit* f) { QTest::keyClicks(f, "1"); }, 255},
+        {"50", 5, [](QLineEdit* f) { QTest::keyClicks(f, "50"); }, 130},
+        {"99", 255, [](QLineEdit* f) { QTest::keyClicks(f, "99"); }, 5},
+        {"letters are refused", 255, [](QLineEdit* f) { QTest::keyClicks(f, "5x0"); }, 130},
+        {"the arrow stops at 100", 5,
+         [](QLineEdit* f) {
+             QTest::keyClicks(f, "99");
+             for (int i = 0; i < 3; ++i)
+                 QTest::keyClick(f, Qt::Key_Up);
+             EXPECT_EQ(f->text(), "100");
+         },
+         5},
+        {"the arrow comes down from a typed 150", 5,
+         [](QLineEdit* f) {
+             QTest::keyClicks(f, "150");
+             QTest::keyClick(f, Qt::Key_Down);
+             EXPECT_EQ(f->text(), "99");
+         },
+         5},
+        {"the arrow stops at 0", 5,
+         [](QLineEdit* f) {
+             QTest::keyClicks(f, "1");
+             for (int i = 0; i < 3; ++i)
+                 QTest::keyClick(f, Qt::Key_Down);
+             EXPECT_EQ(f->text(), "0");
+         },
+         255},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        settings.transparencyAlpha = row.alphaBefore;
+        Run("options", 0, [&] {
+            QLineEdit* field =
+                dialog->findChild<QSpinBox*>("transparency")->findChild<QLineEdit*>();
+            field->selectAll();
+            row.edit(field);
+            Click("okButton");
+        });
+        EXPECT_EQ(settings.transparencyAlpha, row.alphaAfter);
+    }
+}
+
+TEST_F(DialogsTest, ImportAddsTheWordsAtOnceAndTellsWhatBecameOfTheLines) {
+    AddWords("apple bird");
+    const struct {
+        const char* name;
+        std::string content, told, wordsAfter;
+    } rows[] = {
+        {"an LF list", "cat\ndog\n\napple\n",
+         "2 words added; 1 already in the list; 1 empty line skipped", "apple bird cat dog"},
+        {"one new word without a line end", "emu", "1 word added", "apple bird cat dog emu"},
+        {"nothing new", "emu\r\n\r\n\r\n",
+         "0 words added; 1 already in the list; 2 empty lines skipped", "apple bird cat dog emu"},
+    };
+    const std::string list = folder / "list.txt";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WriteBytes(list, row.content);
+        Run("options", 0, [&] {
+            WhenShown("chooseTextFile", [&](QWidget* chooser) {
+                // Typed, as the chooser's list of the folder fills in the background.
+                chooser->findChild<QLineEdit*>("fileNameEdit")
+                    ->setText(QString::fromStdString(list));
+                WhenShown("tell", [&](QWidget* told) {
+                    EXPECT_EQ(static_cast<QMessageBox*>(told)->text().toStdString(), row.told);
+                    EXPECT_EQ(Stored(), row.wordsAfter) << "in the list before OK";
+                    static_cast<QMessageBox*>(told)->accept();
+                });
+                QMetaObject::invokeMethod(chooser, "accept");
+            });
+            Click("importButton");
+            Click("okButton");
+        });
+    }
 }
 
 } // namespace
