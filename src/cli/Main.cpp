@@ -5,6 +5,7 @@
 #include "core/platform/Collation.h"
 #include "core/platform/DataLock.h"
 #include "core/platform/FileCopy.h"
+#include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"

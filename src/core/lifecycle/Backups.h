@@ -28,6 +28,9 @@ struct DatedBackup {
     uint64_t size = 0;
 };
 
+// "YYYYMMDD-HHMMSS" in local time: the stamp in the names of kept copies.
+std::string LocalTimeStamp(std::time_t when);
+
 // "<fileName> YYYYMMDD-HHMMSS" in local time.
 std::string DatedBackupName(const std::string& fileName, std::time_t when);
 

@@ -39,11 +39,7 @@ Folders FindFolders(const std::string& programFolder) {
 }
 
 std::string DamagedFileName(const std::string& path, std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return path + " damaged-" + stamp;
+    return path + " damaged-" + LocalTimeStamp(when);
 }
 
 void RemoveLeftovers(const std::string& dataFolder) {

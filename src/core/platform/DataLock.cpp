@@ -46,11 +46,4 @@ DataLockResult DataFolderLock::Acquire(const std::string& folder, std::chrono::m
     return TryAcquire(folder);
 }
 
-std::string FolderOfFile(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace lexipond::platform

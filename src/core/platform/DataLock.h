@@ -35,7 +35,4 @@ class DataFolderLock {
     int fd_ = -1;
 };
 
-// The folder a database file lives in, for its lock ("." for a bare name).
-std::string FolderOfFile(const std::string& path);
-
 } // namespace lexipond::platform

@@ -2,6 +2,7 @@
 #include "core/platform/FileCopy.h"
 
 #include "core/platform/FileMapping.h"
+#include "core/platform/Folders.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -12,25 +13,28 @@
 
 namespace lexipond::platform {
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The rename is only durable once the folder entry is on disk too.
-void SyncFolder(const std::string& path) {
-    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
+void SyncFolderOf(const std::string& path) {
+    FileHandle folder{open(FolderOfFile(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (folder) {
+        SyncFile(folder);
+        CloseFile(folder);
     }
 }
 
-} // namespace
+bool RenameIntoPlace(const std::string& partial, const std::string& target, Durability durability) {
+    if (durability == Durability::Synced) {
+        FileHandle file{open(partial.c_str(), O_RDWR | O_CLOEXEC)};
+        const bool synced = SyncFile(file);
+        CloseFile(file);
+        if (!synced)
+            return false;
+    }
+    if (!RenameReplacing(partial.c_str(), target.c_str()))
+        return false;
+    if (durability == Durability::Synced)
+        SyncFolderOf(target);
+    return true;
+}
 
 std::string PartialFileName(const std::string& path) {
     return path + ".part" + std::to_string(getpid());
@@ -66,16 +70,11 @@ bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    bool done = fill(fd) && (durability == Durability::Fast || SyncFile(FileHandle{fd}));
-    done = close(fd) == 0 && done;
-    if (done)
-        done = RenameReplacing(temporary.c_str(), target.c_str());
-    if (!done) {
+    const bool filled = fill(fd);
+    if (close(fd) != 0 || !filled || !RenameIntoPlace(temporary, target, durability)) {
         RemoveFile(temporary.c_str());
         return false;
     }
-    if (durability == Durability::Synced)
-        SyncFolder(target);
     return true;
 }
 

@@ -23,6 +23,14 @@ int RemoveLeftoverPartialFiles(const std::string& path);
 // write-back (ext4 flushes a file renamed over another on its own).
 enum class Durability { Synced, Fast };
 
+// Makes a rename in the folder of `path` durable (the folder entry on disk).
+void SyncFolderOf(const std::string& path);
+
+// Puts a finished file in `target`'s place: (Synced: syncs it first), renames
+// it over `target` in one step, (Synced: syncs the folder). false when the sync
+// or the rename failed; `partial` is then still there for the caller to remove.
+bool RenameIntoPlace(const std::string& partial, const std::string& target, Durability durability);
+
 // Fills a new file beside `target` through `fill`, syncs it and renames it over
 // `target`. A failure leaves `target` as it was and removes the partial file.
 bool ReplaceFileWith(const std::string& target, const std::function<bool(int fd)>& fill,

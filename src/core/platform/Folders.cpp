@@ -108,4 +108,11 @@ bool FolderIsWritable(const std::string& folder) {
     return access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0;
 }
 
+std::string FolderOfFile(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 } // namespace lexipond::platform

@@ -12,6 +12,9 @@ std::string ExecutableFolder();
 
 // Everything up to and including the last '/'; a text without '/' stays whole.
 std::string FolderOfPath(const std::string& path);
+// The folder a file lives in, without the trailing '/': "." for a bare name,
+// "/" for a file at the root.
+std::string FolderOfFile(const std::string& path);
 
 // The per-user data folder: $XDG_DATA_HOME (or ~/.local/share) + "/Hollet/Lexipond/".
 // Not created here.

@@ -21,22 +21,6 @@ std::string ResolvedPath(const std::string& path) {
     return realpath(path.c_str(), resolved) ? std::string(resolved) : path;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The rename is only durable once the folder entry is on disk too.
-void SyncFolder(const std::string& path) {
-    platform::FileHandle folder{open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (folder) {
-        platform::SyncFile(folder);
-        platform::CloseFile(folder);
-    }
-}
-
 // The copy keeps the original's mode, and its owner when we may set it (root
 // changing a user's database must not leave that user a file they cannot write).
 void KeepOwnership(platform::FileHandle copy, platform::FileHandle original) {
@@ -48,16 +32,10 @@ void KeepOwnership(platform::FileHandle copy, platform::FileHandle original) {
         (void)!fchown(copy.fd, info.st_uid, info.st_gid);
 }
 
-// Syncs and closes the finished copy, then renames it over `target`.
+// Closes the finished copy and puts it in `target`'s place.
 bool Publish(RecordFile& copy, const std::string& partial, const std::string& target) {
-    platform::FileHandle handle{open(partial.c_str(), O_RDWR | O_CLOEXEC)};
     CloseRecordFile(copy);
-    const bool synced = platform::SyncFile(handle);
-    platform::CloseFile(handle);
-    if (!synced || !platform::RenameReplacing(partial.c_str(), target.c_str()))
-        return false;
-    SyncFolder(target);
-    return true;
+    return platform::RenameIntoPlace(partial, target, platform::Durability::Synced);
 }
 
 } // namespace

@@ -165,11 +165,11 @@ Damage CheckSlots(int fd, DatabaseFacts& facts) {
     return std::nullopt;
 }
 
-} // namespace
-
-CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason) {
+// The rules of the file's layout, in the order of the file: the first rule
+// broken is the one reported, and each check may rely on what the ones before
+// it found. fd is the file opened for reading (negative: the open failed).
+CheckOutcome CheckLayout(const Fd& fd, DatabaseFacts& facts, std::string& reason) {
     facts = DatabaseFacts{};
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         reason = std::strerror(errno);
         return CheckOutcome::Missing;
@@ -180,40 +180,37 @@ CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, st
         return CheckOutcome::Missing;
     }
     facts.fileSize = static_cast<uint64_t>(info.st_size);
-    // In the order of the file: the first rule broken is the one reported, and each
-    // check may rely on what the ones before it found.
     Damage damage = CheckHeader(fd.get(), facts);
     if (!damage)
         damage = CheckFieldTable(fd.get(), facts);
     if (!damage)
         damage = CheckCapacity(facts);
-    if (!damage)
-        damage = CheckSlots(fd.get(), facts);
     if (!damage)
         return CheckOutcome::Valid;
     reason = std::move(*damage);
     return CheckOutcome::Damaged;
 }
 
+} // namespace
+
+CheckOutcome CheckWordDatabase(const std::string& path, DatabaseFacts& facts, std::string& reason) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (const CheckOutcome layout = CheckLayout(fd, facts, reason); layout != CheckOutcome::Valid)
+        return layout;
+    if (Damage damage = CheckSlots(fd.get(), facts)) {
+        reason = std::move(*damage);
+        return CheckOutcome::Damaged;
+    }
+    return CheckOutcome::Valid;
+}
+
 CheckOutcome CopyCheckedWordDatabase(const std::string& from, const std::string& to,
                                      std::string& reason) {
     DatabaseFacts facts;
     Fd fd(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat info {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        reason = fd.get() < 0 ? std::strerror(errno) : "not a regular file";
-        return CheckOutcome::Missing;
-    }
-    facts.fileSize = static_cast<uint64_t>(info.st_size);
-    Damage damage = CheckHeader(fd.get(), facts);
-    if (!damage)
-        damage = CheckFieldTable(fd.get(), facts);
-    if (!damage)
-        damage = CheckCapacity(facts);
-    if (damage) {
-        reason = std::move(*damage);
-        return CheckOutcome::Damaged;
-    }
+    if (const CheckOutcome layout = CheckLayout(fd, facts, reason); layout != CheckOutcome::Valid)
+        return layout;
+    Damage damage;
     const platform::FileHandle source{fd.get()};
     // Each piece is read once into memory for the check and copied by the
     // kernel (as cp does), so this costs little more than a plain copy.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/platform/DataLock.h"
+#include "core/platform/Folders.h"
 
 #include "TestSupport.h"
 
