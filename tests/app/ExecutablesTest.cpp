@@ -2,6 +2,7 @@
 // The built executables as a user starts them: the informational options, and
 // the program started straight from the build tree keeping its data in the
 // per-user folder (so that deleting the build tree deletes no learner's work).
+#include "ProcessSupport.h"
 #include "TestSupport.h"
 
 #include "LexipondVersion.h"
@@ -81,21 +82,15 @@ TEST(Executables, ProgramStartedFromTheBuildTreeKeepsItsDataInThePerUserFolder) 
     const fs::path programFolder = fs::path(LEXIPOND_PROGRAM_PATH).parent_path();
     const std::set<std::string> before = Listing(programFolder);
 
-    std::string path = LEXIPOND_PROGRAM_PATH;
-    char* argv[] = {path.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ), 0);
+    const pid_t pid = Spawn({LEXIPOND_PROGRAM_PATH});
+    ASSERT_NE(pid, 0);
     const fs::path db = dataFolder / "LPDB.lbf";
     for (int i = 0; i < 300 && !fs::exists(db); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::this_thread::sleep_for(std::chrono::milliseconds(500)); // let it reach its window
     kill(pid, SIGTERM);
-    int status = -1;
-    for (int i = 0; i < 150 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (kill(pid, SIGKILL) == 0)
-        waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const int status = WaitEnd(pid, std::chrono::seconds(15));
+    EXPECT_TRUE(ExitedWith(status, 0)) << status;
 
     EXPECT_GE(LiveWords(db), 10u) << "the word list was not imported into the per-user folder";
     EXPECT_TRUE(fs::exists(dataFolder / "LPDB.lbf Bak"));

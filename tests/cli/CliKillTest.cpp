@@ -3,6 +3,7 @@
 // the database afterwards holds exactly what it held before, or exactly the
 // finished result, and passes the check; the next writing command clears
 // what the killed one left behind.
+#include "ProcessSupport.h"
 #include "TestSupport.h"
 
 #include <algorithm>
@@ -18,26 +19,15 @@ namespace {
 using namespace testing;
 
 pid_t Spawn(const std::vector<std::string>& args) {
-    std::vector<std::string> all = {LEXIPOND_DB_EXE};
-    all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : all)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = -1;
-    const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return failed ? -1 : pid;
+    std::vector<std::string> argv = {LEXIPOND_DB_EXE};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testing::Spawn(argv, {}, Output::Drop);
 }
 
+// The exit code, or -1 when it did not exit (killed).
 int Wait(pid_t pid) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int status = WaitEnd(pid, std::chrono::minutes(2));
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // A shuffled word database with every third record deleted: a sort both

@@ -255,7 +255,7 @@ TEST_F(StartupTest, FilesTheCheckRefusesAreDamagedAtStartAndNeverBecomeTheBackup
         // The end of a run with a damaged file in place keeps the good backup.
         WriteBytes(words, bytes);
         db.fileName = words;
-        ShutdownSave(db, settings, folder.Slash(), nullptr, true);
+        ShutdownSave(db, settings, folder.Slash(), true);
         EXPECT_TRUE(ReadBytes(words + kBackupSuffix) == good) << "a damaged file became the backup";
     }
 }

@@ -3,6 +3,7 @@
 // of the test's own): clicks at the buttons' coordinates, then SIGTERM, then
 // the files it leaves behind; every other way a run can end; two copies on
 // the same data.
+#include "ProcessSupport.h"
 #include "TestSupport.h"
 
 #include "core/platform/DataLock.h"
@@ -41,43 +42,6 @@ struct ProgramFolder {
     std::string settings = folder / "dLexipond.dat";
 };
 
-// Starts a program with this process's environment plus `env`. 0 when it failed.
-pid_t Spawn(const std::string& path, const std::map<std::string, std::string>& env) {
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        if (!env.count(text.substr(0, text.find('='))))
-            entries.push_back(text);
-    }
-    for (const auto& [name, value] : env)
-        entries.push_back(name + "=" + value);
-    std::vector<char*> envp;
-    for (std::string& entry : entries)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::string program = path;
-    char* argv[] = {program.data(), nullptr};
-    pid_t pid = 0;
-    return posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0 ? pid : 0;
-}
-
-// Waits at most `limit` for a child to end and returns its wait status; a
-// child still running then is killed, and the result is -1.
-int WaitEnd(pid_t pid, std::chrono::milliseconds limit) {
-    int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return status;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-}
-bool ExitedWith(int status, int code) {
-    return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == code;
-}
 
 // Polls (at most 10 s) until the condition holds.
 bool Eventually(const std::function<bool()>& condition) {
@@ -202,9 +166,8 @@ TEST(RealWindow, ClicksAreTalliedAndSigtermSavesEverythingWithoutAsking) {
     const std::string previous = "WORD1100\x01" + std::string(999, '\0');
     WriteBytes(settings, previous);
 
-    char* argv[] = {path.data(), nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ), 0);
+    const pid_t pid = Spawn({path});
+    ASSERT_NE(pid, 0);
     // Once the first word shows: Correct, Incorrect, Skip, and one on the word.
     std::string clicks =
         "timeout 15 xdotool search --sync --onlyvisible --name '^Lexipond 1\\.9$' sleep 1";
@@ -213,12 +176,8 @@ TEST(RealWindow, ClicksAreTalliedAndSigtermSavesEverythingWithoutAsking) {
     EXPECT_EQ(std::system(clicks.c_str()), 0) << "no main window";
     const time_t stampedAfter = time(nullptr);
     kill(pid, SIGTERM);
-    int status = -1;
-    for (int i = 0; i < 150 && waitpid(pid, &status, WNOHANG) == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    if (kill(pid, SIGKILL) == 0) // still running after 15 s
-        waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const int status = WaitEnd(pid, std::chrono::seconds(15));
+    EXPECT_TRUE(ExitedWith(status, 0)) << status;
 
     EXPECT_EQ(SumField(db, TotalField(0)), 2);
     EXPECT_EQ(SumField(db, CorrectField(0)), 1);
@@ -237,7 +196,7 @@ TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDb
     TempFolder runtimeA, runtimeB, lists;
     WriteBytes(data.settings, PreviousSettings());
     const pid_t first = Spawn(
-        data.program, {{"XDG_RUNTIME_DIR", runtimeA.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
+        {data.program}, {{"XDG_RUNTIME_DIR", runtimeA.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_NE(first, 0);
     platform::DataFolderLock probe;
     EXPECT_TRUE(Eventually([&] {
@@ -249,7 +208,7 @@ TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDb
     const auto before = Contents(data.folder.Path());
 
     const pid_t second = Spawn(
-        data.program, {{"XDG_RUNTIME_DIR", runtimeB.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
+        {data.program}, {{"XDG_RUNTIME_DIR", runtimeB.Path()}, {"QT_QPA_PLATFORM", "offscreen"}});
     ASSERT_NE(second, 0);
     WriteWordList(lists / "words.txt", 5, "extra");
     std::string output;
@@ -283,7 +242,7 @@ TEST(RunEnds, ChangesFromTheMenuAndAMoveAreOnDiskBeforeAKill) {
     PrivateDisplay display;
     ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
     WriteBytes(data.settings, PreviousSettings());
-    const pid_t pid = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtime.Path()},
+    const pid_t pid = Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
                                            {"QT_QPA_PLATFORM", "xcb"},
                                            {"DISPLAY", display.name}});
     ASSERT_NE(pid, 0);
@@ -310,7 +269,7 @@ TEST(RunEnds, SigtermDuringTheFirstRunWelcomeEndsWithStatusZeroAndAWholeDatabase
     TempFolder runtime;
     PrivateDisplay display;
     ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
-    const pid_t pid = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtime.Path()},
+    const pid_t pid = Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
                                            {"QT_QPA_PLATFORM", "xcb"},
                                            {"DISPLAY", display.name}});
     ASSERT_NE(pid, 0);
@@ -356,7 +315,7 @@ TEST(RunEnds, ALostDisplayOrAWindowDestroyedFromOutsideEndsTheRunSaved) {
         PrivateDisplay display;
         ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
         WriteBytes(data.settings, PreviousSettings());
-        const pid_t pid = Spawn(data.program, {{"XDG_RUNTIME_DIR", runtime.Path()},
+        const pid_t pid = Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
                                                {"QT_QPA_PLATFORM", "xcb"},
                                                {"DISPLAY", display.name}});
         ASSERT_NE(pid, 0);
