@@ -17,6 +17,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <thread>
 #include <unistd.h>
@@ -61,6 +62,15 @@ inline std::string ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// Every file below a folder with its bytes ("(folder)" for a folder).
+inline std::map<std::string, std::string> Contents(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        files[fs::relative(entry.path(), folder).string()] =
+            entry.is_regular_file() ? ReadBytes(entry.path().string()) : "(folder)";
+    return files;
 }
 
 inline std::vector<std::string> NumberedWords(int count, const std::string& prefix = "word") {

@@ -136,19 +136,19 @@ bool ChooseFromMenu(const PrivateDisplay& display, pid_t pid, int item, int subI
            display.XdoTool(keys + " Return");
 }
 
+// Starts the program of `data` on the display of the test's own.
+pid_t StartOn(const PrivateDisplay& display, const ProgramFolder& data, const TempFolder& runtime) {
+    return Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
+                                  {"QT_QPA_PLATFORM", "xcb"},
+                                  {"DISPLAY", display.name}});
+}
+
 bool ValidDatabase(const std::string& path) {
     words::DatabaseFacts facts;
     std::string reason;
     return words::CheckWordDatabase(path, facts, reason) == words::CheckOutcome::Valid;
 }
 
-std::map<std::string, std::string> Contents(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        files[fs::relative(entry.path(), folder).string()] =
-            entry.is_regular_file() ? ReadBytes(entry.path().string()) : "(folder)";
-    return files;
-}
 
 
 TEST(RealWindow, ClicksAreTalliedAndSigtermSavesEverythingWithoutAsking) {
@@ -242,9 +242,7 @@ TEST(RunEnds, ChangesFromTheMenuAndAMoveAreOnDiskBeforeAKill) {
     PrivateDisplay display;
     ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
     WriteBytes(data.settings, PreviousSettings());
-    const pid_t pid = Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
-                                           {"QT_QPA_PLATFORM", "xcb"},
-                                           {"DISPLAY", display.name}});
+    const pid_t pid = StartOn(display, data, runtime);
     ASSERT_NE(pid, 0);
     EXPECT_TRUE(ChooseFromMenu(display, pid, 5, 7)); // Level, Hardest
     EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kLevelOffset) == 6; }));
@@ -269,9 +267,7 @@ TEST(RunEnds, SigtermDuringTheFirstRunWelcomeEndsWithStatusZeroAndAWholeDatabase
     TempFolder runtime;
     PrivateDisplay display;
     ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
-    const pid_t pid = Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
-                                           {"QT_QPA_PLATFORM", "xcb"},
-                                           {"DISPLAY", display.name}});
+    const pid_t pid = StartOn(display, data, runtime);
     ASSERT_NE(pid, 0);
     EXPECT_TRUE(display.XdoTool(kFindWindow, pid)) << "no welcome";
     EXPECT_FALSE(fs::exists(data.db)) << "the welcome comes before the database";
@@ -315,9 +311,7 @@ TEST(RunEnds, ALostDisplayOrAWindowDestroyedFromOutsideEndsTheRunSaved) {
         PrivateDisplay display;
         ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
         WriteBytes(data.settings, PreviousSettings());
-        const pid_t pid = Spawn({data.program}, {{"XDG_RUNTIME_DIR", runtime.Path()},
-                                               {"QT_QPA_PLATFORM", "xcb"},
-                                               {"DISPLAY", display.name}});
+        const pid_t pid = StartOn(display, data, runtime);
         ASSERT_NE(pid, 0);
         // Up to its first word, which the window paints once the worker runs.
         EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) + " sleep 0.5", pid));

@@ -102,14 +102,6 @@ struct EachDialog {
 };
 const auto PressEnter = [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); };
 
-// Every file below a folder with its bytes.
-std::map<std::string, std::string> Contents(const std::string& folder) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(folder))
-        files[fs::relative(entry.path(), folder).string()] =
-            entry.is_regular_file() ? ReadBytes(entry.path().string()) : "(folder)";
-    return files;
-}
 
 // The settings block of a settings file as bytes (empty when it is not whole).
 std::string StoredBlock(const std::string& path) {
