@@ -65,7 +65,7 @@ void BM_ShutdownSave(benchmark::State& state) {
         CloseRecordFile(db); // the worker closes it before the save, as in the program
         ::sync();            // a lesson's writes reached the disk long before its end
         state.ResumeTiming();
-        ShutdownSave(db, settings, folder, nullptr, true);
+        ShutdownSave(db, settings, folder, true);
     }
     state.counters["MB"] = double(std::filesystem::file_size(path)) / 1e6;
 }

@@ -50,12 +50,16 @@ void RemoveLeftovers(const std::string& dataFolder) {
 
 namespace {
 
-// "permission denied": the system's reason, as the middle of a sentence.
-std::string Reason(int error) {
-    std::string text = std::strerror(error);
+// A reason as the middle of a sentence: "Permission denied" -> "permission denied".
+std::string Lowercased(std::string text) {
     if (!text.empty())
         text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
     return text;
+}
+
+// The system's reason for an error number, as the middle of a sentence.
+std::string Reason(int error) {
+    return Lowercased(std::strerror(error));
 }
 
 std::string CannotMessage(const std::string& path, const char* what, const std::string& reason) {
@@ -147,12 +151,13 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
     };
     if (!S_ISREG(info.st_mode))
         return end(CannotMessage(path, "read", "it is not a file"));
-    if (access(path.c_str(), R_OK) != 0)
-        return end(CannotMessage(path, "read", Reason(errno)));
 
     words::DatabaseFacts facts;
     std::string reason;
-    if (words::CheckWordDatabase(path, facts, reason) != words::CheckOutcome::Valid) {
+    const words::CheckOutcome checked = words::CheckWordDatabase(path, facts, reason);
+    if (checked == words::CheckOutcome::Missing) // there, but it cannot be read
+        return end(CannotMessage(path, "read", Lowercased(reason)));
+    if (checked == words::CheckOutcome::Damaged) {
         if (!OfferRestore(dataFolder, kWordDatabaseName, reason, dialogs)) {
             const std::string kept = KeepDamagedFile(path);
             if (kept.empty())
@@ -164,20 +169,20 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
             return OpenStep::Missing;
         }
     }
-    // Both the file and its folder are written during the run (backups,
-    // all-or-nothing sorts), so both must take writes.
-    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
-        return end(CannotMessage(path, "written", Reason(errno)));
-    close(fd);
+    // The folder is written during the run too (backups, all-or-nothing sorts).
     if (access(dataFolder.c_str(), W_OK) != 0)
         return end(CannotMessage(dataFolder, "written", Reason(errno)));
     errno = 0;
-    const OpenResult opened = OpenRecordFile(db, path, Access::ReadWrite);
-    if (opened == OpenResult::NotMappable)
+    switch (OpenRecordFile(db, path, Access::ReadWrite)) {
+    case OpenResult::Opened:
+        break;
+    case OpenResult::NotPermitted:
+        return end(CannotMessage(path, "written", errno ? Reason(errno) : "permission denied"));
+    case OpenResult::NotMappable:
         return end(CannotMessage(path, "mapped into memory", errno ? Reason(errno) : "no memory"));
-    if (opened != OpenResult::Opened)
+    default:
         return end(CannotMessage(path, "opened", errno ? Reason(errno) : "it changed while opening"));
+    }
     return OpenStep::Opened;
 }
 
@@ -237,14 +242,9 @@ bool SyncWordDatabase(const RecordFile& db, std::recursive_mutex* lock) {
 }
 
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,
-                  std::recursive_mutex* lock, bool firstSave) {
+                  bool firstSave) {
     SaveSettingsFile(settings, dataFolder, firstSave);
-    {
-        std::unique_lock<std::recursive_mutex> guard;
-        if (lock)
-            guard = std::unique_lock<std::recursive_mutex>(*lock);
-        CloseRecordFile(db);
-    }
+    CloseRecordFile(db);
     const std::time_t now = std::time(nullptr);
     const std::string settingsPath = dataFolder + kSettingsFileName;
     // The settings file is only ever replaced, never written in place, so it can be linked.

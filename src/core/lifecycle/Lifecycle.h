@@ -72,9 +72,9 @@ StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, con
 // (checked as it is copied), copies it to "<name> Bak" and keeps dated backups of both
 // files (pruning them is PruneBackupsInBackground's job). The worker
 // must have stopped: the caller joins it first, so the database is closed
-// once. `lock` (may be null) is held around the close.
+// once, and no other thread touches it.
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,
-                  std::recursive_mutex* lock, bool firstSave = true);
+                  bool firstSave = true);
 
 // Deletes the dated backups beyond what is kept (Backups.h) on a thread of its
 // own, so that neither the start nor the end of a run waits for it. The

@@ -80,7 +80,6 @@ bool CreateAtomically(RecordFile& file, const std::string& path,
     const std::string partial = platform::PartialFileName(path);
     RecordFile made;
     made.fileName = partial;
-    made.writable = 1;
     made.privateCopy = true;
     if (!build(made) || !made.view || !Publish(made, partial, path)) {
         CloseRecordFile(made);

@@ -214,7 +214,7 @@ void Program::StopWorkerAndSave() {
         worker_->Join(); // the worker's own close of the database is complete after this
     }
     // The worker is gone (or never ran): no other thread is left to keep out.
-    ShutdownSave(db_, settings_, folders_.dataFolder, nullptr, !settingsWrittenThisRun_);
+    ShutdownSave(db_, settings_, folders_.dataFolder, !settingsWrittenThisRun_);
     JoinPruning();
     saved_ = true;
 }
