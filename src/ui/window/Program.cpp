@@ -114,7 +114,7 @@ StartupDialogs Program::MakeStartupDialogs() {
     };
     dialogs.tell = [this](const std::string& message) {
         if (!endPending_)
-            AskInBox(QMessageBox::Information, message, {tr("OK")});
+            Tell(nullptr, DisplayText(message));
     };
     return dialogs;
 }
