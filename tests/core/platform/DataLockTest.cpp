@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/platform/DataLock.h"
-#include "core/platform/Folders.h"
 
 #include "TestSupport.h"
 
@@ -54,12 +53,6 @@ TEST(DataFolderLock, AMissingFolderIsUnavailableAndAReadOnlyOneStillLocks) {
     EXPECT_EQ(lock.TryAcquire(folder / "missing"), DataLockResult::Unavailable);
     fs::permissions(folder.Path(), fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(lock.TryAcquire(folder.Path()), DataLockResult::Acquired);
-}
-
-TEST(DataFolderLock, FolderOfFileNamesTheFolderToLock) {
-    EXPECT_EQ(FolderOfFile("/data/LPDB.lbf"), "/data");
-    EXPECT_EQ(FolderOfFile("LPDB.lbf"), ".");
-    EXPECT_EQ(FolderOfFile("/LPDB.lbf"), "/");
 }
 
 } // namespace

@@ -11,9 +11,7 @@
 #include "core/recordfile/RecordFileTestSupport.h"
 
 #include <algorithm>
-#include <csignal>
 #include <random>
-#include <sys/wait.h>
 
 namespace lexipond {
 namespace {
@@ -146,56 +144,6 @@ TEST_F(AtomicUpdateTest, DiskFullFailedSyncOrFailedRenameLeaveTheFileAsItWas) {
         EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
         ASSERT_EQ(Reopen(db), OpenResult::Opened);
     }
-}
-
-TEST(AtomicUpdateKill, AKillAtAnyInstantLeavesTheOldFileOrTheWholeResult) {
-    TempFolder folder;
-    const std::string path = folder / "LPDB.lbf";
-    MakeShuffledDatabase(path, 3000);
-    const std::string before = ReadBytes(path);
-    RecordFile db;
-    db.fileName = path;
-    ASSERT_EQ(Reopen(db), OpenResult::Opened);
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_EQ(UpdateAtomically(db, SortChange), UpdateOutcome::Replaced);
-    // Kill delays spread over the time the change took here (copy, sort, sync,
-    // rename), and a little beyond, whatever the build's speed.
-    const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
-                          std::chrono::steady_clock::now() - start)
-                          .count();
-    const auto span = static_cast<uint32_t>(took * 3 / 2 + 1000);
-    CloseRecordFile(db);
-    const std::string after = ReadBytes(path);
-
-    std::mt19937 random(11);
-    int sawOld = 0, sawNew = 0;
-    constexpr int kKills = 40;
-    for (int kill_ = 0; kill_ < kKills; ++kill_) {
-        WriteBytes(path, before);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            RecordFile mine;
-            if (OpenRecordFile(mine, path, Access::ReadWrite) != OpenResult::Opened)
-                _exit(3);
-            _exit(UpdateAtomically(mine, SortChange) == UpdateOutcome::Replaced ? 0 : 4);
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % span));
-        kill(child, SIGKILL);
-        int status = 0;
-        waitpid(child, &status, 0);
-        platform::RemoveLeftoverPartialFiles(path);
-        const std::string now = ReadBytes(path);
-        SCOPED_TRACE("kill " + std::to_string(kill_));
-        ASSERT_TRUE(now == before || now == after) << "a mixed file after a kill";
-        (now == before ? sawOld : sawNew) += 1;
-        EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
-    }
-    // Both outcomes should occur, or the delays do not cover the change.
-    RecordProperty("old", sawOld);
-    RecordProperty("new", sawNew);
-    EXPECT_GT(sawOld, 0);
-    EXPECT_GT(sawNew, 0);
 }
 
 TEST(PartialFiles, OnlyTheNumberedPartialFilesOfThatNameAreRemoved) {

@@ -9,7 +9,6 @@
 #include "core/tutor/Worker.h"
 
 #include <algorithm>
-#include <atomic>
 #include <future>
 #include <map>
 #include <set>
@@ -347,41 +346,6 @@ TEST_F(TutorTest, ResortFindsTheWordOnShowOrTheFirstRecordAfterOldMinusTenHoldin
         if (row.onShow == 25)
             AddWord(before);
     }
-}
-
-TEST_F(TutorTest, ClicksDuringResortsLoseAndMisplaceNoTally) {
-    std::string words;
-    for (int i = 0; i < 120; ++i) // spread so that added words land between them
-        words += std::to_string(i * 7919 % 1000) + "-" + std::to_string(i) + " ";
-    MakeDatabase(words);
-    ShowSlot(0);
-    std::atomic<bool> clicking{true};
-    std::atomic<int> resorts{0};
-    std::thread sorter([&] {
-        for (; clicking; ++resorts) {
-            Guard guard(tutor.lock); // a word added anywhere shifts the records behind it
-            AddWord(std::to_string(resorts * 7919 % 1000) + "+" + std::to_string(resorts));
-            ResortWords(tutor);
-        }
-    });
-    int clicks = 0;
-    for (; clicks < 3000 || resorts < 100; ++clicks) // right, wrong, skip
-        HandleClick(tutor, clicks % 3 == 0 ? 50 : clicks % 3 == 1 ? 300 : 500, 280);
-    clicking = false;
-    sorter.join();
-    EXPECT_EQ(state.sessionTotal, static_cast<uint32_t>(clicks - clicks / 3));
-    // Total and correct answers per word, as reported and as stored.
-    std::map<std::string, Counts> given, stored;
-    std::istringstream report(ReportText(tutor));
-    for (std::string line; std::getline(report, line);) {
-        const size_t comma = line.rfind(", ");
-        Counts& counts = given.try_emplace(line.substr(0, comma), Counts{0, 0}).first->second;
-        counts = {counts[0] + 1, counts[1] + (line.substr(comma + 2) == "Correct\r")};
-    }
-    for (int32_t slot = 0; static_cast<uint32_t>(slot) < db.liveCount; ++slot) // none deleted
-        if (Tallies(slot)[0] != 0)
-            stored[WordAt(slot)] = Tallies(slot);
-    EXPECT_EQ(stored, given);
 }
 
 } // namespace
