@@ -29,6 +29,13 @@ bool RenameIntoPlace(const std::string& partial, const std::string& target, Dura
         if (!synced)
             return false;
     }
+    if (durability == Durability::Fast && ExchangeFiles(partial.c_str(), target.c_str())) {
+        // `partial` is the old file now; one left by a kill here is removed
+        // with the other leftovers at the next start.
+        RemoveFile(partial.c_str());
+        return true;
+    }
+    // No target yet, or a file system that cannot swap names.
     if (!RenameReplacing(partial.c_str(), target.c_str()))
         return false;
     if (durability == Durability::Synced)

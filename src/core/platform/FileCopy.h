@@ -20,7 +20,10 @@ int RemoveLeftoverPartialFiles(const std::string& path);
 // Whether a replacement waits for its bytes to reach the disk before the
 // rename. Either way a kill leaves the old file or the new one, never a mix;
 // Synced also survives a power cut at once, Fast leaves that to the system's
-// write-back (ext4 flushes a file renamed over another on its own).
+// write-back: it swaps the names and removes the old file rather than renaming
+// over it, since ext4 writes out a file renamed over another at once, which for
+// a large copy costs as much as the copy. Use Fast only for files that are
+// checked before they are trusted (a crash soon after may leave them empty).
 enum class Durability { Synced, Fast };
 
 // Makes a rename in the folder of `path` durable (the folder entry on disk).

@@ -20,11 +20,14 @@ int SystemOpen(const char* path, int flags, mode_t mode) {
 int SystemFstat(int fd, struct stat* info) {
     return ::fstat(fd, info);
 }
+int SystemExchange(const char* a, const char* b) {
+    return ::renameat2(AT_FDCWD, a, AT_FDCWD, b, RENAME_EXCHANGE);
+}
 
 FileOperations DefaultOperations() {
     return FileOperations{&SystemOpen, &::close,     &SystemFstat, &::lseek, &::read,
                           &::write,    &::ftruncate, &::mmap,      &::munmap, &::fsync,
-                          &std::rename,   &::unlink};
+                          &std::rename,   &::unlink,     &SystemExchange};
 }
 
 FileOperations& Table() {
@@ -233,6 +236,10 @@ bool SyncFile(FileHandle file) {
 
 bool RenameReplacing(const char* from, const char* to) {
     return Table().rename(from, to) == 0;
+}
+
+bool ExchangeFiles(const char* a, const char* b) {
+    return Table().exchange(a, b) == 0;
 }
 
 bool RemoveFile(const char* path) {

@@ -45,6 +45,7 @@ struct FileOperations {
     int (*fsync)(int fd);
     int (*rename)(const char* from, const char* to);
     int (*unlink)(const char* path);
+    int (*exchange)(const char* a, const char* b); // renameat2 with RENAME_EXCHANGE
 };
 
 // The table in use (mutable: tests swap entries). Not thread-safe to change while
@@ -105,6 +106,9 @@ bool TruncateFile(FileHandle file, uint64_t length);
 bool SyncFile(FileHandle file);
 // Renames over an existing `to` in one step; false when it failed (nothing moved).
 bool RenameReplacing(const char* from, const char* to);
+// Swaps the names of two existing files in one step; false when either is
+// missing or the file system cannot (nothing moved).
+bool ExchangeFiles(const char* a, const char* b);
 // Copies count bytes from `from` at `offset` to the current position of `to`,
 // in the kernel where it can (a plain read and write where it cannot).
 bool CopyFileRange(FileHandle from, uint64_t offset, FileHandle to, uint64_t count);

@@ -3,7 +3,12 @@
 // and what it finds in a sound file.
 #include "core/words/DatabaseCheck.h"
 
+#include "core/platform/FileMapping.h"
 #include "core/recordfile/RecordFileTestSupport.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <unistd.h>
 
 #include <functional>
 
@@ -88,6 +93,66 @@ TEST(DatabaseCheck, ASoundFileIsCountedAndAMissingOneIsNoDamage) {
     EXPECT_EQ(reason, "No such file or directory");
     EXPECT_EQ(CheckWordDatabase(folder.Path(), facts, reason), CheckOutcome::Missing);
     EXPECT_EQ(reason, "not a regular file");
+}
+
+// A sound database of `capacity` slots, all live: large enough that the check
+// and the copy run in many pieces side by side.
+std::string LargeDatabase(uint32_t capacity) {
+    std::string bytes = NewDatabaseBytes();
+    PutWordAt(bytes, 1360, capacity);
+    bytes.resize(kArea + (capacity + 5) * kSlot, '\0');
+    for (uint32_t slot = 0; slot < capacity; ++slot) {
+        PutWordAt(bytes, kArea + slot * kSlot, RecordLive);
+        const std::string word = "w" + std::to_string(slot);
+        bytes.replace(kArea + slot * kSlot + 4, word.size(), word);
+    }
+    return bytes;
+}
+
+// The backup at the end of a run: the new copy replaces the old one whole, a
+// damaged source leaves the old one as it was, and a dated backup linked to the
+// old copy keeps its bytes (the old file is swapped away, never written).
+TEST(DatabaseCheck, TheCheckedCopyReplacesTheBackupWholeOrNotAtAll) {
+    const struct {
+        const char* name;
+        bool damageNearTheEnd;
+        bool canExchange;
+    } rows[] = {
+        {"sound", false, true},
+        {"sound, file system without name swaps", false, false},
+        {"damaged slot near the end", true, true},
+    };
+    TempFolder folder;
+    const std::string path = folder / "LPDB.lbf", bak = folder / "LPDB.lbf Bak",
+                      dated = folder / "dated";
+    const std::string old = LargeDatabase(30'000), sound = LargeDatabase(30'001);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        platform::ScopedFileOperations operations;
+        if (!row.canExchange)
+            operations->exchange = [](const char*, const char*) {
+                errno = EINVAL;
+                return -1;
+            };
+        std::string source = sound;
+        if (row.damageNearTheEnd)
+            source[kArea + 29'990 * kSlot + 4 + 63] = 'x'; // a word without its terminator
+        WriteBytes(path, source);
+        WriteBytes(bak, old);
+        std::filesystem::remove(dated);
+        std::filesystem::create_hard_link(bak, dated);
+
+        std::string reason;
+        const CheckOutcome outcome = CopyCheckedWordDatabase(path, bak, reason);
+        EXPECT_EQ(outcome, row.damageNearTheEnd ? CheckOutcome::Damaged : CheckOutcome::Valid)
+            << reason;
+        EXPECT_TRUE(ReadBytes(bak) == (row.damageNearTheEnd ? old : sound));
+        EXPECT_TRUE(ReadBytes(dated) == old);
+        EXPECT_FALSE(std::filesystem::exists(bak + ".part" + std::to_string(::getpid())));
+        if (row.damageNearTheEnd) {
+            EXPECT_EQ(reason, "slot 29990: field 1 has no terminating zero byte");
+        }
+    }
 }
 
 } // namespace
