@@ -14,3 +14,7 @@ if [ -x bench/compare-gnu-sort.sh ]; then
     echo "== GNU sort comparison"
     bench/compare-gnu-sort.sh build/release
 fi
+if [ -x bench/compare-exit-cp.sh ]; then
+    echo "== End of a run against cp"
+    bench/compare-exit-cp.sh build/release
+fi
