@@ -3,6 +3,7 @@
 
 #include "core/recordfile/RecordFile.h"
 #include "core/platform/Collation.h"
+#include "core/recordfile/PlaceRecords.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
 #include "core/tutor/Commands.h"
@@ -49,15 +50,92 @@ void ServeRequest(Tutor& tutor) {
 
 } // namespace
 
+void NoteWordChanged(Tutor& tutor, int32_t slot) {
+    Guard guard(tutor.lock);
+    WordOrder& order = tutor.state.wordOrder;
+    if (order.known == WordOrderKnown::InOrder) {
+        order.changed.push_back(slot);
+    } else if (order.known == WordOrderKnown::Unknown) {
+        order.check = OrderCheck{}; // what was checked may have changed
+    }
+}
+
+void NoteWordsReplaced(Tutor& tutor) {
+    Guard guard(tutor.lock);
+    tutor.state.wordOrder = WordOrder{};
+}
+
+void PutWordsInOrder(Tutor& tutor, int32_t* follow) {
+    Guard guard(tutor.lock);
+    WordOrder& order = tutor.state.wordOrder;
+    RecordFile& db = tutor.db;
+    const platform::Collator& collator = platform::UserCollator();
+    if (order.known == WordOrderKnown::InOrder) {
+        if (order.changed.empty())
+            return; // nothing to move: the file is not even read
+        switch (PlaceChangedRecords(db, kFieldWord, collator, order.changed, follow)) {
+        case PlaceOutcome::Placed:
+            order.changed.clear();
+            return;
+        case PlaceOutcome::Failed:
+            // Nothing moved (no room for the journal). What was tracked may not
+            // survive what comes next (a shrink compacts), so the next attempt
+            // checks or sorts everything.
+            if (follow)
+                *follow = -1;
+            order = WordOrder{};
+            return;
+        case PlaceOutcome::NeedsSort:
+            break;
+        }
+    }
+    if (follow)
+        *follow = -1;
+    // On a copy that replaces the file in one step, and not at all when the
+    // words are in order already: a kill mid-sort loses no word.
+    const bool sorted = SortRecordsAtomically(db, kFieldWord, collator) == 1;
+    order = WordOrder{};
+    order.known = sorted ? WordOrderKnown::InOrder : WordOrderKnown::Unknown;
+}
+
+bool CheckWordOrderStep(Tutor& tutor) {
+    // A slice keeps the lock for about a millisecond, so clicks never wait long.
+    constexpr uint32_t kSlotsPerStep = 4096;
+    Guard guard(tutor.lock);
+    WordOrder& order = tutor.state.wordOrder;
+    if (order.known != WordOrderKnown::Unknown || tutor.db.view == nullptr)
+        return false;
+    switch (CheckOrderStep(tutor.db, kFieldWord, platform::UserCollator(), order.check,
+                           kSlotsPerStep)) {
+    case OrderCheckResult::NotYet:
+        return true;
+    case OrderCheckResult::InOrder:
+        order = WordOrder{};
+        order.known = WordOrderKnown::InOrder;
+        return false;
+    case OrderCheckResult::OutOfOrder:
+        order = WordOrder{};
+        order.known = WordOrderKnown::OutOfOrder;
+        return false;
+    }
+    return false;
+}
+
 void ResortWords(Tutor& tutor) {
     Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     RecordFile& db = tutor.db;
-    // On a copy that replaces the file in one step, and not at all when the
-    // dialog left the words in order: a kill mid-sort loses no word.
-    SortRecordsAtomically(db, kFieldWord, platform::UserCollator());
-
     const int32_t old = state.currentRecord;
+    int32_t followed = old;
+    PutWordsInOrder(tutor, &followed);
+
+    // The record on show, where the placement put it, when it still holds the word.
+    if (followed >= 0 && state.currentWord[0] != '\0' &&
+        ReadText(db, followed, kFieldWord) == state.currentWord) {
+        state.currentRecord = followed;
+        LoadCurrentWord(tutor);
+        return;
+    }
     int32_t found = -1;
     if (state.currentWord[0] != '\0') {
         found = FindExactWord(tutor, state.currentWord, old);
@@ -93,7 +171,9 @@ void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
         if (StopRequested(state)) {
             break;
         }
-        state.wakeEvent.Wait(wakeInterval);
+        // While the word order is unknown, a slice of its check between naps.
+        const bool checking = CheckWordOrderStep(tutor);
+        state.wakeEvent.Wait(checking ? std::chrono::milliseconds(1) : wakeInterval);
         state.wakeEvent.Reset();
         if (StopRequested(state)) {
             break;
