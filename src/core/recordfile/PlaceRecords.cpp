@@ -169,18 +169,13 @@ bool PlanFitsFile(const Plan& plan, const RecordFile& file) {
 
 // Everything after the journal is complete: the copies, the changed records,
 // the freed slot's tag. Each step may be made again after a kill.
-void CarryOut(RecordFile& file, const Plan& plan, uint8_t* journal, const uint8_t* records,
-              bool keepTallies) {
+void CarryOut(RecordFile& file, const Plan& plan, uint8_t* journal, const uint8_t* records) {
     CopyRuns(file, plan.runs, journal + kProgressAt);
     for (size_t i = 0; i < plan.targets.size(); ++i)
         std::memcpy(SlotAddress(file, plan.targets[i]), records + i * file.recordSize,
                     file.recordSize);
-    if (plan.freedSlot != kNoSlot) {
-        if (keepTallies)
-            detail::WriteTag(file, plan.freedSlot, RecordDeleted);
-        else
-            StoreLE32(SlotAddress(file, plan.freedSlot), RecordDeleted);
-    }
+    if (plan.freedSlot != kNoSlot)
+        StoreLE32(SlotAddress(file, plan.freedSlot), RecordDeleted);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     StoreLE32(journal + kStateAt, kStateDone);
 }
@@ -449,7 +444,7 @@ bool FinishPlacement(RecordFile& file) {
                          Load64(bytes + kFileIdAt) == FileId(file.fileHandle) &&
                          ReadPlan(bytes, size, plan, records) && PlanFitsFile(plan, file);
     if (pending)
-        CarryOut(file, plan, bytes, records, false);
+        CarryOut(file, plan, bytes, records);
     journal.Close(true);
     return true;
 }
@@ -497,10 +492,13 @@ PlaceOutcome PlaceChangedRecords(RecordFile& file, uint32_t field,
     // From here on a kill is finished by the next open.
     StoreLE32(journal.Bytes() + kStateAt, kStateMoving);
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    CarryOut(file, plan, journal.Bytes(), journal.Bytes() + bytes.size() -
-                                              plan.sources.size() * file.recordSize,
-             true);
+    CarryOut(file, plan, journal.Bytes(),
+             journal.Bytes() + bytes.size() - plan.sources.size() * file.recordSize);
     journal.Close(true);
+    // Records only moved (the gap's slot took a used tag, the freed slot lost
+    // one), so the counts stand; the lowest free slot may now be the freed one.
+    if (plan.freedSlot != kNoSlot)
+        file.freeHint = std::min(file.freeHint, plan.freedSlot);
     file.liveCount = file.liveTally;
     return PlaceOutcome::Placed;
 }

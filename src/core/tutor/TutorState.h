@@ -34,6 +34,8 @@ enum class WordOrderKnown {
 struct WordOrder {
     WordOrderKnown known = WordOrderKnown::Unknown;
     std::vector<int32_t> changed; // slots renamed, added or freed since known InOrder
+    uint32_t used = 0;            // the file's used records as of the last note: a
+                                  // record added or freed behind our back shows
     OrderCheck check;             // the worker's check while Unknown, a slice at a time
 };
 

@@ -55,6 +55,7 @@ void NoteWordChanged(Tutor& tutor, int32_t slot) {
     WordOrder& order = tutor.state.wordOrder;
     if (order.known == WordOrderKnown::InOrder) {
         order.changed.push_back(slot);
+        order.used = tutor.db.usedTally;
     } else if (order.known == WordOrderKnown::Unknown) {
         order.check = OrderCheck{}; // what was checked may have changed
     }
@@ -70,12 +71,15 @@ void PutWordsInOrder(Tutor& tutor, int32_t* follow) {
     WordOrder& order = tutor.state.wordOrder;
     RecordFile& db = tutor.db;
     const platform::Collator& collator = platform::UserCollator();
+    if (order.known == WordOrderKnown::InOrder && order.used != db.usedTally)
+        order.known = WordOrderKnown::Unknown; // changed by someone who did not say
     if (order.known == WordOrderKnown::InOrder) {
         if (order.changed.empty())
             return; // nothing to move: the file is not even read
         switch (PlaceChangedRecords(db, kFieldWord, collator, order.changed, follow)) {
         case PlaceOutcome::Placed:
             order.changed.clear();
+            order.used = db.usedTally;
             return;
         case PlaceOutcome::Failed:
             // Nothing moved (no room for the journal). What was tracked may not
@@ -96,6 +100,7 @@ void PutWordsInOrder(Tutor& tutor, int32_t* follow) {
     const bool sorted = SortRecordsAtomically(db, kFieldWord, collator) == 1;
     order = WordOrder{};
     order.known = sorted ? WordOrderKnown::InOrder : WordOrderKnown::Unknown;
+    order.used = db.usedTally;
 }
 
 bool CheckWordOrderStep(Tutor& tutor) {
@@ -112,6 +117,7 @@ bool CheckWordOrderStep(Tutor& tutor) {
     case OrderCheckResult::InOrder:
         order = WordOrder{};
         order.known = WordOrderKnown::InOrder;
+        order.used = tutor.db.usedTally;
         return false;
     case OrderCheckResult::OutOfOrder:
         order = WordOrder{};

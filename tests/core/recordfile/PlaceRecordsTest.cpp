@@ -113,7 +113,9 @@ TEST(PlaceRecords, LeavesTheBytesOfAFullSortAfterRandomEdits) {
             ASSERT_TRUE(after == expected) << "not the full sort's bytes, batch " << batch;
             placedWithMoves += after != before;
             EXPECT_FALSE(fs::exists(PlacementJournalName(path)));
-            EXPECT_EQ(db.liveCount, CountLiveRecords(db)) << "the tallies went astray";
+            const uint32_t live = db.liveCount, used = db.usedTally;
+            EXPECT_EQ(live, CountLiveRecords(db)) << "the live count went astray";
+            EXPECT_EQ(used, CountUsedRecords(db)) << "the used count went astray";
             if (followedUsed && follow >= 0) {
                 EXPECT_EQ(SlotBytes(db, follow), followed) << "followed to the wrong slot";
             }
