@@ -39,8 +39,9 @@ using detail::IsUsedTag;
 using detail::ReadTag;
 using detail::SlotAddress;
 
-// The journal: a 64-byte head, the runs (source, target, count: 12 bytes each),
-// the changed records' targets (4 bytes each), then their bytes.
+// The journal: a 72-byte head, the runs (source, target, count: 12 bytes each),
+// the changed records' targets (4 bytes each), their bytes, and room for one
+// chunk of records in transit.
 constexpr char kJournalMagic[4] = {'L', 'P', 'P', 'J'};
 constexpr uint32_t kJournalVersion = 1;
 constexpr size_t kStateAt = 8;       // 0 being written, 1 moving, 2 done
@@ -53,7 +54,11 @@ constexpr size_t kLengthAt = 32;     // the file's length, 8 bytes
 constexpr size_t kProgressAt = 40;   // records copied so far, 8 bytes
 constexpr size_t kChecksumAt = 48;   // 8 bytes
 constexpr size_t kFileIdAt = 56;     // the file's inode number, 8 bytes
-constexpr size_t kHeadSize = 64;
+constexpr size_t kSavedAt = 64;      // the copy count at which the chunk room's records start
+constexpr size_t kHeadSize = 72;
+// Records copied in one go: big enough for memcpy speed, small enough that the
+// journal stays small.
+constexpr uint32_t kChunkRecords = 1024;
 constexpr uint32_t kStateWriting = 0, kStateMoving = 1, kStateDone = 2;
 constexpr uint32_t kNoSlot = ~0u;
 
@@ -82,7 +87,8 @@ uint64_t Load64(const uint8_t* at) {
 uint64_t Checksum(const uint8_t* bytes, size_t size) {
     uint64_t hash = 14695981039346656037ull;
     for (size_t i = 0; i < size; ++i) {
-        if ((i >= kStateAt && i < kStateAt + 4) || (i >= kProgressAt && i < kChecksumAt + 8))
+        if ((i >= kStateAt && i < kStateAt + 4) || (i >= kProgressAt && i < kChecksumAt + 8) ||
+            (i >= kSavedAt && i < kSavedAt + 8))
             continue;
         hash = (hash ^ bytes[i]) * 1099511628211ull;
     }
@@ -108,25 +114,44 @@ void AppendKey(const RecordFile& file, uint32_t slot, uint32_t field,
     }
 }
 
-// Copies the runs from the `done`-th record on, counting each copy in the journal.
-void CopyRuns(RecordFile& file, const std::vector<Run>& runs, uint8_t* progress) {
-    const uint64_t done = Load64(progress);
+// Copies the runs from the journal's count of copied records on, a chunk at a
+// time: the chunk's records go into the journal's chunk room first, then from
+// there to their targets. A copy cut short by a kill may have overwritten part
+// of its own sources, so it is made again from the chunk room; any other chunk
+// still has its sources intact.
+void CopyRuns(RecordFile& file, const std::vector<Run>& runs, uint8_t* journal, uint8_t* room) {
+    const uint64_t done = Load64(journal + kProgressAt);
+    const uint64_t saved = Load64(journal + kSavedAt);
+    const size_t size = file.recordSize;
     uint64_t first = 0; // the count of the run's first record
     for (const Run& run : runs) {
         const uint64_t end = first + run.count;
-        for (uint64_t n = std::max(done, first); n < end; ++n) {
-            const auto k = static_cast<uint32_t>(n - first);
-            const uint32_t i = run.target < run.source ? k : run.count - 1 - k;
-            std::memcpy(SlotAddress(file, run.target + i), SlotAddress(file, run.source + i),
-                        file.recordSize);
-            // The copy lands before the count says so; a kill between the two
-            // makes the same copy again, which reads a record not yet overwritten.
+        for (uint64_t n = std::max(done, first); n < end;) {
+            const auto k0 = static_cast<uint32_t>(n - first);
+            const uint32_t k1 = std::min(run.count, k0 + kChunkRecords);
+            // Downward runs go lowest record first, upward ones highest first.
+            const uint32_t low = run.target < run.source ? k0 : run.count - k1;
+            const size_t bytes = size_t{k1 - k0} * size;
+            if (n != done || saved != n) {
+                std::memcpy(room, SlotAddress(file, run.source + low), bytes);
+                std::atomic_signal_fence(std::memory_order_seq_cst);
+                Store64(journal + kSavedAt, n);
+                std::atomic_signal_fence(std::memory_order_seq_cst);
+            }
+            std::memcpy(SlotAddress(file, run.target + low), room, bytes);
             std::atomic_signal_fence(std::memory_order_seq_cst);
-            Store64(progress, n + 1);
+            n = first + k1;
+            Store64(journal + kProgressAt, n);
             std::atomic_signal_fence(std::memory_order_seq_cst);
         }
         first = end;
     }
+}
+
+// Where the chunk room begins: behind everything the checksum covers.
+size_t ChunkRoomAt(const RecordFile& file, const Plan& plan) {
+    return kHeadSize + plan.runs.size() * 12 + plan.targets.size() * 4 +
+           plan.targets.size() * file.recordSize;
 }
 
 // The journal's runs, changed records and freed slot after its head.
@@ -135,7 +160,7 @@ bool ReadPlan(const uint8_t* journal, size_t size, Plan& plan, const uint8_t*& r
     const uint32_t changedCount = LoadLE32(journal + kChangedCountAt);
     const uint64_t recordSize = LoadLE32(journal + kRecordSizeAt);
     const uint64_t need = kHeadSize + uint64_t{runCount} * 12 + uint64_t{changedCount} * 4 +
-                          uint64_t{changedCount} * recordSize;
+                          uint64_t{changedCount} * recordSize + uint64_t{kChunkRecords} * recordSize;
     if (need != size)
         return false;
     const uint8_t* at = journal + kHeadSize;
@@ -170,7 +195,7 @@ bool PlanFitsFile(const Plan& plan, const RecordFile& file) {
 // Everything after the journal is complete: the copies, the changed records,
 // the freed slot's tag. Each step may be made again after a kill.
 void CarryOut(RecordFile& file, const Plan& plan, uint8_t* journal, const uint8_t* records) {
-    CopyRuns(file, plan.runs, journal + kProgressAt);
+    CopyRuns(file, plan.runs, journal, journal + ChunkRoomAt(file, plan));
     for (size_t i = 0; i < plan.targets.size(); ++i)
         std::memcpy(SlotAddress(file, plan.targets[i]), records + i * file.recordSize,
                     file.recordSize);
@@ -336,9 +361,8 @@ bool MakePlan(RecordFile& file, uint32_t field, const platform::Collator& collat
 }
 
 std::vector<uint8_t> JournalBytes(const RecordFile& file, const Plan& plan) {
-    const size_t size = kHeadSize + plan.runs.size() * 12 + plan.targets.size() * 4 +
-                        plan.sources.size() * file.recordSize;
-    std::vector<uint8_t> bytes(size, 0);
+    const size_t covered = ChunkRoomAt(file, plan);
+    std::vector<uint8_t> bytes(covered + size_t{kChunkRecords} * file.recordSize, 0);
     std::memcpy(bytes.data(), kJournalMagic, 4);
     StoreLE32(&bytes[4], kJournalVersion);
     StoreLE32(&bytes[kStateAt], kStateWriting);
@@ -349,6 +373,7 @@ std::vector<uint8_t> JournalBytes(const RecordFile& file, const Plan& plan) {
     StoreLE32(&bytes[kFreedSlotAt], plan.freedSlot);
     Store64(&bytes[kLengthAt], file.mappingHandle.length);
     Store64(&bytes[kFileIdAt], FileId(file.fileHandle));
+    Store64(&bytes[kSavedAt], ~uint64_t{0});
     uint8_t* at = bytes.data() + kHeadSize;
     for (const Run& run : plan.runs) {
         StoreLE32(at, run.source);
@@ -364,7 +389,7 @@ std::vector<uint8_t> JournalBytes(const RecordFile& file, const Plan& plan) {
         std::memcpy(at, SlotAddress(file, source), file.recordSize);
         at += file.recordSize;
     }
-    Store64(&bytes[kChecksumAt], Checksum(bytes.data(), bytes.size()));
+    Store64(&bytes[kChecksumAt], Checksum(bytes.data(), covered));
     return bytes;
 }
 
@@ -384,9 +409,15 @@ struct Journal {
 };
 
 bool HeadValid(const uint8_t* bytes, size_t size) {
-    return size >= kHeadSize && std::memcmp(bytes, kJournalMagic, 4) == 0 &&
-           LoadLE32(bytes + 4) == kJournalVersion &&
-           Load64(bytes + kChecksumAt) == Checksum(bytes, size);
+    if (size < kHeadSize || std::memcmp(bytes, kJournalMagic, 4) != 0 ||
+        LoadLE32(bytes + 4) != kJournalVersion)
+        return false;
+    const uint64_t recordSize = LoadLE32(bytes + kRecordSizeAt);
+    const uint64_t changed = LoadLE32(bytes + kChangedCountAt);
+    const uint64_t covered =
+        kHeadSize + uint64_t{LoadLE32(bytes + kRunCountAt)} * 12 + changed * (4 + recordSize);
+    return covered + uint64_t{kChunkRecords} * recordSize == size &&
+           Load64(bytes + kChecksumAt) == Checksum(bytes, covered);
 }
 
 } // namespace
@@ -493,7 +524,7 @@ PlaceOutcome PlaceChangedRecords(RecordFile& file, uint32_t field,
     StoreLE32(journal.Bytes() + kStateAt, kStateMoving);
     std::atomic_signal_fence(std::memory_order_seq_cst);
     CarryOut(file, plan, journal.Bytes(),
-             journal.Bytes() + bytes.size() - plan.sources.size() * file.recordSize);
+             journal.Bytes() + ChunkRoomAt(file, plan) - plan.sources.size() * file.recordSize);
     journal.Close(true);
     // Records only moved (the gap's slot took a used tag, the freed slot lost
     // one), so the counts stand; the lowest free slot may now be the freed one.
