@@ -491,6 +491,15 @@ bool FinishPlacement(RecordFile& file) {
     return true;
 }
 
+void FinishPlacementAt(const std::string& path) {
+    struct stat info {};
+    if (stat(PlacementJournalName(path).c_str(), &info) != 0)
+        return;
+    RecordFile file;
+    OpenRecordFile(file, path, Access::ReadWrite);
+    CloseRecordFile(file);
+}
+
 PlaceOutcome PlaceChangedRecords(RecordFile& file, uint32_t field,
                                  const platform::Collator& collator,
                                  const std::vector<int32_t>& changed, int32_t* follow) {

@@ -66,5 +66,10 @@ std::string PlacementJournalName(const std::string& fileName);
 // recounts its tags afterwards. A journal still held by a running placement
 // is left alone.
 bool FinishPlacement(RecordFile& file);
+// For a file not yet open: when a journal lies beside `path`, opens the file for
+// writing (which finishes the placement) and closes it again. Callers that read
+// the file on their own first (the structural check) call this before: part-way
+// through a placement a record may be torn in two.
+void FinishPlacementAt(const std::string& path);
 
 } // namespace lexipond

@@ -251,9 +251,13 @@ TEST(PlaceKill, AKilledPlacementIsFinishedByTheNextOpen) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
         const bool leftJournal = fs::exists(PlacementJournalName(path));
-        RecordFile db;
-        ASSERT_EQ(OpenRecordFile(db, path, Access::ReadWrite), OpenResult::Opened);
-        CloseRecordFile(db);
+        if (round % 2 == 0) { // as start-up and lexipond-db do before their check
+            FinishPlacementAt(path);
+        } else {
+            RecordFile db;
+            ASSERT_EQ(OpenRecordFile(db, path, Access::ReadWrite), OpenResult::Opened);
+            CloseRecordFile(db);
+        }
         EXPECT_FALSE(fs::exists(PlacementJournalName(path)));
         const std::string now = ReadBytes(path);
         ASSERT_TRUE(now == before || now == expected) << "a mixed file after a kill";
