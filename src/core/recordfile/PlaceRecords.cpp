@@ -456,6 +456,36 @@ OrderCheckResult CheckOrderStep(RecordFile& file, uint32_t field,
                                            : OrderCheckResult::NotYet;
 }
 
+std::vector<int32_t> SlotsHoldingExactly(RecordFile& file, uint32_t field,
+                                         const platform::Collator& collator,
+                                         std::string_view text) {
+    std::vector<int32_t> slots;
+    if (!detail::IsMapped(file) || field == 0 || field > file.fieldCount ||
+        !recordformat::IsTextType(file.fields[field - 1].type))
+        return slots;
+    const FieldLayout& layout = file.fields[field - 1];
+    const std::string wanted = collator.SortKey(text);
+    std::string key;
+    uint32_t low = 0, high = std::min(file.usedTally, file.capacity);
+    while (low < high) {
+        const uint32_t middle = low + (high - low) / 2;
+        AppendKey(file, middle, field, collator, key);
+        if (key < wanted)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    // Equal texts have equal keys, and equal keys lie together.
+    for (uint32_t slot = low; slot < file.usedTally && IsUsedTag(ReadTag(file, slot)); ++slot) {
+        AppendKey(file, slot, field, collator, key);
+        if (key != wanted)
+            break;
+        if (detail::TextAt(detail::FieldAddress(file, slot, layout), layout) == text)
+            slots.push_back(static_cast<int32_t>(slot));
+    }
+    return slots;
+}
+
 std::string PlacementJournalName(const std::string& fileName) {
     return fileName + ".placing";
 }

@@ -16,6 +16,7 @@
 // Works on the caller's open RecordFile under the caller's guard, like SortRecords.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lexipond {
@@ -55,6 +56,13 @@ enum class OrderCheckResult { InOrder, OutOfOrder, NotYet };
 OrderCheckResult CheckOrderStep(RecordFile& file, uint32_t field,
                                 const platform::Collator& collator, OrderCheck& check,
                                 uint32_t slots);
+
+// In a file whose used records are compact from slot 0 and in order by the text
+// field `field` (as SortRecords leaves them): the used slots whose field holds
+// exactly `text`, in slot order, found by binary search.
+std::vector<int32_t> SlotsHoldingExactly(RecordFile& file, uint32_t field,
+                                         const platform::Collator& collator,
+                                         std::string_view text);
 
 // "<fileName>.placing".
 std::string PlacementJournalName(const std::string& fileName);

@@ -10,6 +10,7 @@
 #include "core/tutor/Tutoring.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -127,6 +128,25 @@ bool CheckWordOrderStep(Tutor& tutor) {
     return false;
 }
 
+namespace {
+
+// FindExactWord's choice among the slots holding the word: the live one
+// nearest to `near`, the lower of two as near.
+int32_t NearestLiveSlot(RecordFile& db, const std::vector<int32_t>& slots, int32_t near) {
+    int32_t best = -1;
+    int64_t bestDistance = INT64_MAX;
+    for (const int32_t slot : slots) {
+        const int64_t distance = slot >= near ? int64_t{slot} - near : int64_t{near} - slot;
+        if (SlotIsLive(db, slot) && distance < bestDistance) {
+            best = slot;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
 void ResortWords(Tutor& tutor) {
     Guard guard(tutor.lock);
     TutorState& state = tutor.state;
@@ -144,7 +164,12 @@ void ResortWords(Tutor& tutor) {
     }
     int32_t found = -1;
     if (state.currentWord[0] != '\0') {
-        found = FindExactWord(tutor, state.currentWord, old);
+        found = state.wordOrder.known == WordOrderKnown::InOrder
+                    ? NearestLiveSlot(db, SlotsHoldingExactly(db, kFieldWord,
+                                                              platform::UserCollator(),
+                                                              state.currentWord),
+                                      old)
+                    : FindExactWord(tutor, state.currentWord, old);
     }
     if (found == -1) {
         // The word itself is gone or was changed: the first later record that contains it.

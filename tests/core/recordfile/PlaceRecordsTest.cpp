@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Placing the changed records must leave exactly the bytes the full sort leaves
 // (SortRecordsAtomically on a copy of the same edited file), refuse what it does
-// not handle without touching the file, and survive a kill at any instant.
+// not handle without touching the file, and survive a kill at any instant; the
+// binary search for a word in the placed file must find what a walk finds.
 #include "core/recordfile/PlaceRecords.h"
 
 #include "RecordFileTestSupport.h"
@@ -116,6 +117,14 @@ TEST(PlaceRecords, LeavesTheBytesOfAFullSortAfterRandomEdits) {
             const uint32_t live = db.liveCount, used = db.usedTally;
             EXPECT_EQ(live, CountLiveRecords(db)) << "the live count went astray";
             EXPECT_EQ(used, CountUsedRecords(db)) << "the used count went astray";
+            // The binary search for a word finds what a walk finds (equal keys,
+            // as for the two spellings of cafe, are not the same word).
+            const std::string& sought = kPool[random() % kPool.size()];
+            std::vector<int32_t> walked;
+            for (uint32_t slot = 0; slot < db.capacity; ++slot)
+                if (ReadText(db, int32_t(slot), kFieldWord) == sought)
+                    walked.push_back(int32_t(slot));
+            EXPECT_EQ(SlotsHoldingExactly(db, kFieldWord, collator, sought), walked) << sought;
             if (followedUsed && follow >= 0) {
                 EXPECT_EQ(SlotBytes(db, follow), followed) << "followed to the wrong slot";
             }

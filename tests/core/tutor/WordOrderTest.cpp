@@ -109,6 +109,21 @@ TEST_F(WordOrderTest, RenamesAddsCopiesAndDeletesEndAsAFullSortWouldLeaveThem) {
     EXPECT_EQ(ReadText(db, state.currentRecord + 1, kFieldWord), "word1150");
 }
 
+TEST_F(WordOrderTest, ARenamedWordOnShowIsFoundAgainInItsCopy) {
+    while (CheckWordOrderStep(tutor)) {
+    }
+    Show("word1150");
+    const int32_t shown = state.currentRecord;
+    Dialog([&] {
+        ASSERT_GE(store.AddCopyOf("word1150", "copied"), 0);
+        ASSERT_TRUE(store.SaveWord(shown, "aaa renamed", {}));
+    });
+    EXPECT_EQ(state.currentWord, std::string("word1150"));
+    EXPECT_EQ(ReadText(db, state.currentRecord, kFieldWord), "word1150");
+    EXPECT_EQ(ReadText(db, state.currentRecord, kFieldNotes), "copied");
+    EXPECT_TRUE(InOrder());
+}
+
 TEST_F(WordOrderTest, AnUnknownOrderIsCheckedAndAWrongOneSorted) {
     ASSERT_EQ(state.wordOrder.known, WordOrderKnown::Unknown);
     ASSERT_TRUE(WriteText(db, 3, kFieldWord, "zzz"));
