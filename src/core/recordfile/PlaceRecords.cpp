@@ -11,9 +11,11 @@
 //
 // Runs moving down are copied lowest record first and runs moving up highest
 // first, all the downward runs before the upward ones; since unchanged records
-// keep their order, no copy then overwrites a record that has yet to move, so a
-// copy interrupted by a kill can simply be made again. The journal counts the
-// records copied; the changed records wait in it and are written last.
+// keep their order, no copy then overwrites a record that has yet to move. The
+// copies go a chunk at a time through the journal's chunk room (a shift by one
+// slot overwrites most of its own chunk's sources, so a chunk cut short by a
+// kill is made again from the room), and the journal counts the records
+// copied; the changed records wait in it and are written last.
 #include "core/recordfile/PlaceRecords.h"
 
 #include "core/platform/Collation.h"
