@@ -9,6 +9,7 @@
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -105,8 +106,8 @@ void PutWordsInOrder(Tutor& tutor, int32_t* follow) {
 }
 
 bool CheckWordOrderStep(Tutor& tutor) {
-    // A slice keeps the lock for about a millisecond, so clicks never wait long.
-    constexpr uint32_t kSlotsPerStep = 4096;
+    // A slice keeps the lock for about half a millisecond, so clicks never wait long.
+    constexpr uint32_t kSlotsPerStep = 1024;
     Guard guard(tutor.lock);
     WordOrder& order = tutor.state.wordOrder;
     if (order.known != WordOrderKnown::Unknown || tutor.db.view == nullptr)
@@ -188,6 +189,7 @@ void ResortWords(Tutor& tutor) {
 
 void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
     TutorState& state = tutor.state;
+    const auto checkFrom = std::chrono::steady_clock::now() + kOrderCheckDelay;
     {
         Guard guard(tutor.lock);
         state.currentRecord = -1;
@@ -202,9 +204,18 @@ void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
         if (StopRequested(state)) {
             break;
         }
-        // While the word order is unknown, a slice of its check between naps.
-        const bool checking = CheckWordOrderStep(tutor);
-        state.wakeEvent.Wait(checking ? std::chrono::milliseconds(1) : wakeInterval);
+        // While the word order is unknown, a slice of its check between naps,
+        // once the first word has had time to be painted: a slice holds the
+        // lock, and a paint that finds it taken tries again a little later.
+        const auto now = std::chrono::steady_clock::now();
+        const bool checking = now >= checkFrom && CheckWordOrderStep(tutor);
+        std::chrono::milliseconds wait = wakeInterval;
+        if (checking)
+            wait = kOrderCheckNap;
+        else if (now < checkFrom)
+            wait = std::min(wakeInterval, std::chrono::ceil<std::chrono::milliseconds>(
+                                              checkFrom - now));
+        state.wakeEvent.Wait(wait);
         state.wakeEvent.Reset();
         if (StopRequested(state)) {
             break;

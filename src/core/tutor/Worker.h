@@ -16,6 +16,10 @@ namespace lexipond {
 
 // How long the worker sleeps when nobody wakes it.
 inline constexpr std::chrono::milliseconds kWorkerWakeInterval{6000};
+// The worker checks the word order (CheckWordOrderStep) from this long after its
+// start, a slice at a time with naps between.
+inline constexpr std::chrono::milliseconds kOrderCheckDelay{2000};
+inline constexpr std::chrono::milliseconds kOrderCheckNap{2};
 
 // The worker's procedure: first word, then requests until quitFlag is 666; then
 // it posts the close, closes the word database and posts CMD_DESTROY.
