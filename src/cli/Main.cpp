@@ -8,6 +8,7 @@
 #include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
+#include "core/recordfile/PlaceRecords.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
@@ -80,6 +81,8 @@ int Fail(const std::string& message) {
 
 // Runs the structural check and turns a failure into its message.
 bool Validate(const std::string& path, DatabaseFacts& facts, int& exitCode) {
+    // The program's word placement, cut short by a kill, is finished first.
+    lexipond::FinishPlacementAt(path);
     std::string reason;
     switch (lexipond::words::CheckWordDatabase(path, facts, reason)) {
     case CheckOutcome::Valid:

@@ -7,6 +7,7 @@
 #include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFile.h"
+#include "core/recordfile/PlaceRecords.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
 #include "core/words/DatabaseCheck.h"
@@ -152,6 +153,8 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
     if (!S_ISREG(info.st_mode))
         return end(CannotMessage(path, "read", "it is not a file"));
 
+    // A word placement that a kill cut short is finished before the check reads the file.
+    FinishPlacementAt(path);
     words::DatabaseFacts facts;
     std::string reason;
     const words::CheckOutcome checked = words::CheckWordDatabase(path, facts, reason);

@@ -4,6 +4,7 @@
 
 #include "core/recordfile/AtomicUpdate.h"
 
+#include "core/recordfile/PlaceRecords.h"
 #include "core/recordfile/RecordFileInternal.h"
 
 #include <algorithm>
@@ -267,6 +268,9 @@ OpenResult OpenRecordFile(RecordFile& file, std::string path, Access access) {
     file.fileHandle = handle;
     file.mappingHandle = mapping;
     file.view = static_cast<uint8_t*>(mapping.address);
+    // A placement that a kill cut short is finished before anyone reads the records.
+    if (mapping.writable)
+        FinishPlacement(file);
     CountLiveRecords(file);
     return OpenResult::Opened;
 }

@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "core/platform/Event.h"
 #include "core/platform/Random.h"
+#include "core/recordfile/PlaceRecords.h"
 
 namespace lexipond {
 
@@ -19,6 +21,23 @@ struct SettingsBlock;
 
 inline constexpr uint32_t kReportBufferSize = 10'240'000;
 inline constexpr uint32_t kReportTextLimit = 10'000'000;
+
+// What is known of the word database's order between sorts, so that the re-sort
+// after the Word Details dialog can skip a database it left in order and place
+// the few records it changed instead of sorting them all.
+enum class WordOrderKnown {
+    Unknown,    // not yet checked since the start, an import or a failed sort
+    InOrder,    // compact and in order, apart from the slots in `changed`
+    OutOfOrder, // checked: needs a full sort
+};
+
+struct WordOrder {
+    WordOrderKnown known = WordOrderKnown::Unknown;
+    std::vector<int32_t> changed; // slots renamed, added or freed since known InOrder
+    uint32_t used = 0;            // the file's used records as of the last note: a
+                                  // record added or freed behind our back shows
+    OrderCheck check;             // the worker's check while Unknown, a slice at a time
+};
 
 struct TutorState {
     int32_t currentRecord = -1;
@@ -31,6 +50,7 @@ struct TutorState {
     uint32_t sessionTotal = 0;
     uint32_t sessionCorrect = 0;
     uint32_t randomState = 0;
+    WordOrder wordOrder;
 
     std::atomic<int32_t> workerRequest{0};
     std::atomic<int32_t> quitFlag{0};

@@ -106,7 +106,10 @@ bool WordStore::OpenWord(int32_t slot, WordDetails& details) {
 bool WordStore::SaveWord(int32_t slot, std::optional<std::string_view> word,
                          std::optional<std::string_view> notes) {
     Guard guard(lock_);
-    return SaveWordDetails(tutor_.db, slot, word, notes);
+    const bool saved = SaveWordDetails(tutor_.db, slot, word, notes);
+    if (word)
+        NoteWordChanged(tutor_, slot); // also after a failed write: it may have gone part-way
+    return saved;
 }
 
 int32_t WordStore::AddWordRecord(const std::string_view* word, std::string_view notes) {
@@ -114,6 +117,7 @@ int32_t WordStore::AddWordRecord(const std::string_view* word, std::string_view 
     const int32_t slot = AddRecord(tutor_.db);
     if (slot < 0)
         return -1;
+    NoteWordChanged(tutor_, slot);
     if (word != nullptr)
         SaveWordDetails(tutor_.db, slot, *word, notes);
     InitNewWordRecord(tutor_.db, slot, word == nullptr);
@@ -130,7 +134,13 @@ int32_t WordStore::AddCopyOf(std::string_view word, std::string_view notes) {
 
 bool WordStore::DeleteWord(int32_t slot) {
     Guard guard(lock_);
-    return DeleteWordRecord(tutor_.db, slot);
+    if (!FreeWordRecord(tutor_.db, slot))
+        return false;
+    NoteWordChanged(tutor_, slot);
+    // The dialog lists the words again at once, in order: the gap is closed
+    // and the dialog's other changes placed now, not after it closes.
+    PutWordsInOrder(tutor_);
+    return true;
 }
 
 uint32_t WordStore::ImportWordList(const char* path, ImportReport* report) {
@@ -144,6 +154,8 @@ uint32_t WordStore::ImportWordList(const char* path, ImportReport* report) {
         changed = added > 0;
         return true;
     });
+    if (added > 0)
+        NoteWordsReplaced(tutor_);
     return added;
 }
 

@@ -27,7 +27,9 @@
 // - WindowPort calls happen with the lock held: the port must only queue.
 // - Slot numbers from ListWords stay valid until the next sort. The worker sorts
 //   only after the Word Details dialog has closed (the request protocol in
-//   Worker.h); DeleteWord sorts at once, so the dialog lists the words again.
+//   Worker.h); DeleteWord puts the words in order at once, so the dialog lists
+//   them again. Every change of a word goes through here, so that the re-sort
+//   knows which records to place (Worker.h, PutWordsInOrder).
 #include "core/settings/Settings.h"
 #include "core/tutor/TutorState.h"
 #include "core/words/WordDetails.h"
@@ -120,7 +122,7 @@ class WordStore {
     // notes; every tally 0. Its slot, or -1 when no record could be added.
     int32_t AddNewWord();
     int32_t AddCopyOf(std::string_view word, std::string_view notes);
-    // Deletes a record and sorts the rest; refuses the last live word.
+    // Deletes a record and puts the rest in order; refuses the last live word.
     bool DeleteWord(int32_t slot);
 
     // The Options dialog.

@@ -3,12 +3,15 @@
 
 #include "core/recordfile/RecordFile.h"
 #include "core/platform/Collation.h"
+#include "core/recordfile/PlaceRecords.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/WordDatabase.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/Tutoring.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string_view>
@@ -49,18 +52,125 @@ void ServeRequest(Tutor& tutor) {
 
 } // namespace
 
+void NoteWordChanged(Tutor& tutor, int32_t slot) {
+    Guard guard(tutor.lock);
+    WordOrder& order = tutor.state.wordOrder;
+    if (order.known == WordOrderKnown::InOrder) {
+        order.changed.push_back(slot);
+        order.used = tutor.db.usedTally;
+    } else if (order.known == WordOrderKnown::Unknown) {
+        order.check = OrderCheck{}; // what was checked may have changed
+    }
+}
+
+void NoteWordsReplaced(Tutor& tutor) {
+    Guard guard(tutor.lock);
+    tutor.state.wordOrder = WordOrder{};
+}
+
+void PutWordsInOrder(Tutor& tutor, int32_t* follow) {
+    Guard guard(tutor.lock);
+    WordOrder& order = tutor.state.wordOrder;
+    RecordFile& db = tutor.db;
+    const platform::Collator& collator = platform::UserCollator();
+    if (order.known == WordOrderKnown::InOrder && order.used != db.usedTally)
+        order.known = WordOrderKnown::Unknown; // changed by someone who did not say
+    if (order.known == WordOrderKnown::InOrder) {
+        if (order.changed.empty())
+            return; // nothing to move: the file is not even read
+        switch (PlaceChangedRecords(db, kFieldWord, collator, order.changed, follow)) {
+        case PlaceOutcome::Placed:
+            order.changed.clear();
+            order.used = db.usedTally;
+            return;
+        case PlaceOutcome::Failed:
+            // Nothing moved (no room for the journal). What was tracked may not
+            // survive what comes next (a shrink compacts), so the next attempt
+            // checks or sorts everything.
+            if (follow)
+                *follow = -1;
+            order = WordOrder{};
+            return;
+        case PlaceOutcome::NeedsSort:
+            break;
+        }
+    }
+    if (follow)
+        *follow = -1;
+    // On a copy that replaces the file in one step, and not at all when the
+    // words are in order already: a kill mid-sort loses no word.
+    const bool sorted = SortRecordsAtomically(db, kFieldWord, collator) == 1;
+    order = WordOrder{};
+    order.known = sorted ? WordOrderKnown::InOrder : WordOrderKnown::Unknown;
+    order.used = db.usedTally;
+}
+
+bool CheckWordOrderStep(Tutor& tutor) {
+    // A slice keeps the lock for about half a millisecond, so clicks never wait long.
+    constexpr uint32_t kSlotsPerStep = 1024;
+    Guard guard(tutor.lock);
+    WordOrder& order = tutor.state.wordOrder;
+    if (order.known != WordOrderKnown::Unknown || tutor.db.view == nullptr)
+        return false;
+    switch (CheckOrderStep(tutor.db, kFieldWord, platform::UserCollator(), order.check,
+                           kSlotsPerStep)) {
+    case OrderCheckResult::NotYet:
+        return true;
+    case OrderCheckResult::InOrder:
+        order = WordOrder{};
+        order.known = WordOrderKnown::InOrder;
+        order.used = tutor.db.usedTally;
+        return false;
+    case OrderCheckResult::OutOfOrder:
+        order = WordOrder{};
+        order.known = WordOrderKnown::OutOfOrder;
+        return false;
+    }
+    return false;
+}
+
+namespace {
+
+// FindExactWord's choice among the slots holding the word: the live one
+// nearest to `near`, the lower of two as near.
+int32_t NearestLiveSlot(RecordFile& db, const std::vector<int32_t>& slots, int32_t near) {
+    int32_t best = -1;
+    int64_t bestDistance = INT64_MAX;
+    for (const int32_t slot : slots) {
+        const int64_t distance = slot >= near ? int64_t{slot} - near : int64_t{near} - slot;
+        if (SlotIsLive(db, slot) && distance < bestDistance) {
+            best = slot;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
 void ResortWords(Tutor& tutor) {
     Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     RecordFile& db = tutor.db;
-    // On a copy that replaces the file in one step, and not at all when the
-    // dialog left the words in order: a kill mid-sort loses no word.
-    SortRecordsAtomically(db, kFieldWord, platform::UserCollator());
-
     const int32_t old = state.currentRecord;
+    int32_t followed = old;
+    PutWordsInOrder(tutor, &followed);
+
+    // The record on show, where the placement put it, when it still holds the word.
+    if (followed >= 0 && state.currentWord[0] != '\0' &&
+        ReadText(db, followed, kFieldWord) == state.currentWord) {
+        state.currentRecord = followed;
+        LoadCurrentWord(tutor);
+        return;
+    }
     int32_t found = -1;
     if (state.currentWord[0] != '\0') {
-        found = FindExactWord(tutor, state.currentWord, old);
+        found = state.wordOrder.known == WordOrderKnown::InOrder
+                    ? NearestLiveSlot(db, SlotsHoldingExactly(db, kFieldWord,
+                                                              platform::UserCollator(),
+                                                              state.currentWord),
+                                      old)
+                    : FindExactWord(tutor, state.currentWord, old);
     }
     if (found == -1) {
         // The word itself is gone or was changed: the first later record that contains it.
@@ -79,6 +189,7 @@ void ResortWords(Tutor& tutor) {
 
 void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
     TutorState& state = tutor.state;
+    const auto checkFrom = std::chrono::steady_clock::now() + kOrderCheckDelay;
     {
         Guard guard(tutor.lock);
         state.currentRecord = -1;
@@ -93,7 +204,18 @@ void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval) {
         if (StopRequested(state)) {
             break;
         }
-        state.wakeEvent.Wait(wakeInterval);
+        // While the word order is unknown, a slice of its check between naps,
+        // once the first word has had time to be painted: a slice holds the
+        // lock, and a paint that finds it taken tries again a little later.
+        const auto now = std::chrono::steady_clock::now();
+        const bool checking = now >= checkFrom && CheckWordOrderStep(tutor);
+        std::chrono::milliseconds wait = wakeInterval;
+        if (checking)
+            wait = kOrderCheckNap;
+        else if (now < checkFrom)
+            wait = std::min(wakeInterval, std::chrono::ceil<std::chrono::milliseconds>(
+                                              checkFrom - now));
+        state.wakeEvent.Wait(wait);
         state.wakeEvent.Reset();
         if (StopRequested(state)) {
             break;

@@ -16,6 +16,10 @@ namespace lexipond {
 
 // How long the worker sleeps when nobody wakes it.
 inline constexpr std::chrono::milliseconds kWorkerWakeInterval{6000};
+// The worker checks the word order (CheckWordOrderStep) from this long after its
+// start, a slice at a time with naps between.
+inline constexpr std::chrono::milliseconds kOrderCheckDelay{2000};
+inline constexpr std::chrono::milliseconds kOrderCheckNap{2};
 
 // The worker's procedure: first word, then requests until quitFlag is 666; then
 // it posts the close, closes the word database and posts CMD_DESTROY.
@@ -25,6 +29,20 @@ void WorkerMain(Tutor& tutor, std::chrono::milliseconds wakeInterval = kWorkerWa
 // again (the record whose word equals it, else the first later record containing
 // it); when it is gone, another word is chosen. Takes the lock.
 void ResortWords(Tutor& tutor);
+
+// The word order's bookkeeping (TutorState::wordOrder); each takes the lock.
+// A word's text was written, a record added or freed at slot.
+void NoteWordChanged(Tutor& tutor, int32_t slot);
+// Words came and went in bulk (an import): the order is unknown again.
+void NoteWordsReplaced(Tutor& tutor);
+// Puts the words in order after changes: nothing when none were made to a
+// database known to be in order, the changed records placed when few were,
+// else a full sort on a copy (SortRecordsAtomically). follow, when given, is
+// a slot whose record is followed to its new slot (-1 when not known after).
+void PutWordsInOrder(Tutor& tutor, int32_t* follow = nullptr);
+// One slice of the worker's check of the order while it is unknown: true
+// while there is more to check.
+bool CheckWordOrderStep(Tutor& tutor);
 
 // Owns the worker thread; the destructor stops and joins it.
 class Worker {

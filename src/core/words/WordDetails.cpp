@@ -93,11 +93,15 @@ void InitNewWordRecord(RecordFile& db, int32_t slot, bool full) {
         WriteNumber(db, slot, field, 0);
 }
 
-bool DeleteWordRecord(RecordFile& db, int32_t slot) {
+bool FreeWordRecord(RecordFile& db, int32_t slot) {
     // The tutor needs a word to show, so the last one stays.
     if (!ValidSlot(db, slot) || db.view == nullptr || db.liveCount <= 1)
         return false;
-    if (SetRecordTag(db, slot, RecordDeleted) == 0)
+    return SetRecordTag(db, slot, RecordDeleted) != 0;
+}
+
+bool DeleteWordRecord(RecordFile& db, int32_t slot) {
+    if (!FreeWordRecord(db, slot))
         return false;
     // The tag change is one word; the compaction that follows runs on a copy.
     SortRecordsAtomically(db, kFieldWord, platform::UserCollator());

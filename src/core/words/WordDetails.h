@@ -57,7 +57,10 @@ bool SaveWordDetails(RecordFile& db, int32_t slot, std::optional<std::string_vie
 // Zeroes fields 2 to 13 of a record; when full, also sets the word to "New Word" and
 // empties the notes.
 void InitNewWordRecord(RecordFile& db, int32_t slot, bool full);
-// Deletes a record and sorts the rest by word. Refuses (false) the last live word.
+// Frees a record (tags it deleted) and leaves the gap for the caller to close.
+// Refuses (false) the last live word.
+bool FreeWordRecord(RecordFile& db, int32_t slot);
+// FreeWordRecord, then sorts the rest by word.
 bool DeleteWordRecord(RecordFile& db, int32_t slot);
 
 } // namespace lexipond

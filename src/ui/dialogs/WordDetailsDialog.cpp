@@ -10,8 +10,11 @@
 #include "ui/common/TextDisplay.h"
 #include "ui/dialogs/PromptDialog.h"
 
+#include <QAbstractListModel>
 #include <QComboBox>
 #include <QDialog>
+#include <QHash>
+#include <QListView>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -50,6 +53,51 @@ QPushButton* MakeButton(const QString& text, const char* name, QSize size, QWidg
     button->setFixedSize(size);
     return button;
 }
+
+// The word list as the combo box reads it: the stored bytes, turned into text
+// only for the rows a view asks for, so a list of a million words opens without
+// converting (or measuring) each one. Texts set through the box (a saved rename)
+// are kept beside the bytes.
+class WordListModel final : public QAbstractListModel {
+  public:
+    using QAbstractListModel::QAbstractListModel;
+
+    void Reset(std::vector<std::string> words) {
+        beginResetModel();
+        words_ = std::move(words);
+        edited_.clear();
+        endResetModel();
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(words_.size());
+    }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount() ||
+            (role != Qt::DisplayRole && role != Qt::EditRole))
+            return {};
+        const auto found = edited_.constFind(index.row());
+        return found != edited_.constEnd() ? *found : DisplayText(words_[index.row()]);
+    }
+
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (!index.isValid() || index.row() >= rowCount() ||
+            (role != Qt::DisplayRole && role != Qt::EditRole))
+            return false;
+        edited_.insert(index.row(), value.toString());
+        emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+        return true;
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+
+  private:
+    std::vector<std::string> words_;
+    QHash<int, QString> edited_;
+};
 
 class WordDetailsDialog final : public QDialog {
   public:
@@ -125,6 +173,16 @@ class WordDetailsDialog final : public QDialog {
         wordBox_->setCompleter(nullptr);
         wordBox_->setMaxVisibleItems(12);
         wordBox_->setMinimumWidth(du.X(110));
+        // Sizing the box to its longest word would measure every word; the
+        // column gives it its width instead, and every row is one line high.
+        wordBox_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        wordBox_->setMinimumContentsLength(12);
+        auto* view = new QListView(wordBox_);
+        view->setUniformItemSizes(true);
+        view->setLayoutMode(QListView::Batched);
+        wordBox_->setView(view);
+        words_ = new WordListModel(wordBox_);
+        wordBox_->setModel(words_);
         wordBox_->setToolTip(QStringLiteral("The word"));
         grid->addWidget(wordBox_, 0, 1, 1, 3);
 
@@ -222,9 +280,7 @@ class WordDetailsDialog final : public QDialog {
         WordList list = app_.store.ListWords();
         slots_ = std::move(list.wordSlots);
         const QSignalBlocker blocker(wordBox_);
-        wordBox_->clear();
-        for (const std::string& word : list.words)
-            wordBox_->addItem(DisplayText(word));
+        words_->Reset(std::move(list.words));
     }
 
     void ShowUserNames() {
@@ -378,6 +434,7 @@ class WordDetailsDialog final : public QDialog {
         std::string wordBytes, notesBytes; // the stored bytes they show
     } shown_;
     QComboBox* wordBox_ = nullptr;
+    WordListModel* words_ = nullptr;
     QLabel* names_[kUserCount] = {};
     QLabel* cells_[kUserCount][3] = {};
     QPlainTextEdit* notes_ = nullptr;

@@ -88,6 +88,26 @@ TEST_F(DialogsTest, MovingToAnotherWordSavesTheEditsCutTo59BytesButNotPastTheEnd
     EXPECT_EQ(Notes(2), "last");
 }
 
+TEST_F(DialogsTest, TheListHoldsEveryWordFindsOneByTypingAndFollowsARename) {
+    AddWords("apple bird cat dog");
+    Run("wordDetails", 0, [&] {
+        ASSERT_EQ(box->count(), 4);
+        EXPECT_EQ(box->itemText(3), "dog");
+        TypeOver(box->lineEdit(), "apricot");
+        Click("nextButton");
+        EXPECT_EQ(box->itemText(0), "apricot") << "the list keeps the old text of a saved rename";
+        box->showPopup();
+        QAbstractItemView* view = box->view();
+        ASSERT_TRUE(QTest::qWaitFor([view] { return view->isVisible(); }, 2000));
+        QTest::keyClicks(view, "ca");
+        QTest::keyClick(view, Qt::Key_Return);
+        EXPECT_EQ(box->currentText(), "cat");
+        EXPECT_EQ(box->currentIndex(), 2);
+        Click("cancelButton");
+    });
+    EXPECT_EQ(Stored(), "apricot bird cat dog");
+}
+
 TEST_F(DialogsTest, DeleteAsksShowsTheNextWordAndNeverDeletesTheLast) {
     AddWords("apple bird cat dog");
     const struct {
