@@ -8,6 +8,8 @@
 //
 // Called by whoever owns the open file (under the owner's lock); the file
 // must be open in mapped mode, writable.
+#include "core/platform/FileMapping.h"
+
 #include <functional>
 #include <string>
 
@@ -27,6 +29,13 @@ enum class UpdateOutcome {
 using RecordFileChange = std::function<bool(RecordFile& copy, bool& changed)>;
 
 UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change);
+
+// The same for a change that writes every byte of the result anyway: `write`
+// is handed an empty file beside the original (the original stays mapped and
+// unchanged meanwhile) and fills it; no copy of the original is made first.
+// Replaced or Failed.
+UpdateOutcome ReplaceAtomically(RecordFile& file,
+                                const std::function<bool(platform::FileHandle out)>& write);
 
 // Makes a record file at `path` through `build`, which is handed a RecordFile
 // named after a temporary file beside `path`; the finished file takes its

@@ -1,0 +1,470 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How the one-pass import reaches the same bytes as adding the new words one by
+// one and sorting:
+// - Duplicates. A word equal at identical strength is also equal at tertiary
+//   strength, so only words with equal tertiary keys can be duplicates: words
+//   whose bytes equal a present word's are dropped at once, the rest are
+//   sorted by tertiary key and only runs of equal keys (and the present words
+//   of that key, found by binary search) are compared at identical strength.
+//   The first of equal words stays, as when adding line by line.
+// - Order. The sort is stable and new records are added behind the present
+//   ones in list order, so the result is the present records merged with the
+//   new ones sorted by (key, list position), present first among equals.
+// - Record bytes. Adding writes the word through the engine's text buffer and
+//   then an empty note from it, so behind each terminator lie the bytes the
+//   buffer kept from longer earlier words (or from the last present word, read
+//   when the present words were collected). Those bytes are rebuilt here from
+//   the words in list order.
+// - File size. PredictAdds gives the capacity and length the adds would leave;
+//   slots behind the records keep their bytes up to where a resize zeroed them.
+#include "core/words/SortedImport.h"
+
+#include "core/platform/Collation.h"
+#include "core/recordfile/RecordFile.h"
+#include "core/recordfile/RecordFormat.h"
+#include "core/text/LittleEndian.h"
+#include "core/text/Utf8.h"
+#include "core/words/WordDatabase.h"
+#include "core/words/WordListLines.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <limits>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lexipond {
+
+namespace fmt = recordformat;
+
+namespace {
+
+constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
+constexpr uint32_t kWordFieldSize = kWordMaxLength + 1; // 64
+constexpr uint32_t kNotesFieldSize = kNotesMaxLength + 1; // 300
+
+// The word database's slot as CreateWordDatabase lays it out: the tag, the word,
+// twelve numbers, the notes.
+constexpr uint32_t kWordAt = fmt::kTagSize;
+constexpr uint32_t kNumbersAt = kWordAt + kWordFieldSize;
+constexpr uint32_t kNotesAt = kNumbersAt + (kFieldReservedB - kFieldReservedA + 1) * 4;
+constexpr uint32_t kSlotSize = kNotesAt + kNotesFieldSize;
+
+bool HasWordLayout(const RecordFile& db) {
+    if (db.fieldCount != kWordFieldCount || db.fields.size() != kWordFieldCount ||
+        db.recordSize != kSlotSize)
+        return false;
+    uint32_t at = db.recordAreaOffset + fmt::kTagSize;
+    for (uint32_t f = 1; f <= kWordFieldCount; ++f) {
+        const FieldLayout& field = db.fields[f - 1];
+        const uint32_t type = f == kFieldWord    ? fmt::kTypeWord
+                              : f == kFieldNotes ? fmt::kTypeNotes
+                                                 : fmt::kTypeInt32;
+        if (field.type != type || field.offset != at)
+            return false;
+        at += field.size;
+    }
+    return true;
+}
+
+const uint8_t* SlotAt(const uint8_t* view, const RecordFile& db, uint32_t slot) {
+    return view + db.recordAreaOffset + static_cast<uint64_t>(slot) * db.recordSize;
+}
+
+// A stored word: its bytes up to the first zero, at most 63.
+std::string_view WordIn(const uint8_t* slot) {
+    const auto* text = reinterpret_cast<const char*>(slot + kWordAt);
+    return std::string_view(text, strnlen(text, kWordMaxLength));
+}
+
+uint64_t HashBytes(std::string_view text) {
+    return std::hash<std::string_view>{}(text);
+}
+
+// The present words by their bytes: slot numbers in an open-addressing table.
+class PresentBytes {
+  public:
+    PresentBytes(const RecordFile& db, uint32_t count) : db_(db) {
+        size_t capacity = 16;
+        while (capacity < static_cast<size_t>(count) * 2)
+            capacity *= 2;
+        slots_.assign(capacity, kNone);
+        for (uint32_t slot = 0; slot < count; ++slot) {
+            size_t i = HashBytes(Word(slot)) & (capacity - 1);
+            while (slots_[i] != kNone)
+                i = (i + 1) & (capacity - 1);
+            slots_[i] = slot;
+        }
+    }
+
+    bool Contains(std::string_view word) const {
+        const size_t mask = slots_.size() - 1;
+        for (size_t i = HashBytes(word) & mask; slots_[i] != kNone; i = (i + 1) & mask)
+            if (Word(slots_[i]) == word)
+                return true;
+        return false;
+    }
+
+  private:
+    std::string_view Word(uint32_t slot) const { return WordIn(SlotAt(db_.view, db_, slot)); }
+
+    const RecordFile& db_;
+    std::vector<uint32_t> slots_;
+};
+
+// Sort keys packed into one buffer.
+struct Keys {
+    std::string bytes;
+    std::vector<uint32_t> start{0};
+
+    std::string_view Key(uint32_t i) const {
+        return std::string_view(bytes).substr(start[i], start[i + 1] - start[i]);
+    }
+};
+
+// The first eight key bytes, big-endian: they decide most comparisons.
+uint64_t KeyPrefix(std::string_view key) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < 8; ++i)
+        prefix = prefix << 8 | (i < key.size() ? static_cast<uint8_t>(key[i]) : 0u);
+    return prefix;
+}
+
+struct Entry {
+    uint64_t prefix;
+    uint32_t index; // the candidate's number, in list order
+};
+
+// Output through one buffer; long runs of present records go out directly.
+class Output {
+  public:
+    explicit Output(platform::FileHandle out) : out_(out) { buffer_.reserve(kBufferSize); }
+
+    bool Append(const uint8_t* bytes, size_t size) {
+        if (size >= kBufferSize / 4) {
+            return Flush() && platform::WriteFileBytes(out_, bytes, size);
+        }
+        if (buffer_.size() + size > kBufferSize && !Flush())
+            return false;
+        buffer_.insert(buffer_.end(), bytes, bytes + size);
+        return true;
+    }
+
+    uint8_t* Reserve(size_t size) {
+        if (buffer_.size() + size > kBufferSize && !Flush())
+            return nullptr;
+        buffer_.resize(buffer_.size() + size);
+        return buffer_.data() + buffer_.size() - size;
+    }
+
+    bool Flush() {
+        const bool written = buffer_.empty() ||
+                             platform::WriteFileBytes(out_, buffer_.data(), buffer_.size());
+        buffer_.clear();
+        return written;
+    }
+
+  private:
+    static constexpr size_t kBufferSize = 1 << 20;
+    platform::FileHandle out_;
+    std::vector<uint8_t> buffer_;
+};
+
+} // namespace
+
+struct SortedImport::State {
+    explicit State(const platform::Collator& order)
+        : collator(order), identical(order.LocaleId(), platform::Collator::Strength::Identical) {}
+
+    const platform::Collator& collator;
+    const platform::Collator identical;
+
+    // The file as Prepare saw it.
+    RecordFile* db = nullptr;
+    uint32_t present = 0; // records, packed at the front and in order
+    AddsOutcome outcome;
+
+    // Candidates: non-empty lines whose bytes are no present word's, in list order.
+    std::string words;
+    std::vector<uint32_t> wordStart{0};
+    std::string_view Word(uint32_t i) const {
+        return std::string_view(words).substr(wordStart[i], wordStart[i + 1] - wordStart[i]);
+    }
+
+    // The words added, in list order (candidate numbers), and for each the last
+    // earlier added word that is longer (kNone: none).
+    std::vector<uint32_t> added;
+    std::vector<uint32_t> longerBefore;
+    // The same words in their final order (numbers into `added`), each with the
+    // number of present records that go before it.
+    std::vector<uint32_t> sorted;
+    std::vector<uint32_t> presentBefore;
+    // The engine's text buffer before the first add: the last present word's bytes.
+    uint8_t buffer[kWordFieldSize] = {};
+
+    std::string_view PresentWord(uint32_t slot) const {
+        return WordIn(SlotAt(db->view, *db, slot));
+    }
+
+    bool PresentInOrder() const;
+    void DropDuplicates(std::vector<Entry>& entries, const Keys& keys);
+    void LinkAdded();
+    void MakeRecord(uint32_t rank, uint8_t* slot) const;
+};
+
+bool SortedImport::State::PresentInOrder() const {
+    for (uint32_t slot = 1; slot < present; ++slot) {
+        const std::string_view previous = PresentWord(slot - 1), current = PresentWord(slot);
+        if (previous != current && collator.Compare(previous, current) > 0)
+            return false;
+    }
+    return true;
+}
+
+// entries are sorted by (key, list position). Keeps the first of each set of
+// words equal at identical strength, and none equal to a present word; fills
+// `sorted` (as candidate numbers for now) and presentBefore.
+void SortedImport::State::DropDuplicates(std::vector<Entry>& entries, const Keys& keys) {
+    std::vector<uint32_t> group, keep;
+    std::vector<std::pair<std::string, uint32_t>> exact;
+    size_t first = 0;
+    while (first < entries.size()) {
+        const std::string_view key = keys.Key(entries[first].index);
+        size_t end = first + 1;
+        while (end < entries.size() && entries[end].prefix == entries[first].prefix &&
+               keys.Key(entries[end].index) == key)
+            ++end;
+        group.clear();
+        for (size_t i = first; i < end; ++i)
+            group.push_back(entries[i].index);
+        const std::string_view word = Word(group.front());
+        // The present records of this key: [low, high).
+        uint32_t low = 0, high = present;
+        while (low < high) {
+            const uint32_t middle = low + (high - low) / 2;
+            if (collator.Compare(PresentWord(middle), word) < 0)
+                low = middle + 1;
+            else
+                high = middle;
+        }
+        high = low;
+        while (high < present && collator.Compare(PresentWord(high), word) == 0)
+            ++high;
+        if (group.size() > 1 || high > low) {
+            // Equal at tertiary strength: compare at identical strength.
+            exact.clear();
+            for (uint32_t slot = low; slot < high; ++slot)
+                exact.emplace_back(identical.SortKey(PresentWord(slot)), 0);
+            for (const uint32_t index : group)
+                exact.emplace_back(identical.SortKey(Word(index)), index + 1);
+            // Present words (0) first, then list order: the first of each key stays.
+            std::sort(exact.begin(), exact.end());
+            keep.clear();
+            for (size_t i = 0; i < exact.size(); ++i)
+                if (exact[i].second != 0 && (i == 0 || exact[i].first != exact[i - 1].first))
+                    keep.push_back(exact[i].second - 1);
+            std::sort(keep.begin(), keep.end());
+            group.swap(keep);
+        }
+        for (const uint32_t index : group) {
+            sorted.push_back(index);
+            presentBefore.push_back(high);
+        }
+        first = end;
+    }
+}
+
+// The engine's text buffer after adding word r holds, at position j, byte j of
+// the last word added before r that reaches j: the chain of ever longer
+// earlier words leads to it in at most 63 steps.
+void SortedImport::State::LinkAdded() {
+    longerBefore.assign(added.size(), kNone);
+    std::vector<uint32_t> stack;
+    for (uint32_t r = 0; r < added.size(); ++r) {
+        const size_t length = Word(added[r]).size();
+        while (!stack.empty() && Word(added[stack.back()]).size() <= length)
+            stack.pop_back();
+        longerBefore[r] = stack.empty() ? kNone : stack.back();
+        stack.push_back(r);
+    }
+}
+
+// The record that adding word `rank` (in list order) writes.
+void SortedImport::State::MakeRecord(uint32_t rank, uint8_t* slot) const {
+    std::memset(slot, 0, kSlotSize);
+    StoreLE32(slot, RecordLive);
+    const std::string_view word = Word(added[rank]);
+    uint8_t* field = slot + kWordAt;
+    std::memcpy(field, word.data(), word.size());
+    // field[word.size()] is the terminator, and field[63] always zero.
+    uint32_t source = rank == 0 ? kNone : rank - 1;
+    for (size_t j = word.size() + 1; j < kWordMaxLength; ++j) {
+        while (source != kNone && Word(added[source]).size() < j)
+            source = longerBefore[source];
+        if (source == kNone) {
+            field[j] = buffer[j];
+        } else {
+            const std::string_view earlier = Word(added[source]);
+            field[j] = earlier.size() == j ? 0 : static_cast<uint8_t>(earlier[j]);
+        }
+    }
+    // The empty note stores the same buffer, whose first byte is zero by then.
+    std::memcpy(slot + kNotesAt + 1, field + 1, kWordMaxLength - 1);
+}
+
+SortedImport::SortedImport(const platform::Collator& collator)
+    : state_(std::make_unique<State>(collator)) {}
+
+SortedImport::~SortedImport() = default;
+
+SortedImport::Plan SortedImport::Prepare(RecordFile& db, const char* listPath,
+                                         ImportReport& report) {
+    State& s = *state_;
+    s.db = &db;
+    if (!db.view || !HasWordLayout(db))
+        return Plan::NotApplicable;
+    // Present records: all live, packed at the front; every other slot free.
+    s.present = db.usedTally;
+    if (db.liveTally != s.present || db.liveCount != s.present)
+        return Plan::NotApplicable;
+    for (uint32_t slot = 0; slot < db.capacity; ++slot) {
+        const uint32_t tag = LoadLE32(SlotAt(db.view, db, slot));
+        if (slot < s.present ? tag != RecordLive : (tag != RecordEmpty && tag != RecordDeleted))
+            return Plan::NotApplicable;
+    }
+
+    WordListLines lines(listPath);
+    if (!lines.opened())
+        return Plan::NotApplicable;
+    ImportReport counts;
+    counts.opened = true;
+    uint32_t nonEmpty = 0;
+    std::unique_ptr<PresentBytes> presentBytes;
+    if (s.present > 0)
+        presentBytes = std::make_unique<PresentBytes>(db, s.present);
+    bool tooMany = false;
+    lines.ReadAll([&](std::string_view line, bool tooLong) {
+        ++counts.lines;
+        if (tooLong)
+            ++counts.longLines;
+        if (line.empty()) {
+            ++counts.empty;
+            return;
+        }
+        ++nonEmpty;
+        const std::string_view stored = CutText(line, kWordMaxLength);
+        if (presentBytes && presentBytes->Contains(stored))
+            return;
+        s.words.append(stored);
+        if (s.words.size() > std::numeric_limits<uint32_t>::max())
+            tooMany = true;
+        s.wordStart.push_back(static_cast<uint32_t>(s.words.size()));
+    });
+    if (tooMany || !s.PresentInOrder())
+        return Plan::NotApplicable;
+    presentBytes.reset();
+
+    const auto candidates = static_cast<uint32_t>(s.wordStart.size() - 1);
+    {
+        Keys keys;
+        keys.start.reserve(candidates + 1);
+        keys.bytes.reserve(static_cast<size_t>(candidates) * 24);
+        std::vector<Entry> entries(candidates);
+        for (uint32_t i = 0; i < candidates; ++i) {
+            s.collator.AppendSortKey(s.Word(i), keys.bytes);
+            if (keys.bytes.size() > std::numeric_limits<uint32_t>::max())
+                return Plan::NotApplicable;
+            keys.start.push_back(static_cast<uint32_t>(keys.bytes.size()));
+            entries[i] = Entry{KeyPrefix(keys.Key(i)), i};
+        }
+        std::sort(entries.begin(), entries.end(), [&keys](const Entry& a, const Entry& b) {
+            if (a.prefix != b.prefix)
+                return a.prefix < b.prefix;
+            const int c = keys.Key(a.index).compare(keys.Key(b.index));
+            return c < 0 || (c == 0 && a.index < b.index);
+        });
+        s.sorted.reserve(candidates);
+        s.presentBefore.reserve(candidates);
+        s.DropDuplicates(entries, keys);
+    }
+
+    // Number the added words in list order.
+    const auto addedCount = static_cast<uint32_t>(s.sorted.size());
+    constexpr uint32_t kKept = kNone - 1;
+    std::vector<uint32_t> rank(candidates, kNone);
+    for (const uint32_t index : s.sorted)
+        rank[index] = kKept;
+    s.added.reserve(addedCount);
+    for (uint32_t i = 0; i < candidates; ++i)
+        if (rank[i] == kKept) {
+            rank[i] = static_cast<uint32_t>(s.added.size());
+            s.added.push_back(i);
+        }
+    for (uint32_t& entry : s.sorted)
+        entry = rank[entry];
+    s.LinkAdded();
+    if (s.present > 0) {
+        std::memcpy(s.buffer, SlotAt(db.view, db, s.present - 1) + kWordAt, kWordMaxLength);
+        s.buffer[kWordMaxLength] = 0;
+    }
+
+    counts.added = addedCount;
+    counts.duplicates = nonEmpty - addedCount;
+    report = counts;
+    if (addedCount == 0)
+        return Plan::Unchanged;
+    s.outcome = PredictAdds(db, db.mappingHandle.length, addedCount);
+    return s.outcome.fits ? Plan::Write : Plan::NotApplicable;
+}
+
+bool SortedImport::Write(const uint8_t* source, uint64_t sourceLength,
+                         platform::FileHandle out) const {
+    const State& s = *state_;
+    const RecordFile& db = *s.db;
+    if (!platform::SeekFile(out, 0))
+        return false;
+    Output output(out);
+    // Header and field table: only the capacity changes.
+    std::vector<uint8_t> head(source, source + db.recordAreaOffset);
+    StoreLE32(head.data() + fmt::kCapacityOffset, s.outcome.capacity);
+    if (!output.Append(head.data(), head.size()))
+        return false;
+    uint32_t next = 0; // the next present record
+    for (size_t i = 0; i < s.sorted.size(); ++i) {
+        const uint32_t before = s.presentBefore[i];
+        if (before > next) {
+            if (!output.Append(SlotAt(source, db, next),
+                               static_cast<size_t>(before - next) * kSlotSize))
+                return false;
+            next = before;
+        }
+        uint8_t* slot = output.Reserve(kSlotSize);
+        if (!slot)
+            return false;
+        s.MakeRecord(s.sorted[i], slot);
+    }
+    if (next < s.present &&
+        !output.Append(SlotAt(source, db, next), static_cast<size_t>(s.present - next) * kSlotSize))
+        return false;
+    // Behind the records the slots keep their bytes up to where a resize zeroed them.
+    const uint64_t written = db.recordAreaOffset +
+                             (static_cast<uint64_t>(s.present) + s.sorted.size()) * kSlotSize;
+    const uint64_t kept = std::min({s.outcome.zeroFrom, sourceLength, s.outcome.length});
+    if (kept > written && !output.Append(source + written, static_cast<size_t>(kept - written)))
+        return false;
+    if (!output.Flush())
+        return false;
+    const uint64_t end = std::max(written, kept);
+    // Zeros to the end, with their blocks taken now: a full disk fails here
+    // rather than on some later write into the mapping.
+    if (!platform::TruncateFile(out, end) || !platform::TruncateFile(out, s.outcome.length))
+        return false;
+    return s.outcome.length <= end ||
+           posix_fallocate(out.fd, static_cast<off_t>(end),
+                           static_cast<off_t>(s.outcome.length - end)) == 0;
+}
+
+} // namespace lexipond
