@@ -238,7 +238,8 @@ bool ImportAndSort(lexipond::RecordFile& file, const std::string& wordList,
 }
 
 // A new database (made, empty and private): the one-pass import writes the
-// result over it. false when the database could not take every word.
+// result over it, for CreateAtomically without a reopen. false when the
+// database could not take every word.
 bool ImportIntoNewDatabase(lexipond::RecordFile& made, const std::string& wordList,
                            lexipond::ImportReport& report) {
     lexipond::SortedImport import(lexipond::platform::UserCollator());
@@ -254,12 +255,9 @@ bool ImportIntoNewDatabase(lexipond::RecordFile& made, const std::string& wordLi
     }
     // Write reads what it keeps of the old bytes from this copy, not from the
     // file it overwrites.
+    // (The mapping goes stale: nothing reads it before it is closed.)
     const std::vector<uint8_t> empty(made.view, made.view + made.mappingHandle.length);
-    if (!import.Write(empty.data(), empty.size(), made.fileHandle))
-        return false;
-    const std::string name = made.fileName;
-    return lexipond::OpenRecordFile(made, name, lexipond::Access::ReadWrite) ==
-           lexipond::OpenResult::Opened;
+    return import.Write(empty.data(), empty.size(), made.fileHandle);
 }
 
 // An existing database: the one-pass import writes the result beside it when its
@@ -272,9 +270,12 @@ bool ImportIntoDatabase(lexipond::RecordFile& file, const std::string& wordList,
     case lexipond::SortedImport::Plan::Unchanged:
         return true; // nothing copied, nothing written
     case lexipond::SortedImport::Plan::Write:
-        return lexipond::ReplaceAtomically(file, [&](lexipond::platform::FileHandle out) {
-                   return import.Write(file.view, file.mappingHandle.length, out);
-               }) != lexipond::UpdateOutcome::Failed;
+        return lexipond::ReplaceAtomically(
+                   file,
+                   [&](lexipond::platform::FileHandle out) {
+                       return import.Write(file.view, file.mappingHandle.length, out);
+                   },
+                   false) != lexipond::UpdateOutcome::Failed;
     case lexipond::SortedImport::Plan::NotApplicable:
         break;
     }
@@ -311,7 +312,7 @@ int RunImport(const std::string& path, const std::string& wordList) {
         if (!lexipond::CreateAtomically(*db.file, path, [&](lexipond::RecordFile& made) {
                 return lexipond::CreateWordDatabase(made) &&
                        (whole = ImportIntoNewDatabase(made, wordList, report));
-            }))
+            }, false))
             return Fail("cannot create " + path +
                         (whole ? "" : ": the database could not grow (is the disk full?)"));
     } else if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk) {

@@ -13,8 +13,8 @@
 // - Record bytes. Adding writes the word through the engine's text buffer and
 //   then an empty note from it, so behind each terminator lie the bytes the
 //   buffer kept from longer earlier words (or from the last present word, read
-//   when the present words were collected). Those bytes are rebuilt here from
-//   the words in list order.
+//   when the present words were collected). The buffer is replayed here
+//   through the words in list order.
 // - File size. PredictAdds gives the capacity and length the adds would leave;
 //   slots behind the records keep their bytes up to where a resize zeroed them.
 #include "core/words/SortedImport.h"
@@ -145,7 +145,11 @@ class Output {
 
     bool Append(const uint8_t* bytes, size_t size) {
         if (size >= kBufferSize / 4) {
-            return Flush() && platform::WriteFileBytes(out_, bytes, size);
+            if (!Flush() || !platform::WriteFileBytes(out_, bytes, size))
+                return false;
+            pending_ += size;
+            StartWriteBack(false);
+            return true;
         }
         if (buffer_.size() + size > kBufferSize && !Flush())
             return false;
@@ -163,14 +167,30 @@ class Output {
     bool Flush() {
         const bool written = buffer_.empty() ||
                              platform::WriteFileBytes(out_, buffer_.data(), buffer_.size());
+        pending_ += buffer_.size();
         buffer_.clear();
+        StartWriteBack(false);
         return written;
+    }
+
+    // The result is synced before it takes the database's name: hand the disk
+    // each written stretch at once, so that the sync waits for less.
+    void StartWriteBack(bool all) {
+        if (pending_ == 0 || (!all && pending_ < kWriteBackStep))
+            return;
+        (void)sync_file_range(out_.fd, static_cast<off64_t>(handed_),
+                              static_cast<off64_t>(pending_), SYNC_FILE_RANGE_WRITE);
+        handed_ += pending_;
+        pending_ = 0;
     }
 
   private:
     static constexpr size_t kBufferSize = 1 << 20;
+    static constexpr uint64_t kWriteBackStep = 8u << 20;
     platform::FileHandle out_;
     std::vector<uint8_t> buffer_;
+    uint64_t handed_ = 0;  // bytes handed to the disk
+    uint64_t pending_ = 0; // bytes written behind them
 };
 
 } // namespace
@@ -194,10 +214,12 @@ struct SortedImport::State {
         return std::string_view(words).substr(wordStart[i], wordStart[i + 1] - wordStart[i]);
     }
 
-    // The words added, in list order (candidate numbers), and for each the last
-    // earlier added word that is longer (kNone: none).
+    // The words added, in list order (candidate numbers).
     std::vector<uint32_t> added;
-    std::vector<uint32_t> longerBefore;
+    // For each added word (list order), the engine's text buffer right after
+    // the word was written: its bytes up to where only zeros follow.
+    std::string images;
+    std::vector<uint32_t> imageStart{0};
     // The same words in their final order (numbers into `added`), each with the
     // number of present records that go before it.
     std::vector<uint32_t> sorted;
@@ -211,7 +233,7 @@ struct SortedImport::State {
 
     bool PresentInOrder() const;
     void DropDuplicates(std::vector<Entry>& entries, const Keys& keys);
-    void LinkAdded();
+    bool MakeImages();
     void MakeRecord(uint32_t rank, uint8_t* slot) const;
 };
 
@@ -232,11 +254,17 @@ void SortedImport::State::DropDuplicates(std::vector<Entry>& entries, const Keys
     std::vector<std::pair<std::string, uint32_t>> exact;
     size_t first = 0;
     while (first < entries.size()) {
-        const std::string_view key = keys.Key(entries[first].index);
         size_t end = first + 1;
+        // Equal prefixes are rare: only then are the keys read.
         while (end < entries.size() && entries[end].prefix == entries[first].prefix &&
-               keys.Key(entries[end].index) == key)
+               keys.Key(entries[end].index) == keys.Key(entries[first].index))
             ++end;
+        if (end == first + 1 && present == 0) {
+            sorted.push_back(entries[first].index);
+            presentBefore.push_back(0);
+            first = end;
+            continue;
+        }
         group.clear();
         for (size_t i = first; i < end; ++i)
             group.push_back(entries[i].index);
@@ -277,42 +305,39 @@ void SortedImport::State::DropDuplicates(std::vector<Entry>& entries, const Keys
     }
 }
 
-// The engine's text buffer after adding word r holds, at position j, byte j of
-// the last word added before r that reaches j: the chain of ever longer
-// earlier words leads to it in at most 63 steps.
-void SortedImport::State::LinkAdded() {
-    longerBefore.assign(added.size(), kNone);
-    std::vector<uint32_t> stack;
-    for (uint32_t r = 0; r < added.size(); ++r) {
-        const size_t length = Word(added[r]).size();
-        while (!stack.empty() && Word(added[stack.back()]).size() <= length)
-            stack.pop_back();
-        longerBefore[r] = stack.empty() ? kNone : stack.back();
-        stack.push_back(r);
+// Replays the engine's text buffer through the adds in list order. Returns
+// false when the images would not fit 32-bit offsets.
+bool SortedImport::State::MakeImages() {
+    uint8_t text[kWordFieldSize];
+    std::memcpy(text, buffer, sizeof text);
+    // Every byte from `used` on is zero.
+    size_t used = kWordMaxLength;
+    while (used > 0 && text[used - 1] == 0)
+        --used;
+    images.reserve(added.size() * (used + 8));
+    imageStart.reserve(added.size() + 1);
+    for (const uint32_t index : added) {
+        const std::string_view word = Word(index);
+        std::memcpy(text, word.data(), word.size());
+        text[word.size()] = 0;
+        used = std::max(used, word.size());
+        images.append(reinterpret_cast<const char*>(text), used);
+        if (images.size() > std::numeric_limits<uint32_t>::max())
+            return false;
+        imageStart.push_back(static_cast<uint32_t>(images.size()));
     }
+    return true;
 }
 
 // The record that adding word `rank` (in list order) writes.
 void SortedImport::State::MakeRecord(uint32_t rank, uint8_t* slot) const {
     std::memset(slot, 0, kSlotSize);
     StoreLE32(slot, RecordLive);
-    const std::string_view word = Word(added[rank]);
-    uint8_t* field = slot + kWordAt;
-    std::memcpy(field, word.data(), word.size());
-    // field[word.size()] is the terminator, and field[63] always zero.
-    uint32_t source = rank == 0 ? kNone : rank - 1;
-    for (size_t j = word.size() + 1; j < kWordMaxLength; ++j) {
-        while (source != kNone && Word(added[source]).size() < j)
-            source = longerBefore[source];
-        if (source == kNone) {
-            field[j] = buffer[j];
-        } else {
-            const std::string_view earlier = Word(added[source]);
-            field[j] = earlier.size() == j ? 0 : static_cast<uint8_t>(earlier[j]);
-        }
-    }
+    const uint32_t start = imageStart[rank];
+    const uint32_t size = imageStart[rank + 1] - start; // at least the word: 1 or more
+    std::memcpy(slot + kWordAt, images.data() + start, size);
     // The empty note stores the same buffer, whose first byte is zero by then.
-    std::memcpy(slot + kNotesAt + 1, field + 1, kWordMaxLength - 1);
+    std::memcpy(slot + kNotesAt + 1, images.data() + start + 1, size - 1);
 }
 
 SortedImport::SortedImport(const platform::Collator& collator)
@@ -405,11 +430,15 @@ SortedImport::Plan SortedImport::Prepare(RecordFile& db, const char* listPath,
         }
     for (uint32_t& entry : s.sorted)
         entry = rank[entry];
-    s.LinkAdded();
+    rank = {};
     if (s.present > 0) {
         std::memcpy(s.buffer, SlotAt(db.view, db, s.present - 1) + kWordAt, kWordMaxLength);
         s.buffer[kWordMaxLength] = 0;
     }
+    if (!s.MakeImages())
+        return Plan::NotApplicable;
+    s.words = {};
+    s.wordStart = {};
 
     counts.added = addedCount;
     counts.duplicates = nonEmpty - addedCount;
@@ -441,6 +470,11 @@ bool SortedImport::Write(const uint8_t* source, uint64_t sourceLength,
                 return false;
             next = before;
         }
+        // The images lie in list order: fetch ahead of the random walk.
+        if (i + 16 < s.sorted.size())
+            __builtin_prefetch(&s.imageStart[s.sorted[i + 16]]);
+        if (i + 8 < s.sorted.size())
+            __builtin_prefetch(s.images.data() + s.imageStart[s.sorted[i + 8]]);
         uint8_t* slot = output.Reserve(kSlotSize);
         if (!slot)
             return false;
@@ -457,6 +491,7 @@ bool SortedImport::Write(const uint8_t* source, uint64_t sourceLength,
         return false;
     if (!output.Flush())
         return false;
+    output.StartWriteBack(true);
     const uint64_t end = std::max(written, kept);
     // Zeros to the end, with their blocks taken now: a full disk fails here
     // rather than on some later write into the mapping.
