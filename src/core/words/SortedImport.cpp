@@ -84,35 +84,53 @@ uint64_t HashBytes(std::string_view text) {
     return std::hash<std::string_view>{}(text);
 }
 
-// The present words by their bytes: slot numbers in an open-addressing table.
+// The present words by their bytes: slot numbers in an open-addressing table,
+// each with bits of its hash so that a probe rarely reads a word it cannot be.
 class PresentBytes {
   public:
     PresentBytes(const RecordFile& db, uint32_t count) : db_(db) {
         size_t capacity = 16;
         while (capacity < static_cast<size_t>(count) * 2)
             capacity *= 2;
-        slots_.assign(capacity, kNone);
-        for (uint32_t slot = 0; slot < count; ++slot) {
-            size_t i = HashBytes(Word(slot)) & (capacity - 1);
-            while (slots_[i] != kNone)
-                i = (i + 1) & (capacity - 1);
-            slots_[i] = slot;
-        }
+        slots_.assign(capacity, Slot{kNone, 0});
     }
 
-    bool Contains(std::string_view word) const {
+    void Add(uint32_t slot, std::string_view word) {
+        const uint64_t hash = HashBytes(word);
         const size_t mask = slots_.size() - 1;
-        for (size_t i = HashBytes(word) & mask; slots_[i] != kNone; i = (i + 1) & mask)
-            if (Word(slots_[i]) == word)
+        size_t i = hash & mask;
+        while (slots_[i].slot != kNone)
+            i = (i + 1) & mask;
+        slots_[i] = Slot{slot, static_cast<uint32_t>(hash >> 32)};
+    }
+
+    // Where a lookup of this hash starts, to fetch it ahead; then the word it
+    // will most likely compare.
+    const void* Start(uint64_t hash) const { return &slots_[hash & (slots_.size() - 1)]; }
+    const void* FirstWord(uint64_t hash) const {
+        const uint32_t slot = slots_[hash & (slots_.size() - 1)].slot;
+        return slot == kNone ? nullptr : SlotAt(db_.view, db_, slot) + kWordAt;
+    }
+
+    bool Contains(std::string_view word, uint64_t hash) const {
+        const size_t mask = slots_.size() - 1;
+        const auto bits = static_cast<uint32_t>(hash >> 32);
+        for (size_t i = hash & mask; slots_[i].slot != kNone; i = (i + 1) & mask)
+            if (slots_[i].bits == bits && Word(slots_[i].slot) == word)
                 return true;
         return false;
     }
 
   private:
+    struct Slot {
+        uint32_t slot;
+        uint32_t bits;
+    };
+
     std::string_view Word(uint32_t slot) const { return WordIn(SlotAt(db_.view, db_, slot)); }
 
     const RecordFile& db_;
-    std::vector<uint32_t> slots_;
+    std::vector<Slot> slots_;
 };
 
 // Sort keys packed into one buffer.
@@ -231,19 +249,60 @@ struct SortedImport::State {
         return WordIn(SlotAt(db->view, *db, slot));
     }
 
-    bool PresentInOrder() const;
+    bool ReadPresent(PresentBytes* bytes) const;
+    void DropPresentBytes(const PresentBytes& bytes);
     void DropDuplicates(std::vector<Entry>& entries, const Keys& keys);
     bool MakeImages();
     void MakeRecord(uint32_t rank, uint8_t* slot) const;
 };
 
-bool SortedImport::State::PresentInOrder() const {
-    for (uint32_t slot = 1; slot < present; ++slot) {
-        const std::string_view previous = PresentWord(slot - 1), current = PresentWord(slot);
-        if (previous != current && collator.Compare(previous, current) > 0)
+// One pass over the present records: all live and packed at the front, every
+// other slot free, the words in order; fills `bytes` on the way.
+bool SortedImport::State::ReadPresent(PresentBytes* bytes) const {
+    for (uint32_t slot = present; slot < db->capacity; ++slot) {
+        const uint32_t tag = LoadLE32(SlotAt(db->view, *db, slot));
+        if (tag != RecordEmpty && tag != RecordDeleted)
             return false;
     }
+    std::string_view previous;
+    for (uint32_t slot = 0; slot < present; ++slot) {
+        if (LoadLE32(SlotAt(db->view, *db, slot)) != RecordLive)
+            return false;
+        const std::string_view word = PresentWord(slot);
+        if (slot > 0 && previous != word && collator.Compare(previous, word) > 0)
+            return false;
+        if (bytes)
+            bytes->Add(slot, word);
+        previous = word;
+    }
     return true;
+}
+
+// Keeps as candidates only the words whose bytes are no present word's: those
+// are duplicates without a sort key. Looks ahead so that the probes into the
+// table and the mapping overlap.
+void SortedImport::State::DropPresentBytes(const PresentBytes& bytes) {
+    constexpr uint32_t kAhead = 8;
+    const auto count = static_cast<uint32_t>(wordStart.size() - 1);
+    std::vector<uint64_t> hashes(count);
+    for (uint32_t i = 0; i < count; ++i)
+        hashes[i] = HashBytes(Word(i));
+    std::string kept;
+    std::vector<uint32_t> keptStart{0};
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i + kAhead < count)
+            __builtin_prefetch(bytes.Start(hashes[i + kAhead]));
+        if (i + kAhead / 2 < count)
+            if (const void* next = bytes.FirstWord(hashes[i + kAhead / 2]))
+                __builtin_prefetch(next);
+        const std::string_view word = Word(i);
+        if (bytes.Contains(word, hashes[i]))
+            continue;
+        kept.append(word);
+        keptStart.push_back(static_cast<uint32_t>(kept.size()));
+    }
+    words.swap(kept);
+    wordStart.swap(keptStart);
 }
 
 // entries are sorted by (key, list position). Keeps the first of each set of
@@ -355,21 +414,12 @@ SortedImport::Plan SortedImport::Prepare(RecordFile& db, const char* listPath,
     s.present = db.usedTally;
     if (db.liveTally != s.present || db.liveCount != s.present)
         return Plan::NotApplicable;
-    for (uint32_t slot = 0; slot < db.capacity; ++slot) {
-        const uint32_t tag = LoadLE32(SlotAt(db.view, db, slot));
-        if (slot < s.present ? tag != RecordLive : (tag != RecordEmpty && tag != RecordDeleted))
-            return Plan::NotApplicable;
-    }
 
     WordListLines lines(listPath);
     if (!lines.opened())
         return Plan::NotApplicable;
     ImportReport counts;
     counts.opened = true;
-    uint32_t nonEmpty = 0;
-    std::unique_ptr<PresentBytes> presentBytes;
-    if (s.present > 0)
-        presentBytes = std::make_unique<PresentBytes>(db, s.present);
     bool tooMany = false;
     lines.ReadAll([&](std::string_view line, bool tooLong) {
         ++counts.lines;
@@ -379,17 +429,19 @@ SortedImport::Plan SortedImport::Prepare(RecordFile& db, const char* listPath,
             ++counts.empty;
             return;
         }
-        ++nonEmpty;
-        const std::string_view stored = CutText(line, kWordMaxLength);
-        if (presentBytes && presentBytes->Contains(stored))
-            return;
-        s.words.append(stored);
+        s.words.append(CutText(line, kWordMaxLength));
         if (s.words.size() > std::numeric_limits<uint32_t>::max())
             tooMany = true;
         s.wordStart.push_back(static_cast<uint32_t>(s.words.size()));
     });
-    if (tooMany || !s.PresentInOrder())
+    const auto nonEmpty = static_cast<uint32_t>(s.wordStart.size() - 1);
+    std::unique_ptr<PresentBytes> presentBytes;
+    if (s.present > 0 && nonEmpty > 0)
+        presentBytes = std::make_unique<PresentBytes>(db, s.present);
+    if (tooMany || !s.ReadPresent(presentBytes.get()))
         return Plan::NotApplicable;
+    if (presentBytes)
+        s.DropPresentBytes(*presentBytes);
     presentBytes.reset();
 
     const auto candidates = static_cast<uint32_t>(s.wordStart.size() - 1);
