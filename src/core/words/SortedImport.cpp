@@ -435,8 +435,10 @@ SortedImport::Plan SortedImport::Prepare(RecordFile& db, const char* listPath,
         s.wordStart.push_back(static_cast<uint32_t>(s.words.size()));
     });
     const auto nonEmpty = static_cast<uint32_t>(s.wordStart.size() - 1);
+    // A short list into a large database: building the table would cost more
+    // than finding its few words among the present ones by binary search.
     std::unique_ptr<PresentBytes> presentBytes;
-    if (s.present > 0 && nonEmpty > 0)
+    if (s.present > 0 && nonEmpty > 0 && nonEmpty >= s.present / 16)
         presentBytes = std::make_unique<PresentBytes>(db, s.present);
     if (tooMany || !s.ReadPresent(presentBytes.get()))
         return Plan::NotApplicable;

@@ -206,6 +206,10 @@ TEST_F(SortedImportTest, MergingIntoADatabaseGetsTheBytesOfTheOneByOneImport) {
         {"an empty database", Database(""), "dog\ncat\n", Plan::Write},
         {"random words into random words", big, RandomList(8, 1500), Plan::Write},
         {"random words partly present", big, RandomList(7, 500) + RandomList(9, 300), Plan::Write},
+        // Few lines against many records: found by binary search, not by a table.
+        {"a few words into many, some present", big, RandomList(7, 30) + RandomList(11, 20),
+         Plan::Write},
+        {"a few words into many, all present", big, RandomList(7, 40), Plan::Unchanged},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
