@@ -7,10 +7,13 @@
 
 #include "TestSupport.h"
 #include "core/platform/Collation.h"
+#include "core/platform/FileMapping.h"
+#include "core/recordfile/AtomicUpdate.h"
 #include "core/recordfile/RecordFormat.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/words/ImportWordFile.h"
 
+#include <cerrno>
 #include <random>
 
 namespace lexipond::testing {
@@ -279,6 +282,53 @@ TEST_F(SortedImportTest, RecordsOutOfOrderOrWithHolesAreLeftToTheOneByOneImport)
         ASSERT_EQ(OpenRecordFile(db, path, Access::ReadOnly), OpenResult::Opened);
         EXPECT_TRUE(RecordsInOrder(db, kFieldWord, collator));
         CloseRecordFile(db);
+    }
+}
+
+// Bytes the write below lets through before the disk is full.
+uint64_t roomLeft = 0;
+
+TEST_F(SortedImportTest, AFullDiskWhileWritingTheResultLeavesTheDatabaseAsItWas) {
+    const std::string database = Database(RandomList(7, 2000));
+    const std::string before = ReadBytes(database);
+    const std::string list = List(RandomList(12, 500));
+    const Result slow = OneByOne(list, database);
+    for (const uint64_t room : {uint64_t{0}, uint64_t{2000}, uint64_t{300000}, ~uint64_t{0}}) {
+        SCOPED_TRACE(room);
+        roomLeft = room;
+        RecordFile db;
+        ASSERT_EQ(OpenRecordFile(db, database, Access::ReadWrite), OpenResult::Opened);
+        SortedImport import(collator);
+        ImportReport report;
+        ASSERT_EQ(import.Prepare(db, list.c_str(), report), SortedImport::Plan::Write);
+        UpdateOutcome outcome;
+        {
+            platform::ScopedFileOperations scope;
+            scope->write = [](int fd, const void* data, size_t size) -> ssize_t {
+                if (roomLeft == 0) {
+                    errno = ENOSPC;
+                    return -1;
+                }
+                const size_t part = static_cast<size_t>(std::min<uint64_t>(size, roomLeft));
+                roomLeft -= part;
+                return ::write(fd, data, part);
+            };
+            outcome = ReplaceAtomically(db, [&](platform::FileHandle out) {
+                return import.Write(db.view, db.mappingHandle.length, out);
+            });
+        }
+        CloseRecordFile(db);
+        size_t partials = 0;
+        for (const auto& entry : fs::directory_iterator(folder.Path()))
+            partials += entry.path().filename().string().find(".part") != std::string::npos;
+        EXPECT_EQ(partials, 0u);
+        if (room == ~uint64_t{0}) {
+            EXPECT_EQ(outcome, UpdateOutcome::Replaced);
+            EXPECT_TRUE(ReadBytes(database) == slow.bytes);
+        } else {
+            EXPECT_EQ(outcome, UpdateOutcome::Failed);
+            EXPECT_TRUE(ReadBytes(database) == before);
+        }
     }
 }
 
