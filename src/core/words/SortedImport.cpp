@@ -32,6 +32,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -159,7 +160,8 @@ struct Entry {
 // Output through one buffer; long runs of present records go out directly.
 class Output {
   public:
-    explicit Output(platform::FileHandle out) : out_(out) { buffer_.reserve(kBufferSize); }
+    explicit Output(platform::FileHandle out)
+        : out_(out), buffer_(std::make_unique_for_overwrite<uint8_t[]>(kBufferSize)) {}
 
     bool Append(const uint8_t* bytes, size_t size) {
         if (size >= kBufferSize / 4) {
@@ -169,24 +171,24 @@ class Output {
             StartWriteBack(false);
             return true;
         }
-        if (buffer_.size() + size > kBufferSize && !Flush())
+        if (used_ + size > kBufferSize && !Flush())
             return false;
-        buffer_.insert(buffer_.end(), bytes, bytes + size);
+        std::memcpy(buffer_.get() + used_, bytes, size);
+        used_ += size;
         return true;
     }
 
     uint8_t* Reserve(size_t size) {
-        if (buffer_.size() + size > kBufferSize && !Flush())
+        if (used_ + size > kBufferSize && !Flush())
             return nullptr;
-        buffer_.resize(buffer_.size() + size);
-        return buffer_.data() + buffer_.size() - size;
+        used_ += size;
+        return buffer_.get() + used_ - size;
     }
 
     bool Flush() {
-        const bool written = buffer_.empty() ||
-                             platform::WriteFileBytes(out_, buffer_.data(), buffer_.size());
-        pending_ += buffer_.size();
-        buffer_.clear();
+        const bool written = used_ == 0 || platform::WriteFileBytes(out_, buffer_.get(), used_);
+        pending_ += used_;
+        used_ = 0;
         StartWriteBack(false);
         return written;
     }
@@ -206,7 +208,8 @@ class Output {
     static constexpr size_t kBufferSize = 1 << 20;
     static constexpr uint64_t kWriteBackStep = 8u << 20;
     platform::FileHandle out_;
-    std::vector<uint8_t> buffer_;
+    std::unique_ptr<uint8_t[]> buffer_; // kBufferSize bytes, used_ of them filled
+    size_t used_ = 0;
     uint64_t handed_ = 0;  // bytes handed to the disk
     uint64_t pending_ = 0; // bytes written behind them
 };
@@ -234,10 +237,10 @@ struct SortedImport::State {
 
     // The words added, in list order (candidate numbers).
     std::vector<uint32_t> added;
-    // For each added word (list order), the engine's text buffer right after
-    // the word was written: its bytes up to where only zeros follow.
-    std::string images;
-    std::vector<uint32_t> imageStart{0};
+    // For each added word, in the final order, the engine's text buffer right
+    // after the word was written: its bytes up to where only zeros follow.
+    std::unique_ptr<uint8_t[]> images;
+    std::vector<uint32_t> imageStart;
     // The same words in their final order (numbers into `added`), each with the
     // number of present records that go before it.
     std::vector<uint32_t> sorted;
@@ -253,7 +256,7 @@ struct SortedImport::State {
     void DropPresentBytes(const PresentBytes& bytes);
     void DropDuplicates(std::vector<Entry>& entries, const Keys& keys);
     bool MakeImages();
-    void MakeRecord(uint32_t rank, uint8_t* slot) const;
+    void MakeRecord(uint32_t place, uint8_t* slot) const;
 };
 
 // One pass over the present records: all live and packed at the front, every
@@ -364,8 +367,10 @@ void SortedImport::State::DropDuplicates(std::vector<Entry>& entries, const Keys
     }
 }
 
-// Replays the engine's text buffer through the adds in list order. Returns
-// false when the images would not fit 32-bit offsets.
+// Replays the engine's text buffer through the adds in list order, laying
+// each image down where its record goes in the final order, so that writing
+// the records reads them front to back. Returns false when the images would
+// not fit 32-bit offsets.
 bool SortedImport::State::MakeImages() {
     uint8_t text[kWordFieldSize];
     std::memcpy(text, buffer, sizeof text);
@@ -373,30 +378,41 @@ bool SortedImport::State::MakeImages() {
     size_t used = kWordMaxLength;
     while (used > 0 && text[used - 1] == 0)
         --used;
-    images.reserve(added.size() * (used + 8));
-    imageStart.reserve(added.size() + 1);
-    for (const uint32_t index : added) {
-        const std::string_view word = Word(index);
+    const size_t count = added.size();
+    std::vector<uint8_t> size(count);
+    for (size_t r = 0, reach = used; r < count; ++r) {
+        reach = std::max(reach, Word(added[r]).size());
+        size[r] = static_cast<uint8_t>(reach);
+    }
+    imageStart.assign(count + 1, 0);
+    std::vector<uint32_t> position(count);
+    uint64_t total = 0;
+    for (size_t i = 0; i < count; ++i) {
+        position[sorted[i]] = static_cast<uint32_t>(i);
+        total += size[sorted[i]];
+        if (total > std::numeric_limits<uint32_t>::max())
+            return false;
+        imageStart[i + 1] = static_cast<uint32_t>(total);
+    }
+    images = std::make_unique_for_overwrite<uint8_t[]>(total);
+    for (size_t r = 0; r < count; ++r) {
+        const std::string_view word = Word(added[r]);
         std::memcpy(text, word.data(), word.size());
         text[word.size()] = 0;
-        used = std::max(used, word.size());
-        images.append(reinterpret_cast<const char*>(text), used);
-        if (images.size() > std::numeric_limits<uint32_t>::max())
-            return false;
-        imageStart.push_back(static_cast<uint32_t>(images.size()));
+        std::memcpy(images.get() + imageStart[position[r]], text, size[r]);
     }
     return true;
 }
 
-// The record that adding word `rank` (in list order) writes.
-void SortedImport::State::MakeRecord(uint32_t rank, uint8_t* slot) const {
+// The record of the word at `place` in the final order.
+void SortedImport::State::MakeRecord(uint32_t place, uint8_t* slot) const {
     std::memset(slot, 0, kSlotSize);
     StoreLE32(slot, RecordLive);
-    const uint32_t start = imageStart[rank];
-    const uint32_t size = imageStart[rank + 1] - start; // at least the word: 1 or more
-    std::memcpy(slot + kWordAt, images.data() + start, size);
+    const uint8_t* image = images.get() + imageStart[place];
+    const uint32_t size = imageStart[place + 1] - imageStart[place]; // 1 or more
+    std::memcpy(slot + kWordAt, image, size);
     // The empty note stores the same buffer, whose first byte is zero by then.
-    std::memcpy(slot + kNotesAt + 1, images.data() + start + 1, size - 1);
+    std::memcpy(slot + kNotesAt + 1, image + 1, size - 1);
 }
 
 SortedImport::SortedImport(const platform::Collator& collator)
@@ -524,15 +540,10 @@ bool SortedImport::Write(const uint8_t* source, uint64_t sourceLength,
                 return false;
             next = before;
         }
-        // The images lie in list order: fetch ahead of the random walk.
-        if (i + 16 < s.sorted.size())
-            __builtin_prefetch(&s.imageStart[s.sorted[i + 16]]);
-        if (i + 8 < s.sorted.size())
-            __builtin_prefetch(s.images.data() + s.imageStart[s.sorted[i + 8]]);
         uint8_t* slot = output.Reserve(kSlotSize);
         if (!slot)
             return false;
-        s.MakeRecord(s.sorted[i], slot);
+        s.MakeRecord(static_cast<uint32_t>(i), slot);
     }
     if (next < s.present &&
         !output.Append(SlotAt(source, db, next), static_cast<size_t>(s.present - next) * kSlotSize))
