@@ -218,10 +218,11 @@ class Output {
 
 struct SortedImport::State {
     explicit State(const platform::Collator& order)
-        : collator(order), identical(order.LocaleId(), platform::Collator::Strength::Identical) {}
+        : collator(order) {}
 
     const platform::Collator& collator;
-    const platform::Collator identical;
+    // Made on first need: most lists have no words equal at tertiary strength.
+    std::unique_ptr<platform::Collator> identical;
 
     // The file as Prepare saw it.
     RecordFile* db = nullptr;
@@ -345,11 +346,14 @@ void SortedImport::State::DropDuplicates(std::vector<Entry>& entries, const Keys
             ++high;
         if (group.size() > 1 || high > low) {
             // Equal at tertiary strength: compare at identical strength.
+            if (!identical)
+                identical = std::make_unique<platform::Collator>(
+                    collator.LocaleId(), platform::Collator::Strength::Identical);
             exact.clear();
             for (uint32_t slot = low; slot < high; ++slot)
-                exact.emplace_back(identical.SortKey(PresentWord(slot)), 0);
+                exact.emplace_back(identical->SortKey(PresentWord(slot)), 0);
             for (const uint32_t index : group)
-                exact.emplace_back(identical.SortKey(Word(index)), index + 1);
+                exact.emplace_back(identical->SortKey(Word(index)), index + 1);
             // Present words (0) first, then list order: the first of each key stays.
             std::sort(exact.begin(), exact.end());
             keep.clear();
