@@ -35,6 +35,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace lexipond {
@@ -257,6 +259,9 @@ struct SortedImport::State {
     void DropPresentBytes(const PresentBytes& bytes);
     void DropDuplicates(std::vector<Entry>& entries, const Keys& keys);
     bool MakeImages();
+    bool MakeKeys(Keys& keys, std::vector<Entry>& entries) const;
+    void AppendKeys(const platform::Collator& order, uint32_t first, uint32_t last, Keys& keys,
+                    Entry* entries) const;
     void MakeRecord(uint32_t place, uint8_t* slot) const;
 };
 
@@ -371,6 +376,55 @@ void SortedImport::State::DropDuplicates(std::vector<Entry>& entries, const Keys
     }
 }
 
+// The keys of words [first, last) appended to keys, their prefixes into entries.
+void SortedImport::State::AppendKeys(const platform::Collator& order, uint32_t first,
+                                     uint32_t last, Keys& keys, Entry* entries) const {
+    keys.bytes.reserve(static_cast<size_t>(last - first) * 24);
+    keys.start.reserve(keys.start.size() + (last - first));
+    for (uint32_t i = first; i < last; ++i) {
+        const size_t from = keys.bytes.size();
+        order.AppendSortKey(Word(i), keys.bytes);
+        keys.start.push_back(static_cast<uint32_t>(
+            std::min<size_t>(keys.bytes.size(), std::numeric_limits<uint32_t>::max())));
+        entries[i - first] = Entry{KeyPrefix(std::string_view(keys.bytes).substr(from)), i};
+    }
+}
+
+// One sort key per candidate. Making keys is most of the import's work: a large
+// list is split between this thread and one more, each with its own collator
+// (an ICU collator serves one thread at a time). False when the keys would not
+// fit 32-bit offsets.
+bool SortedImport::State::MakeKeys(Keys& keys, std::vector<Entry>& entries) const {
+    const auto count = static_cast<uint32_t>(entries.size());
+    constexpr uint32_t kSplitFrom = 20000;
+    const uint32_t half = count >= kSplitFrom && std::thread::hardware_concurrency() > 1
+                              ? count / 2
+                              : count;
+    Keys upper;
+    std::thread helper;
+    if (half < count) {
+        try {
+            helper = std::thread([&] {
+                const platform::Collator own(collator.LocaleId(), collator.GetStrength());
+                AppendKeys(own, half, count, upper, entries.data() + half);
+            });
+        } catch (const std::system_error&) {
+            AppendKeys(collator, half, count, upper, entries.data() + half);
+        }
+    }
+    AppendKeys(collator, 0, half, keys, entries.data());
+    if (helper.joinable())
+        helper.join();
+    const uint64_t total = static_cast<uint64_t>(keys.bytes.size()) + upper.bytes.size();
+    if (total > std::numeric_limits<uint32_t>::max())
+        return false;
+    const auto shift = static_cast<uint32_t>(keys.bytes.size());
+    keys.bytes.append(upper.bytes);
+    for (size_t i = 1; i < upper.start.size(); ++i)
+        keys.start.push_back(upper.start[i] + shift);
+    return true;
+}
+
 // Replays the engine's text buffer through the adds in list order, laying
 // each image down where its record goes in the final order, so that writing
 // the records reads them front to back. Returns false when the images would
@@ -469,16 +523,9 @@ SortedImport::Plan SortedImport::Prepare(RecordFile& db, const char* listPath,
     const auto candidates = static_cast<uint32_t>(s.wordStart.size() - 1);
     {
         Keys keys;
-        keys.start.reserve(candidates + 1);
-        keys.bytes.reserve(static_cast<size_t>(candidates) * 24);
         std::vector<Entry> entries(candidates);
-        for (uint32_t i = 0; i < candidates; ++i) {
-            s.collator.AppendSortKey(s.Word(i), keys.bytes);
-            if (keys.bytes.size() > std::numeric_limits<uint32_t>::max())
-                return Plan::NotApplicable;
-            keys.start.push_back(static_cast<uint32_t>(keys.bytes.size()));
-            entries[i] = Entry{KeyPrefix(keys.Key(i)), i};
-        }
+        if (!s.MakeKeys(keys, entries))
+            return Plan::NotApplicable;
         std::sort(entries.begin(), entries.end(), [&keys](const Entry& a, const Entry& b) {
             if (a.prefix != b.prefix)
                 return a.prefix < b.prefix;

@@ -166,6 +166,8 @@ TEST_F(SortedImportTest, ANewDatabaseGetsTheBytesOfTheOneByOneImport) {
         {"random list 1", RandomList(1, 400)},
         {"random list 2", RandomList(2, 3000)},
         {"random list 3", RandomList(3, 60)},
+        // Long enough for the keys to be made on two threads.
+        {"random list 4, long", RandomList(4, 40000)},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
