@@ -12,6 +12,7 @@
 #include "core/recordfile/SortRecords.h"
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
+#include "core/words/SortedImport.h"
 #include "core/words/WordDatabase.h"
 
 #include "LexipondVersion.h"
@@ -239,6 +240,57 @@ bool ImportAndSort(lexipond::RecordFile& file, const std::string& wordList,
     return report.failed == 0;
 }
 
+// A new database (made, empty and private): the one-pass import writes the
+// result over it, for CreateAtomically without a reopen. false when the
+// database could not take every word.
+bool ImportIntoNewDatabase(lexipond::RecordFile& made, const std::string& wordList,
+                           lexipond::ImportReport& report) {
+    lexipond::SortedImport import(lexipond::platform::UserCollator());
+    switch (import.Prepare(made, wordList.c_str(), report)) {
+    case lexipond::SortedImport::Plan::Unchanged:
+        return true;
+    case lexipond::SortedImport::Plan::NotApplicable: {
+        bool changed = false;
+        return ImportAndSort(made, wordList, report, changed);
+    }
+    case lexipond::SortedImport::Plan::Write:
+        break;
+    }
+    // Write reads what it keeps of the old bytes from this copy, not from the
+    // file it overwrites.
+    // (The mapping goes stale: nothing reads it before it is closed.)
+    const std::vector<uint8_t> empty(made.view, made.view + made.mappingHandle.length);
+    return import.Write(empty.data(), empty.size(), made.fileHandle);
+}
+
+// An existing database: the one-pass import writes the result beside it when its
+// records are in order and something is new; otherwise one by one on a copy and
+// a sort. false when the file stayed as it was for want of room.
+bool ImportIntoDatabase(lexipond::RecordFile& file, const std::string& wordList,
+                        lexipond::ImportReport& report) {
+    lexipond::SortedImport import(lexipond::platform::UserCollator());
+    switch (import.Prepare(file, wordList.c_str(), report)) {
+    case lexipond::SortedImport::Plan::Unchanged:
+        return true; // nothing copied, nothing written
+    case lexipond::SortedImport::Plan::Write:
+        return lexipond::ReplaceAtomically(
+                   file,
+                   [&](lexipond::platform::FileHandle out) {
+                       return import.Write(file.view, file.mappingHandle.length, out);
+                   },
+                   false) != lexipond::UpdateOutcome::Failed;
+    case lexipond::SortedImport::Plan::NotApplicable:
+        break;
+    }
+    bool whole = true;
+    const auto outcome = lexipond::UpdateAtomically(file, [&](lexipond::RecordFile& copy,
+                                                              bool& changed) {
+        whole = ImportAndSort(copy, wordList, report, changed);
+        return whole;
+    });
+    return outcome != lexipond::UpdateOutcome::Failed;
+}
+
 int RunImport(const std::string& path, const std::string& wordList) {
     // A word list is a file: a device or pipe could feed the import forever.
     struct stat info {};
@@ -261,18 +313,14 @@ int RunImport(const std::string& path, const std::string& wordList) {
     // Made, filled and sorted beside its name, then renamed: never half a database.
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
         if (!lexipond::CreateAtomically(*db.file, path, [&](lexipond::RecordFile& made) {
-                bool changed = false;
                 return lexipond::CreateWordDatabase(made) &&
-                       (whole = ImportAndSort(made, wordList, report, changed));
-            }))
+                       (whole = ImportIntoNewDatabase(made, wordList, report));
+            }, false))
             return Fail("cannot create " + path +
                         (whole ? "" : ": the database could not grow (is the disk full?)"));
     } else if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk) {
         return exitCode;
-    } else if (lexipond::UpdateAtomically(*db.file, [&](lexipond::RecordFile& copy, bool& changed) {
-                   whole = ImportAndSort(copy, wordList, report, changed);
-                   return whole;
-               }) == lexipond::UpdateOutcome::Failed) {
+    } else if (!ImportIntoDatabase(*db.file, wordList, report)) {
         return Fail("cannot import into " + path +
                     ": the new copy could not be written beside it (is the disk full?); "
                     "the database is as it was");

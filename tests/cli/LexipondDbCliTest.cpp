@@ -5,6 +5,7 @@
 #include "core/lifecycle/Backups.h"
 #include "core/platform/DataLock.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 namespace lexipond {
@@ -91,6 +92,35 @@ TEST_F(LexipondDbCli, DamagedFilesAreNamedAndNeverChanged) {
         EXPECT_EQ(Db({"import", db_, list}), 1) << reason;
         EXPECT_EQ(ReadBytes(db_), bytes) << reason << ": a damaged file was changed";
     }
+}
+
+TEST_F(LexipondDbCli, ImportingKnownWordsLeavesTheFileAloneAndAnyImportEndsInOrder) {
+    const std::string list = folder_ / "list.txt";
+    WriteWordList(list, 500);
+    ASSERT_EQ(Db({"import", db_, list}), 0) << err_;
+    const std::string before = ReadBytes(db_);
+    struct stat was {};
+    ASSERT_EQ(::stat(db_.c_str(), &was), 0);
+    ASSERT_EQ(Db({"import", db_, list}), 0) << err_;
+    EXPECT_EQ(out_, "0 words added\n500 already in the list\n");
+    struct stat now {};
+    ASSERT_EQ(::stat(db_.c_str(), &now), 0);
+    EXPECT_EQ(now.st_ino, was.st_ino) << "the file was replaced";
+    EXPECT_EQ(now.st_mtim.tv_sec, was.st_mtim.tv_sec);
+    EXPECT_EQ(now.st_mtim.tv_nsec, was.st_mtim.tv_nsec);
+    EXPECT_TRUE(ReadBytes(db_) == before);
+
+    // Records out of order (as another program may leave them) end in order.
+    MakeWordDatabase(db_, {"emu", "cat", "Dog"});
+    WriteBytes(list, "ant\ncat\n");
+    ASSERT_EQ(Db({"import", db_, list}), 0) << err_;
+    EXPECT_EQ(out_, "1 word added\n1 already in the list\n");
+    ASSERT_EQ(Db({"list", db_}), 0) << err_;
+    std::string words;
+    for (size_t at = out_.find('\n'); at != std::string::npos && at + 1 < out_.size();
+         at = out_.find('\n', at + 1))
+        words += out_.substr(at + 1, out_.find(',', at) - at - 1) + " ";
+    EXPECT_EQ(words, "ant cat Dog emu ");
 }
 
 TEST_F(LexipondDbCli, WritingCommandsRefuseWhileTheDataIsInUseAndTouchNothing) {

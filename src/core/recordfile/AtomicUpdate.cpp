@@ -74,8 +74,34 @@ UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change)
     return file.view ? UpdateOutcome::Replaced : UpdateOutcome::Failed;
 }
 
+UpdateOutcome ReplaceAtomically(RecordFile& file,
+                                const std::function<bool(platform::FileHandle out)>& write,
+                                bool reopen) {
+    if (!file.view || !file.mappingHandle.writable)
+        return UpdateOutcome::Failed;
+    const std::string target = ResolvedPath(file.fileName);
+    const std::string partial = platform::PartialFileName(target);
+    platform::FileHandle out = platform::CreateFileAlways(partial.c_str());
+    if (!out)
+        return UpdateOutcome::Failed;
+    KeepOwnership(out, file.fileHandle);
+    const bool written = write(out);
+    platform::CloseFile(out);
+    if (!written || !platform::RenameIntoPlace(partial, target, platform::Durability::Synced)) {
+        platform::RemoveFile(partial.c_str());
+        return UpdateOutcome::Failed;
+    }
+    if (!reopen) {
+        CloseRecordFile(file);
+        return UpdateOutcome::Replaced;
+    }
+    const std::string name = file.fileName;
+    OpenRecordFile(file, name, Access::ReadWrite);
+    return file.view ? UpdateOutcome::Replaced : UpdateOutcome::Failed;
+}
+
 bool CreateAtomically(RecordFile& file, const std::string& path,
-                      const std::function<bool(RecordFile& file)>& build) {
+                      const std::function<bool(RecordFile& file)>& build, bool reopen) {
     CloseRecordFile(file);
     const std::string partial = platform::PartialFileName(path);
     RecordFile made;
@@ -86,7 +112,7 @@ bool CreateAtomically(RecordFile& file, const std::string& path,
         platform::RemoveFile(partial.c_str());
         return false;
     }
-    return OpenRecordFile(file, path, Access::ReadWrite) == OpenResult::Opened;
+    return !reopen || OpenRecordFile(file, path, Access::ReadWrite) == OpenResult::Opened;
 }
 
 } // namespace lexipond

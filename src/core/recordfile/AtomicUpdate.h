@@ -8,6 +8,8 @@
 //
 // Called by whoever owns the open file (under the owner's lock); the file
 // must be open in mapped mode, writable.
+#include "core/platform/FileMapping.h"
+
 #include <functional>
 #include <string>
 
@@ -28,11 +30,22 @@ using RecordFileChange = std::function<bool(RecordFile& copy, bool& changed)>;
 
 UpdateOutcome UpdateAtomically(RecordFile& file, const RecordFileChange& change);
 
+// The same for a change that writes every byte of the result anyway: `write`
+// is handed an empty file beside the original (the original stays mapped and
+// unchanged meanwhile) and fills it; no copy of the original is made first.
+// Replaced or Failed. Afterwards `file` is open on the result, or closed when
+// `reopen` is false (a caller that is done with it skips the open's tag scan).
+UpdateOutcome ReplaceAtomically(RecordFile& file,
+                                const std::function<bool(platform::FileHandle out)>& write,
+                                bool reopen = true);
+
 // Makes a record file at `path` through `build`, which is handed a RecordFile
 // named after a temporary file beside `path`; the finished file takes its
 // name only when build returns true. `path` never holds a partial file.
-// Afterwards `file` is open on `path` (mapped, writable) or closed on failure.
+// Afterwards `file` is open on `path` (mapped, writable) or closed on failure;
+// with `reopen` false it stays closed either way. build may leave its file's
+// mapping stale (written through the handle) when nothing reopens it.
 bool CreateAtomically(RecordFile& file, const std::string& path,
-                      const std::function<bool(RecordFile& file)>& build);
+                      const std::function<bool(RecordFile& file)>& build, bool reopen = true);
 
 } // namespace lexipond

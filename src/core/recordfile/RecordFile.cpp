@@ -128,6 +128,8 @@ platform::FileHandle CloseAndOpenExisting(RecordFile& file, std::string&& path, 
     return handle;
 }
 
+OpenResult OpenMapped(RecordFile& file, std::string path, Access access, bool countTags);
+
 // Reopens the file by its own name; the resizing steps work through this.
 OpenResult Reopen(RecordFile& file, bool mapped) {
     std::string path = file.fileName;
@@ -141,13 +143,17 @@ bool WriteWordAt(platform::FileHandle handle, uint64_t offset, uint32_t value) {
     return platform::SeekFile(handle, offset) && platform::WriteFileBytes(handle, bytes, 4);
 }
 
+uint32_t GrowStep(uint32_t used) {
+    return std::max(used / fmt::kGrowDivisor, fmt::kGrowMinimum);
+}
+
 // Reopens in direct mode, adds slots at the end of the file and only then raises the
 // header's capacity: a write that fails part-way (a full disk) leaves the old capacity
 // and every record as they were.
 void GrowFile(RecordFile& file, uint32_t used) {
     if (Reopen(file, false) != OpenResult::Opened)
         return;
-    const uint32_t step = std::max(used / fmt::kGrowDivisor, fmt::kGrowMinimum);
+    const uint32_t step = GrowStep(used);
     const uint64_t grown = static_cast<uint64_t>(file.capacity) + step;
     uint64_t oldLength = 0;
     // Bytes behind the last slot become slots: they must be zero, not whatever a
@@ -168,6 +174,20 @@ void GrowFile(RecordFile& file, uint32_t used) {
         }
     }
     CloseRecordFile(file);
+}
+
+// After a growth the tallies and the free-slot hint still hold: the new slots
+// are zero. Reopening without the tag scan saves a pass over the whole file
+// per growth step, which made a large import quadratic in effect.
+void ReopenAfterGrowth(RecordFile& file) {
+    const uint32_t used = file.usedTally, live = file.liveTally, hint = file.freeHint;
+    std::string path = file.fileName;
+    if (OpenMapped(file, std::move(path), Access::ReadWrite, false) != OpenResult::Opened)
+        return;
+    file.usedTally = used;
+    file.liveTally = live;
+    file.freeHint = std::min(hint, file.capacity);
+    file.liveCount = live;
 }
 
 uint32_t ShrinkStep(uint32_t capacity) {
@@ -239,6 +259,12 @@ void CloseRecordFile(RecordFile& file) {
 }
 
 OpenResult OpenRecordFile(RecordFile& file, std::string path, Access access) {
+    return OpenMapped(file, std::move(path), access, true);
+}
+
+namespace {
+
+OpenResult OpenMapped(RecordFile& file, std::string path, Access access, bool countTags) {
     OpenResult result = OpenResult::Opened;
     platform::FileHandle handle = CloseAndOpenExisting(file, std::move(path), access, result);
     if (!handle)
@@ -268,12 +294,16 @@ OpenResult OpenRecordFile(RecordFile& file, std::string path, Access access) {
     file.fileHandle = handle;
     file.mappingHandle = mapping;
     file.view = static_cast<uint8_t*>(mapping.address);
-    // A placement that a kill cut short is finished before anyone reads the records.
-    if (mapping.writable)
-        FinishPlacement(file);
-    CountLiveRecords(file);
+    if (countTags) { // a real open, not the remap after a growth step
+        // A placement that a kill cut short is finished before anyone reads the records.
+        if (mapping.writable)
+            FinishPlacement(file);
+        CountLiveRecords(file);
+    }
     return OpenResult::Opened;
 }
+
+} // namespace
 
 OpenResult OpenRecordFileDirect(RecordFile& file, std::string path, Access access) {
     OpenResult result = OpenResult::Opened;
@@ -398,24 +428,79 @@ bool CompactAndShrink(RecordFile& file, bool& changed) {
     return Reopen(file, true) == OpenResult::Opened;
 }
 
+namespace {
+
+enum class Resize { None, Grow, Shrink };
+
+// The resizing rule MaintainCapacity applies before an add.
+Resize ResizeBeforeAdd(uint32_t capacity, uint32_t used, uint32_t live) {
+    const uint32_t free = capacity - used;
+    // Without a live record nothing is resized, unless no slot at all is free
+    // (a file of capacity 0 could otherwise never take its first word).
+    if (live == 0 && free > 0)
+        return Resize::None;
+    const uint64_t percent = capacity == 0 ? 100 : static_cast<uint64_t>(used) * 100 / capacity;
+    if (percent > fmt::kGrowAbovePercent || free < fmt::kGrowBelowFree)
+        return Resize::Grow;
+    if (percent < fmt::kShrinkBelowPercent && capacity > fmt::kShrinkAboveCapacity)
+        return Resize::Shrink;
+    return Resize::None;
+}
+
+} // namespace
+
+AddsOutcome PredictAdds(const RecordFile& file, uint64_t length, uint32_t adds) {
+    AddsOutcome out{file.capacity, length, length, true};
+    uint32_t used = file.usedTally;
+    uint32_t live = file.liveCount;
+    const uint64_t area = file.recordAreaOffset;
+    const uint64_t size = file.recordSize;
+    for (uint32_t i = 0; i < adds; ++i) {
+        switch (ResizeBeforeAdd(out.capacity, used, live)) {
+        case Resize::Grow: {
+            const uint64_t grown = static_cast<uint64_t>(out.capacity) + GrowStep(used);
+            if (grown > fmt::kMaxCapacity)
+                break;
+            // GrowFile zeroes whatever lies behind the last slot, then appends.
+            out.zeroFrom = std::min(out.zeroFrom, area + out.capacity * size);
+            out.length += (grown - out.capacity) * size;
+            out.capacity = static_cast<uint32_t>(grown);
+            break;
+        }
+        case Resize::Shrink: {
+            // Nothing to compact; the cut happens when the slots it drops are free.
+            const uint32_t step = ShrinkStep(out.capacity);
+            if (out.capacity - step >= used) {
+                out.capacity -= step;
+                out.length = area + out.capacity * size;
+                out.zeroFrom = std::min(out.zeroFrom, out.length);
+            }
+            break;
+        }
+        case Resize::None:
+            break;
+        }
+        if (used >= out.capacity) {
+            out.fits = false;
+            return out;
+        }
+        ++used;
+        ++live;
+    }
+    return out;
+}
+
 int MaintainCapacity(RecordFile& file) {
     if (!detail::IsMapped(file))
         return 0;
     const uint32_t used = file.usedTally;
-    const uint32_t capacity = file.capacity;
-    const uint32_t free = capacity - used;
-    // Without a live record nothing is resized, unless no slot at all is free
-    // (a file of capacity 0 could otherwise never take its first word).
-    if (file.liveCount == 0 && free > 0)
-        return 0;
-    const uint64_t percent = capacity == 0 ? 100 : static_cast<uint64_t>(used) * 100 / capacity;
-    if (percent > fmt::kGrowAbovePercent || free < fmt::kGrowBelowFree) {
+    const Resize resize = ResizeBeforeAdd(file.capacity, used, file.liveCount);
+    if (resize == Resize::Grow) {
         // Appending zeroed slots and only then raising the capacity is safe
         // against a kill at any instant: the file is valid at every step.
         GrowFile(file, used);
-        Reopen(file, true);
-    } else if (percent < fmt::kShrinkBelowPercent && capacity > fmt::kShrinkAboveCapacity &&
-               detail::IsWritableMapping(file)) {
+        ReopenAfterGrowth(file);
+    } else if (resize == Resize::Shrink && detail::IsWritableMapping(file)) {
         // Records move one by one while compacting: on a copy, so that a kill
         // leaves the file as it was or wholly compacted and cut; in place when
         // the file is such a copy already.

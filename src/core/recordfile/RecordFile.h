@@ -118,6 +118,19 @@ int LayOutFields(RecordFile& file);
 // Called by AddRecord before every add. 1 when the file is mapped afterwards; 0 also
 // when it was not mapped or held no live record (nothing is done then).
 int MaintainCapacity(RecordFile& file);
+// What `adds` calls of AddRecord would do to the size of a file whose used
+// records are all live, packed at the front, and whose other slots are all
+// free (tag 0 or 5): the capacity and length afterwards, and the offset from
+// which every byte would then be zero (a growth zeroes a stray tail, a shrink
+// cuts). fits is false when some add would find no slot. length is the file's
+// length now. Lets a writer lay out the result of many adds in one go.
+struct AddsOutcome {
+    uint32_t capacity = 0;
+    uint64_t length = 0;
+    uint64_t zeroFrom = 0;
+    bool fits = true;
+};
+AddsOutcome PredictAdds(const RecordFile& file, uint64_t length, uint32_t adds);
 // The stored size of a field of this type code (codes 16 and above: 64).
 uint32_t FieldTypeSize(uint32_t typeCode);
 // Moves used records down into free slots, one slot per move, until no free slot lies

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Word list import: one word a line, whatever the editor's line ends (LF, CR LF
-// or CR), the last line also without one; NUL bytes add nothing, no trimming.
+// Word list import, one record per new line (the lines: WordListLines.h).
 // A line is a duplicate when the word it would store is equal to a word already
 // there at the collation's identical strength: the same characters, so "dog"
 // with a soft hyphen or a zero-width space in it is another word, while an é
@@ -12,6 +11,7 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/text/Utf8.h"
 #include "core/words/WordDatabase.h"
+#include "core/words/WordListLines.h"
 
 #include <cstdio>
 #include <functional>
@@ -22,18 +22,6 @@
 namespace lexipond {
 
 namespace {
-
-constexpr size_t kMaxLineLength = kTextBufferSize - 1; // 1023
-
-// Encoding marks at the very start of a file are not part of the first word.
-size_t ByteOrderMarkLength(const unsigned char* bytes, size_t size) {
-    if (size >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF)
-        return 3;
-    if (size >= 2 &&
-        ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xFE && bytes[1] == 0xFF)))
-        return 2;
-    return 0;
-}
 
 // The sort keys of the words present: an open-addressing table of hashes over
 // one buffer of key bytes, so a lookup costs one probe and no allocation.
@@ -102,32 +90,20 @@ class Importer {
   public:
     Importer(RecordFile& db, const platform::Collator& collator, ImportReport& report)
         : db_(db), collator_(collator), report_(report), present_(db.liveCount + 1024) {
-        line_.reserve(kMaxLineLength);
         CollectPresentWords();
     }
 
-    void Feed(const unsigned char* bytes, size_t size) {
-        for (size_t i = 0; i < size; ++i) {
-            const unsigned char byte = bytes[i];
-            if (byte == '\0')
-                continue; // also between the CR and LF of a UTF-16 file
-            const bool lfOfCrLf = byte == '\n' && afterCr_;
-            afterCr_ = byte == '\r';
-            if (byte == '\r' || byte == '\n') {
-                if (!lfOfCrLf)
-                    EndLine();
-            } else if (line_.size() < kMaxLineLength) {
-                line_.push_back(static_cast<char>(byte));
-            } else {
-                lineTooLong_ = true;
-            }
+    // One line of the list (WordListLines).
+    void HandleLine(std::string_view line, bool tooLong) {
+        ++report_.lines;
+        if (tooLong)
+            ++report_.longLines;
+        if (line.empty()) {
+            // A blank card helps nobody.
+            ++report_.empty;
+            return;
         }
-    }
-
-    // The end of the file ends a last line that has no line end of its own.
-    void Finish() {
-        if (!line_.empty())
-            EndLine();
+        AddUnlessPresent(line);
     }
 
   private:
@@ -144,24 +120,10 @@ class Importer {
         }
     }
 
-    void EndLine() {
-        HandleLine();
-        line_.clear();
-        lineTooLong_ = false;
-    }
-
-    void HandleLine() {
-        ++report_.lines;
-        if (lineTooLong_)
-            ++report_.longLines;
-        if (line_.empty()) {
-            // A blank card helps nobody.
-            ++report_.empty;
-            return;
-        }
+    void AddUnlessPresent(std::string_view line) {
         // Compare what will be stored: the word field keeps 63 bytes, cut
         // between characters.
-        const std::string_view stored = CutText(line_, kWordMaxLength);
+        const std::string_view stored = CutText(line, kWordMaxLength);
         key_.clear();
         collator_.AppendSortKey(stored, key_);
         const uint64_t hash = KeySet::Hash(key_);
@@ -188,9 +150,6 @@ class Importer {
     ImportReport& report_;
     KeySet present_;
     std::string key_;
-    std::string line_;
-    bool lineTooLong_ = false;
-    bool afterCr_ = false; // the last byte but NULs was a CR
 };
 
 } // namespace
@@ -206,36 +165,18 @@ uint32_t ImportWordFile(RecordFile& db, const char* path, const platform::Collat
     result = ImportReport{};
     if (!path)
         return 0;
-    std::FILE* file = std::fopen(path, "rb");
-    if (!file)
+    WordListLines lines(path);
+    if (!lines.opened())
         return 0;
     result.opened = true;
     // Only a word database takes words; any other file (or none open) adds nothing.
-    if (!db.view || db.fieldCount != kWordFieldCount) {
-        std::fclose(file);
+    if (!db.view || db.fieldCount != kWordFieldCount)
         return 0;
-    }
     const platform::Collator identical(collator.LocaleId(),
                                        platform::Collator::Strength::Identical);
     Importer importer(db, identical, result);
-    unsigned char buffer[64 * 1024];
-    bool first = true;
-    for (;;) {
-        const size_t got = std::fread(buffer, 1, sizeof(buffer), file);
-        if (got == 0)
-            break; // end of file or a read error: what was read stays imported
-        size_t skip = 0;
-        if (first) {
-            skip = ByteOrderMarkLength(buffer, got);
-            first = false;
-        }
-        importer.Feed(buffer + skip, got - skip);
-    }
-    // After a read error the last piece may be half a word: only the true end
-    // of the file ends a line.
-    if (!std::ferror(file))
-        importer.Finish();
-    std::fclose(file);
+    lines.ReadAll(
+        [&importer](std::string_view line, bool tooLong) { importer.HandleLine(line, tooLong); });
     return result.added;
 }
 
