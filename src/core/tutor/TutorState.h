@@ -6,8 +6,10 @@
 // touch what from which thread.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "core/platform/Event.h"
@@ -39,6 +41,25 @@ struct WordOrder {
     OrderCheck check;             // the worker's check while Unknown, a slice at a time
 };
 
+enum class AnswerKind { Correct, Incorrect, Skip };
+
+// One answer (or skip) of this run, as Undo needs it to put everything back.
+struct AnswerStep {
+    AnswerKind kind = AnswerKind::Skip;
+    int32_t slot = -1;      // where the word was; a sort or an import may move it
+    std::string word;       // the word's bytes, to find the record again
+    uint32_t user = 0;      // the learner whose tallies were counted
+    uint32_t session = 0;   // TutorState::sessionNumber at the answer
+    // The learner's fields before the answer (unused for a skip).
+    int32_t totalBefore = 0, correctBefore = 0;
+    int32_t totalAfter = 0, correctAfter = 0; // and after: how the record is known again
+    uint32_t sessionTotal = 0, sessionCorrect = 0; // session counts before
+    uint32_t reportLength = 0;                     // the report's length before its line
+};
+
+// Steps kept for Undo; the oldest go first beyond this.
+inline constexpr size_t kUndoStepLimit = 10'000;
+
 struct TutorState {
     int32_t currentRecord = -1;
     char currentWord[300] = {};
@@ -61,6 +82,12 @@ struct TutorState {
     // Zero-terminated text of this run's answers; allocated once, zero-filled.
     std::unique_ptr<char[]> reportBuffer{new char[kReportBufferSize]()};
     uint32_t reportLength = 0; // cached length of the text in reportBuffer
+    // Counts the times Undo cut the report, so that a reader of it can tell a
+    // cut followed by new lines from lines merely added.
+    uint32_t reportCuts = 0;
+
+    std::deque<AnswerStep> undoSteps; // newest last
+    uint32_t sessionNumber = 0;       // a new session (SetUpUser) counts up
 };
 
 // What the core asks of the main window. The Qt layer implements it; tests use a recorder.

@@ -137,6 +137,47 @@ void AppendReportLine(TutorState& state, bool correct) {
     state.reportLength = static_cast<uint32_t>(end - state.reportBuffer.get());
 }
 
+// Cuts the report back to length, zero-filled behind as if never written.
+void CutReport(TutorState& state, uint32_t length) {
+    if (length >= state.reportLength) {
+        return;
+    }
+    std::memset(state.reportBuffer.get() + length, 0, state.reportLength - length);
+    state.reportLength = length;
+    ++state.reportCuts;
+}
+
+// The record a step answered: the one holding the word's bytes and, for an
+// answer, the learner's tallies as the answer left them, wherever a sort or an
+// import moved it. -1 when none matches, or several do: its old slot may hold
+// a twin after a sort, and a wrong guess would change another word's tallies.
+int32_t FindAnsweredRecord(Tutor& tutor, const AnswerStep& step) {
+    RecordFile& db = tutor.db;
+    if (!DatabaseUsable(db)) {
+        return -1;
+    }
+    if (step.kind == AnswerKind::Skip) {
+        return FindExactWord(tutor, step.word.c_str(), step.slot); // nothing to write
+    }
+    const auto matches = [&](int32_t slot) {
+        return SlotIsLive(db, slot) &&
+               ReadNumber(db, slot, TotalField(step.user)) == step.totalAfter &&
+               ReadNumber(db, slot, CorrectField(step.user)) == step.correctAfter &&
+               ReadText(db, slot, kFieldWord) == step.word;
+    };
+    int32_t found = -1;
+    const int32_t limit = SlotLimit(db);
+    for (int32_t slot = 0; slot < limit; ++slot) {
+        if (matches(slot)) {
+            if (found != -1) {
+                return -1;
+            }
+            found = slot;
+        }
+    }
+    return found;
+}
+
 char* AppendUnsigned(char* destination, uint64_t value) {
     char digits[20];
     int count = 0;
@@ -268,6 +309,7 @@ void SetUpUser(Tutor& tutor) {
     state.userCorrect = SumUserField(tutor, CorrectField(user));
     state.sessionTotal = 0;
     state.sessionCorrect = 0;
+    ++state.sessionNumber;
     if (state.currentRecord != -1 && RefindCurrentWord(tutor)) {
         LoadCurrentWord(tutor);
     }
@@ -339,16 +381,91 @@ void RecordAnswer(Tutor& tutor, bool correct) {
 }
 
 void HandleClick(Tutor& tutor, uint16_t x, uint16_t y) {
-    const bool correct = Inside(kCorrectPlace, x, y);
-    const bool incorrect = Inside(kIncorrectPlace, x, y);
-    if (!correct && !incorrect && !Inside(kSkipPlace, x, y)) {
-        return;
+    if (Inside(kCorrectPlace, x, y)) {
+        TakeAnswer(tutor, AnswerKind::Correct);
+    } else if (Inside(kIncorrectPlace, x, y)) {
+        TakeAnswer(tutor, AnswerKind::Incorrect);
+    } else if (Inside(kSkipPlace, x, y)) {
+        TakeAnswer(tutor, AnswerKind::Skip);
     }
+}
+
+void TakeAnswer(Tutor& tutor, AnswerKind kind) {
     Guard guard(tutor.lock);
-    if (correct || incorrect) {
-        RecordAnswer(tutor, correct);
+    TutorState& state = tutor.state;
+    RecordFile& db = tutor.db;
+    AnswerStep step;
+    step.kind = kind;
+    const bool onShow = DatabaseUsable(db) && RefindCurrentWord(tutor);
+    if (onShow) {
+        step.slot = state.currentRecord;
+        step.word = ReadText(db, step.slot, kFieldWord).value_or(std::string());
+        step.user = CurrentUserSlot(tutor);
+        step.session = state.sessionNumber;
+        step.sessionTotal = state.sessionTotal;
+        step.sessionCorrect = state.sessionCorrect;
+        step.reportLength = state.reportLength;
+        step.totalBefore = ReadNumber(db, step.slot, TotalField(step.user)).value_or(0);
+        step.correctBefore = ReadNumber(db, step.slot, CorrectField(step.user)).value_or(0);
+    }
+    if (kind != AnswerKind::Skip) {
+        RecordAnswer(tutor, kind == AnswerKind::Correct);
+    }
+    // An answer that stored nothing (a read-only database) has nothing to take back.
+    if (onShow && (kind == AnswerKind::Skip || state.sessionTotal != step.sessionTotal)) {
+        step.totalAfter = ReadNumber(db, step.slot, TotalField(step.user)).value_or(0);
+        step.correctAfter = ReadNumber(db, step.slot, CorrectField(step.user)).value_or(0);
+        if (state.undoSteps.size() >= kUndoStepLimit) {
+            state.undoSteps.pop_front();
+        }
+        state.undoSteps.push_back(std::move(step));
     }
     ChooseNextWord(tutor);
+}
+
+UndoOutcome UndoLastAnswer(Tutor& tutor) {
+    Guard guard(tutor.lock);
+    TutorState& state = tutor.state;
+    if (state.undoSteps.empty()) {
+        return UndoOutcome::NothingToUndo;
+    }
+    const AnswerStep step = state.undoSteps.back();
+    const int32_t slot = FindAnsweredRecord(tutor, step);
+    if (slot < 0) {
+        state.undoSteps.clear();
+        return UndoOutcome::WordGone;
+    }
+    RecordFile& db = tutor.db;
+    if (step.kind != AnswerKind::Skip) {
+        // The correct count first: a kill between the two writes leaves no more
+        // correct answers than answers.
+        if (!WriteNumber(db, slot, CorrectField(step.user), step.correctBefore) ||
+            !WriteNumber(db, slot, TotalField(step.user), step.totalBefore)) {
+            return UndoOutcome::NothingToUndo; // no longer writable: nothing was taken back
+        }
+        if (step.user == CurrentUserSlot(tutor)) {
+            state.userTotal -= static_cast<uint32_t>(step.totalAfter - step.totalBefore);
+            state.userCorrect -= static_cast<uint32_t>(step.correctAfter - step.correctBefore);
+        }
+        if (step.session == state.sessionNumber) {
+            state.sessionTotal = step.sessionTotal;
+            state.sessionCorrect = step.sessionCorrect;
+        }
+        CutReport(state, step.reportLength);
+    }
+    state.undoSteps.pop_back();
+    state.currentRecord = slot;
+    LoadCurrentWord(tutor);
+    tutor.window.Invalidate();
+    return UndoOutcome::Undone;
+}
+
+std::optional<AnswerStep> LastAnswerStep(Tutor& tutor) {
+    Guard guard(tutor.lock);
+    if (tutor.state.undoSteps.empty()) {
+        return std::nullopt;
+    }
+    return tutor.state.undoSteps.back();
 }
 
 uint32_t PercentText(uint32_t part, uint32_t whole, char* destination) {

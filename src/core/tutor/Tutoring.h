@@ -7,6 +7,7 @@
 #include "core/tutor/TutorState.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace lexipond {
@@ -33,10 +34,31 @@ inline constexpr ButtonPlace kCorrectPlace{15, 267, 140, 35};
 inline constexpr ButtonPlace kIncorrectPlace{235, 267, 140, 35};
 inline constexpr ButtonPlace kSkipPlace{450, 267, 140, 35};
 
-// A left-button release at client coordinates (x, y).
+// A left-button release at client coordinates (x, y): TakeAnswer for the button hit.
 void HandleClick(Tutor& tutor, uint16_t x, uint16_t y);
+// One answer, from a button or its key alike: tallies Correct or Incorrect on
+// the word on show (RecordAnswer; nothing for Skip), keeps the step for Undo
+// when a word was on show, and shows the next word.
+void TakeAnswer(Tutor& tutor, AnswerKind kind);
 // Tallies one answer on the word on show; nothing when no word is on show.
 void RecordAnswer(Tutor& tutor, bool correct);
+
+enum class UndoOutcome {
+    Undone,
+    NothingToUndo,
+    // The answered record is no longer there with the word and the tallies the
+    // answer left (deleted or renamed since), or more than one record matches:
+    // nothing was changed, and every kept step is forgotten, since the report
+    // and the session counts can no longer be cut back past this one in order.
+    WordGone,
+};
+// Takes back the newest kept step: the learner's two tally fields get their
+// old values (the learner who answered, whoever is chosen now), the session
+// counts and the report their old length when the session and the report are
+// still the ones answered in, and the word is shown again.
+UndoOutcome UndoLastAnswer(Tutor& tutor);
+// The newest kept step, for the menu; nullopt when there is none.
+std::optional<AnswerStep> LastAnswerStep(Tutor& tutor);
 
 // "7 of 9 (77%)"; returns the length. destination needs 42 bytes.
 uint32_t PercentText(uint32_t part, uint32_t whole, char* destination);

@@ -52,6 +52,18 @@ void WordStore::Click(uint16_t x, uint16_t y) {
     HandleClick(tutor_, x, y); // takes the lock only for a click on a button
 }
 
+void WordStore::Answer(AnswerKind kind) {
+    TakeAnswer(tutor_, kind);
+}
+
+UndoOutcome WordStore::Undo() {
+    return UndoLastAnswer(tutor_);
+}
+
+std::optional<AnswerStep> WordStore::LastAnswer() {
+    return LastAnswerStep(tutor_);
+}
+
 void WordStore::ChooseUser(int user) {
     Guard guard(lock_);
     tutor_.settings.currentUser = user;
@@ -176,12 +188,14 @@ void WordStore::StoreOptions(const OptionsChoices& choices) {
     SetUpUser(tutor_);
 }
 
-ReportPiece WordStore::ReportFrom(size_t shownLength) {
+ReportPiece WordStore::ReportFrom(size_t shownLength, uint32_t shownCuts) {
     Guard guard(lock_);
     const TutorState& state = tutor_.state;
     ReportPiece piece;
     piece.length = state.reportLength;
-    if (piece.length < shownLength) { // the report never shrinks; start over if it did
+    piece.cuts = state.reportCuts;
+    // Only Undo shortens the report; after a cut the reader starts over.
+    if (piece.length < shownLength || piece.cuts != shownCuts) {
         piece.restarted = true;
         shownLength = 0;
     }

@@ -31,6 +31,7 @@
 //   them again. Every change of a word goes through here, so that the re-sort
 //   knows which records to place (Worker.h, PutWordsInOrder).
 #include "core/settings/Settings.h"
+#include "core/tutor/Tutoring.h"
 #include "core/tutor/TutorState.h"
 #include "core/words/WordDetails.h"
 
@@ -64,9 +65,11 @@ struct WordList {
 
 // The report text from a given length on.
 struct ReportPiece {
-    bool restarted = false; // the report is shorter than what was shown: text is all of it
+    // The report was cut (Undo) since what was shown: text is all of it.
+    bool restarted = false;
     std::string text;
     size_t length = 0; // the report's whole length now
+    uint32_t cuts = 0; // its cut count now, for the next call
 };
 
 // What the Options dialog stores when it closes with OK.
@@ -96,6 +99,11 @@ class WordStore {
     std::string WordOnShow();
     // A left-button release at client coordinates (x, y): an answer or a skip.
     void Click(uint16_t x, uint16_t y);
+    // The same answer from the keyboard.
+    void Answer(AnswerKind kind);
+    // Undo (Tutoring.h, UndoLastAnswer) and the step it would take back.
+    UndoOutcome Undo();
+    std::optional<AnswerStep> LastAnswer();
     // A user slot from the menu: that user's tallies and a fresh session.
     void ChooseUser(int user);
     void ChooseLevel(int level);
@@ -133,8 +141,9 @@ class WordStore {
     // Stores the choices and starts the current user's session afresh.
     void StoreOptions(const OptionsChoices& choices);
 
-    // The Results Report: what was answered since shownLength.
-    ReportPiece ReportFrom(size_t shownLength);
+    // The Results Report: what was answered since shownLength, when the
+    // report was cut shownCuts times as it was shown.
+    ReportPiece ReportFrom(size_t shownLength, uint32_t shownCuts = 0);
 
   private:
     using Guard = std::lock_guard<std::recursive_mutex>;

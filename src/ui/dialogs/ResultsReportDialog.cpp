@@ -115,10 +115,11 @@ class ResultsReportDialog final : public QDialog {
     // selection and typing stay as they are; the view follows the end only when
     // the reader is at the end.
     void Refresh() {
-        const ReportPiece piece = app_.store.ReportFrom(shownLength_);
+        const ReportPiece piece = app_.store.ReportFrom(shownLength_, shownCuts_);
         if (piece.restarted)
             text_->clear();
         shownLength_ = piece.length;
+        shownCuts_ = piece.cuts;
         if (piece.text.empty())
             return;
         QString added = DisplayText(piece.text);
@@ -136,6 +137,7 @@ class ResultsReportDialog final : public QDialog {
     QPlainTextEdit* text_ = nullptr;
     QTimer timer_;
     size_t shownLength_ = 0;
+    uint32_t shownCuts_ = 0;
 };
 
 } // namespace

@@ -15,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -48,6 +49,43 @@ QAction* AddCheckable(QMenu& menu, const QString& text, int command, bool checke
     return action;
 }
 
+// The answer keys, easy to hit blind; the menu shows the same names.
+int KeyCommand(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers mods =
+        event.modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    if (event.key() == Qt::Key_Z && mods == Qt::ControlModifier)
+        return CMD_UNDO;
+    if (mods != Qt::NoModifier)
+        return 0;
+    switch (event.key()) {
+    case Qt::Key_Right:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_C:
+        return CMD_CORRECT;
+    case Qt::Key_Left:
+    case Qt::Key_X:
+        return CMD_INCORRECT;
+    case Qt::Key_Space:
+    case Qt::Key_Down:
+        return CMD_SKIP;
+    default:
+        return 0;
+    }
+}
+
+const char* AnswerName(AnswerKind kind) {
+    switch (kind) {
+    case AnswerKind::Correct:
+        return "Correct";
+    case AnswerKind::Incorrect:
+        return "Incorrect";
+    case AnswerKind::Skip:
+        break;
+    }
+    return "Skip";
+}
+
 } // namespace
 
 MainWindow::MainWindow(AppContext& app)
@@ -61,7 +99,7 @@ MainWindow::MainWindow(AppContext& app)
     // Every paint covers the whole client area from the back buffer.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
-    // Only the right-button release opens the menu; no keyboard way in.
+    // The right-button release and the keys (keyPressEvent) open the menu.
     setContextMenuPolicy(Qt::PreventContextMenu);
     setFocusPolicy(Qt::NoFocus);
     resize(layout::kClientSize);
@@ -138,6 +176,18 @@ void MainWindow::OnCommand(int command) {
     case CMD_EDIT_WORD:
         store.RequestEdit();
         break;
+    case CMD_CORRECT:
+        store.Answer(AnswerKind::Correct);
+        break;
+    case CMD_INCORRECT:
+        store.Answer(AnswerKind::Incorrect);
+        break;
+    case CMD_SKIP:
+        store.Answer(AnswerKind::Skip);
+        break;
+    case CMD_UNDO:
+        UndoAnswer();
+        break;
     case CMD_WORD_DETAILS:
         store.RunWordDetails([this] { RunWordDetailsDialog(app_, this); });
         update();
@@ -179,6 +229,21 @@ void MainWindow::DestroyWindow() {
     destroyed_ = true;
     hide();
     emit windowDestroyed();
+}
+
+void MainWindow::UndoAnswer() {
+    const std::optional<AnswerStep> step = app_.store.LastAnswer();
+    if (!step || app_.store.Undo() != UndoOutcome::WordGone)
+        return;
+    PromptRequest request;
+    request.mode = 11;
+    request.message = "\"" + step->word +
+                      "\" was deleted or renamed after that answer, so the answer cannot be "
+                      "taken back, nor any answer before it. The Report shows what is counted.";
+    request.firstButton = "OK";
+    request.secondButton = "Report";
+    if (RunPrompt(this, request) == 2 && !destroyed_)
+        OnCommand(CMD_REPORT);
 }
 
 void MainWindow::ToggleTransparent() {
@@ -240,6 +305,20 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
     AddCommand(menu, QStringLiteral("About"), CMD_ABOUT);
     AddCommand(menu, QStringLiteral("Help"), CMD_HELP);
     AddCommand(menu, QStringLiteral("Exit"), CMD_EXIT);
+
+    // The keyboard's answers, at the end so that every other item keeps its place.
+    menu.addSeparator();
+    AddCommand(menu, QStringLiteral("Correct\tRight, Enter, C"), CMD_CORRECT);
+    AddCommand(menu, QStringLiteral("Incorrect\tLeft, X"), CMD_INCORRECT);
+    AddCommand(menu, QStringLiteral("Skip\tSpace, Down"), CMD_SKIP);
+    const std::optional<AnswerStep> last = app_.store.LastAnswer();
+    QString undo = QStringLiteral("Undo");
+    if (last) {
+        undo += QStringLiteral(": ") + DisplayText(last->word) + QStringLiteral(", ") +
+                QLatin1String(AnswerName(last->kind));
+        undo.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    }
+    AddCommand(menu, undo + QStringLiteral("\tCtrl+Z"), CMD_UNDO)->setEnabled(last.has_value());
 }
 
 void MainWindow::ShowContextMenu(const QPoint& globalPos) {
@@ -350,6 +429,24 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     } else if (event->button() == Qt::RightButton) {
         ShowContextMenu(event->globalPosition().toPoint());
     }
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const bool menuKey = event->key() == Qt::Key_Menu ||
+                         (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if (menuKey) {
+        // Over the card, where a right click would open it.
+        ShowContextMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    const int command = KeyCommand(*event);
+    if (command == 0) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    // A held key repeats: one answer per press, so a slow release tallies nothing twice.
+    if (!event->isAutoRepeat())
+        OnCommand(command);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -62,6 +62,7 @@ class MainWindow final : public QWidget, public WindowPort {
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
@@ -72,6 +73,7 @@ class MainWindow final : public QWidget, public WindowPort {
     void ExitSequence();
     void ToggleTransparent();
     void ToggleOnTop();
+    void UndoAnswer();
 
     AppContext& app_;
     MainWindowPainter painter_;

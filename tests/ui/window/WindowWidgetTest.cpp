@@ -197,6 +197,9 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
         EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect);
     }
     std::strcpy(state().currentWord, "cats & dogs");
+    // The answer keys come last, so every item a mouse user knows keeps its place.
+    const std::string keys = "|-|Correct\tRight, Enter, C|Incorrect\tLeft, X|Skip\tSpace, Down|";
+    const std::string clicked = p->Store().LastAnswer().value_or(AnswerStep{}).word;
     const auto expect = [&](bool on, const std::string& items) {
         QMenu menu;
         window->BuildContextMenu(menu);
@@ -207,18 +210,93 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     };
     expect(true, "Edit cats && dogs|Add Word|Report|-|User ([x] Zov|Quen|Pelty|Rondel|Vimsa)|"
                  "Level (Easiest|Easier|Easy|[x] Normal|Hard|Harder|Hardest)|-|[x] Transparent|"
-                 "[x] On Top|-|Options...|About|Help|Exit");
+                 "[x] On Top|-|Options...|About|Help|Exit" + keys + "Undo: " + clicked +
+                     ", Skip\tCtrl+Z");
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
     window->OnCommand(CMD_REPORT); // open at the end: the window takes it along
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
-    expect(false, laterMenu + "Transparent|On Top|-|Options...|About|Help|Exit");
+    expect(false, laterMenu + "Transparent|On Top|-|Options...|About|Help|Exit" + keys +
+                      "Undo: " + clicked + ", Skip\tCtrl+Z");
     EXPECT_EQ(state().userTotal, 0u);
     window->OnCommand(CMD_TRANSPARENT);
     window->OnCommand(CMD_ON_TOP);
-    expect(true, laterMenu + "[x] Transparent|[x] On Top|-|Options...|About|Help|Exit");
+    expect(true, laterMenu + "[x] Transparent|[x] On Top|-|Options...|About|Help|Exit" + keys +
+                     "Undo: " + clicked + ", Skip\tCtrl+Z");
+}
+
+TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
+    StartLater();
+    const auto& core = p->Store().Core();
+    // Learner 0's field sums, the session counts and the report.
+    const auto look = [&] {
+        return std::make_tuple(Sum(TotalField(0)), Sum(CorrectField(0)), state().sessionTotal,
+                               state().sessionCorrect, ReportText(p->Store().Core()));
+    };
+    const struct {
+        const char* name;
+        Qt::Key key;
+        QPoint button;
+    } rows[] = {{"Right", Qt::Key_Right, {80, 280}},   {"Return", Qt::Key_Return, {80, 280}},
+                {"Enter", Qt::Key_Enter, {80, 280}},   {"C", Qt::Key_C, {80, 280}},
+                {"Left", Qt::Key_Left, {300, 280}},    {"X", Qt::Key_X, {300, 280}},
+                {"Space", Qt::Key_Space, {500, 280}},  {"Down", Qt::Key_Down, {500, 280}}};
+    for (const auto& [name, key, button] : rows) {
+        SCOPED_TRACE(name);
+        const std::string word = p->Store().WordOnShow();
+        const auto before = look();
+        QTest::keyClick(window, key);
+        const auto byKey = look();
+        EXPECT_NE(p->Store().WordOnShow(), word) << "the next word is shown";
+        // Ctrl+Z takes it back and shows the word again; the button then gives the same.
+        QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(look(), before);
+        EXPECT_EQ(p->Store().WordOnShow(), word);
+        QTest::mouseClick(window, Qt::LeftButton, {}, button);
+        EXPECT_EQ(look(), byKey);
+        EXPECT_EQ(std::get<4>(byKey) == std::get<4>(before), button.x() == 500)
+            << "an answer adds its line, a skip none";
+    }
+    EXPECT_EQ(state().sessionTotal, 6u); // six answers by button stayed, two skips
+    EXPECT_EQ(state().undoSteps.size(), 8u);
+
+    // Other keys, modifiers and a held key's repeats answer nothing.
+    const auto steps = core.state.undoSteps.size();
+    for (const auto& [key, modifiers] : std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
+             {Qt::Key_A, {}}, {Qt::Key_Up, {}}, {Qt::Key_C, Qt::ControlModifier},
+             {Qt::Key_Right, Qt::AltModifier}}) {
+        QTest::keyClick(window, key, modifiers);
+    }
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(window, &repeat);
+    EXPECT_EQ(core.state.undoSteps.size(), steps);
+}
+
+TEST_F(ProgramTest, MenuKeyAndShiftF10OpenTheMenuAtTheCard) {
+    StartLater();
+    for (const auto& [key, modifiers] : std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
+             {Qt::Key_Menu, {}}, {Qt::Key_F10, Qt::ShiftModifier}}) {
+        QString opened;
+        QRect at;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                opened = popup->objectName();
+                at = popup->geometry();
+                popup->close();
+            }
+        });
+        poll.start(10);
+        QTimer::singleShot(5000, [&] { // a broken test must not hang
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        QTest::keyClick(window, key, modifiers);
+        EXPECT_EQ(opened, QStringLiteral("contextMenu")) << key;
+        EXPECT_TRUE(at.intersects(window->geometry())) << key;
+    }
 }
 
 TEST_F(ProgramTest, ExitQuestionNoOrEscKeepsRunningAndYesEnds) {
