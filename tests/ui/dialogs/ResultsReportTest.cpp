@@ -38,6 +38,22 @@ TEST_F(ResultsReportTest, GrowsWithinFiveSecondsWhileAnswersAreGiven) {
     EXPECT_TRUE(app.report.isNull()) << "closed: it may open again";
 }
 
+TEST_F(ResultsReportTest, AnUndoneAnswerLeavesTheOpenReportEvenWhenAnotherTakesItsLength) {
+    AnswerCorrect(); // cat
+    OpenResultsReport(app, nullptr);
+    QWidget* dialog = Shown("resultsReport").value(0);
+    ASSERT_NE(dialog, nullptr);
+    QPlainTextEdit* text = dialog->findChild<QPlainTextEdit*>("reportText");
+    ASSERT_EQ(text->toPlainText(), "cat, Correct\n");
+    ASSERT_EQ(store.Undo(), UndoOutcome::Undone);
+    state.currentRecord = AddWordRecord(db, "dog"); // a line as long as cat's
+    LoadCurrentWord(tutor);
+    AnswerCorrect();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() == "dog, Correct\n"; }, 5500))
+        << text->toPlainText().toStdString();
+    dialog->findChild<QPushButton*>("okButton")->click();
+}
+
 TEST_F(ResultsReportTest, EnterIsOkWhereverTheFocusIs) {
     const struct {
         const char* name;

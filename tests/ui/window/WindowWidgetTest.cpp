@@ -274,6 +274,30 @@ TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
     EXPECT_EQ(core.state.undoSteps.size(), steps);
 }
 
+TEST_F(ProgramTest, UndoOfADeletedWordIsRefusedWithAPromptAndChangesNothing) {
+    StartLater();
+    QTest::keyClick(window, Qt::Key_X);
+    const std::string word = p->Store().WordOnShow();
+    QTest::keyClick(window, Qt::Key_C);
+    const auto step = p->Store().LastAnswer();
+    ASSERT_TRUE(step && step->word == word);
+    ASSERT_TRUE(p->Store().DeleteWord(FindExactWord(p->Store().Core(), word.c_str(), 0)));
+    const auto totals = std::make_pair(Sum(TotalField(0)), Sum(CorrectField(0)));
+    const std::string report = ReportText(p->Store().Core());
+    WhenOpens prompt(Press("firstButton"));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(prompt.text.startsWith(QStringLiteral("\"%1\" was deleted or renamed")
+                                           .arg(QString::fromStdString(word))))
+        << prompt.text.toStdString();
+    EXPECT_EQ(std::make_pair(Sum(TotalField(0)), Sum(CorrectField(0))), totals);
+    EXPECT_EQ(ReportText(p->Store().Core()), report);
+    QMenu menu;
+    window->BuildContextMenu(menu);
+    const QAction* undo = menu.actions().constLast();
+    EXPECT_EQ(undo->text(), QStringLiteral("Undo\tCtrl+Z"));
+    EXPECT_FALSE(undo->isEnabled()) << "nothing is left to take back";
+}
+
 TEST_F(ProgramTest, MenuKeyAndShiftF10OpenTheMenuAtTheCard) {
     StartLater();
     for (const auto& [key, modifiers] : std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
