@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Tutoring engine: the next word on Hardest, setting up a user, one answer and the
-// re-sort after the word dialog, on word databases of 1,000 to 100,000 words.
+// Tutoring engine: the next word on Hardest, setting up a user, one answer, an
+// answer taken back and the re-sort after the word dialog, on word databases of
+// 1,000 to 100,000 words (a million for the undo).
 #include "BenchSupport.h"
 #include "core/platform/Random.h"
 #include "core/recordfile/RecordFile.h"
@@ -123,6 +124,25 @@ void BM_AnswerAndNextWord(benchmark::State& run) {
     }
 }
 BENCHMARK(BM_AnswerAndNextWord)->Arg(1000)->Arg(10000)->Arg(100000);
+
+// An answer taken back at once: the answer (TakeAnswer, the next word
+// included), then Undo, which looks at every record's two tallies to find the
+// answered one wherever it may have moved, and its word where they match.
+void BM_AnswerThenUndo(benchmark::State& run) {
+    BenchTutor t(run);
+    for (auto _ : run) {
+        TakeAnswer(t.tutor, AnswerKind::Correct);
+        if (UndoLastAnswer(t.tutor) != UndoOutcome::Undone) {
+            run.SkipWithError("the answer was not taken back");
+            break;
+        }
+    }
+}
+BENCHMARK(BM_AnswerThenUndo)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Unit(benchmark::kMillisecond);
 
 // The work after the word dialog on a database that is already in order, when
 // that is not yet known (the first dialog of a run before the worker's check):

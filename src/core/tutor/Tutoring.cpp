@@ -443,9 +443,9 @@ UndoOutcome UndoLastAnswer(Tutor& tutor) {
             !WriteNumber(db, slot, TotalField(step.user), step.totalBefore)) {
             return UndoOutcome::NothingToUndo; // no longer writable: nothing was taken back
         }
-        if (step.user == CurrentUserSlot(tutor)) {
-            state.userTotal -= static_cast<uint32_t>(step.totalAfter - step.totalBefore);
-            state.userCorrect -= static_cast<uint32_t>(step.correctAfter - step.correctBefore);
+        if (step.user == CurrentUserSlot(tutor)) { // as RecordAnswer counted them up
+            --state.userTotal;
+            state.userCorrect -= step.kind == AnswerKind::Correct ? 1u : 0u;
         }
         if (step.session == state.sessionNumber) {
             state.sessionTotal = step.sessionTotal;
