@@ -212,25 +212,5 @@ TEST_F(UndoTest, AReportReaderStartsOverAfterACutEvenWhenTheLengthComesBack) {
     EXPECT_EQ(after.text, "");
 }
 
-TEST_F(UndoTest, ClicksAndAnswersKeepTheSameStepsAndOnlyWhatWasStored) {
-    // A click goes the same way as a key: both leave a step, a miss none.
-    Show("cat");
-    HandleClick(tutor, 50, 280);
-    EXPECT_EQ(MenuName(), "cat, Correct");
-    Show("dig");
-    HandleClick(tutor, 200, 280); // between the buttons
-    EXPECT_EQ(MenuName(), "cat, Correct");
-    HandleClick(tutor, 500, 280);
-    EXPECT_EQ(MenuName(), "dig, Skip");
-    // Nothing on show: nothing to take back.
-    {
-        Guard guard(tutor.lock);
-        state.currentRecord = -1;
-        state.currentWord[0] = '\0';
-    }
-    store.Answer(AnswerKind::Incorrect);
-    EXPECT_EQ(MenuName(), "dig, Skip");
-}
-
 } // namespace
 } // namespace lexipond
