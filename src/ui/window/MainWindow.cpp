@@ -51,11 +51,11 @@ QAction* AddCheckable(QMenu& menu, const QString& text, int command, bool checke
 
 // The answer keys, easy to hit blind; the menu shows the same names.
 int KeyCommand(const QKeyEvent& event) {
-    const Qt::KeyboardModifiers mods =
-        event.modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
     if (event.key() == Qt::Key_Z && mods == Qt::ControlModifier)
-        return CMD_UNDO;
-    if (mods != Qt::NoModifier)
+        return CMD_UNDO; // Ctrl+Shift+Z is left alone: elsewhere it means Redo
+    // Shift is let through: Caps Lock's C and a held Shift are still C.
+    if ((mods & ~Qt::ShiftModifier) != Qt::NoModifier)
         return 0;
     switch (event.key()) {
     case Qt::Key_Right:

@@ -266,7 +266,7 @@ TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
     const auto steps = core.state.undoSteps.size();
     for (const auto& [key, modifiers] : std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
              {Qt::Key_A, {}}, {Qt::Key_Up, {}}, {Qt::Key_C, Qt::ControlModifier},
-             {Qt::Key_Right, Qt::AltModifier}}) {
+             {Qt::Key_Right, Qt::AltModifier}, {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}}) {
         QTest::keyClick(window, key, modifiers);
     }
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
