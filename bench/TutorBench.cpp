@@ -138,11 +138,7 @@ void BM_AnswerThenUndo(benchmark::State& run) {
         }
     }
 }
-BENCHMARK(BM_AnswerThenUndo)
-    ->Arg(1000)
-    ->Arg(100000)
-    ->Arg(1000000)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AnswerThenUndo)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // The work after the word dialog on a database that is already in order, when
 // that is not yet known (the first dialog of a run before the worker's check):

@@ -4,6 +4,10 @@
 // interfaces through which the core reaches the window and the random source.
 // WordStore (WordStore.h) owns the lock that guards this state and says who may
 // touch what from which thread.
+#include "core/platform/Event.h"
+#include "core/platform/Random.h"
+#include "core/recordfile/PlaceRecords.h"
+
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -11,10 +15,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include "core/platform/Event.h"
-#include "core/platform/Random.h"
-#include "core/recordfile/PlaceRecords.h"
 
 namespace lexipond {
 
@@ -46,13 +46,13 @@ enum class AnswerKind { Correct, Incorrect, Skip };
 // One answer (or skip) of this run, as Undo needs it to put everything back.
 struct AnswerStep {
     AnswerKind kind = AnswerKind::Skip;
-    int32_t slot = -1;      // where the word was; a sort or an import may move it
-    std::string word;       // the word's bytes, to find the record again
-    uint32_t user = 0;      // the learner whose tallies were counted
-    uint32_t session = 0;   // TutorState::sessionNumber at the answer
+    int32_t slot = -1;    // where the word was; a sort or an import may move it
+    std::string word;     // the word's bytes, to find the record again
+    uint32_t user = 0;    // the learner whose tallies were counted
+    uint32_t session = 0; // TutorState::sessionNumber at the answer
     // The learner's fields before the answer (unused for a skip).
     int32_t totalBefore = 0, correctBefore = 0;
-    int32_t totalAfter = 0, correctAfter = 0; // and after: how the record is known again
+    int32_t totalAfter = 0, correctAfter = 0;      // and after: how the record is known again
     uint32_t sessionTotal = 0, sessionCorrect = 0; // session counts before
     uint32_t reportLength = 0;                     // the report's length before its line
 };

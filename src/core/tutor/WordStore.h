@@ -31,8 +31,8 @@
 //   them again. Every change of a word goes through here, so that the re-sort
 //   knows which records to place (Worker.h, PutWordsInOrder).
 #include "core/settings/Settings.h"
-#include "core/tutor/Tutoring.h"
 #include "core/tutor/TutorState.h"
+#include "core/tutor/Tutoring.h"
 #include "core/words/WordDetails.h"
 
 #include <cstddef>

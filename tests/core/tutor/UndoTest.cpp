@@ -60,8 +60,8 @@ TEST_F(UndoTest, SeveralStepsBackRestoreTheBytesTheReportTheCountsAndTheWord) {
         std::string menu;
     };
     const std::pair<const char*, AnswerKind> answers[] = {
-        {"cat", AnswerKind::Correct},   {"bed", AnswerKind::Incorrect},
-        {"fox", AnswerKind::Skip},      {"cat", AnswerKind::Incorrect}, // a second tally on top
+        {"cat", AnswerKind::Correct}, {"bed", AnswerKind::Incorrect},
+        {"fox", AnswerKind::Skip},    {"cat", AnswerKind::Incorrect}, // a second tally on top
         {"dig", AnswerKind::Correct},
     };
     std::vector<Before> before;

@@ -210,8 +210,8 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     };
     expect(true, "Edit cats && dogs|Add Word|Report|-|User ([x] Zov|Quen|Pelty|Rondel|Vimsa)|"
                  "Level (Easiest|Easier|Easy|[x] Normal|Hard|Harder|Hardest)|-|[x] Transparent|"
-                 "[x] On Top|-|Options...|About|Help|Exit" + keys + "Undo: " + clicked +
-                     ", Skip\tCtrl+Z");
+                 "[x] On Top|-|Options...|About|Help|Exit" +
+                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z");
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
@@ -239,10 +239,10 @@ TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
         const char* name;
         Qt::Key key;
         QPoint button;
-    } rows[] = {{"Right", Qt::Key_Right, {80, 280}},   {"Return", Qt::Key_Return, {80, 280}},
-                {"Enter", Qt::Key_Enter, {80, 280}},   {"C", Qt::Key_C, {80, 280}},
-                {"Left", Qt::Key_Left, {300, 280}},    {"X", Qt::Key_X, {300, 280}},
-                {"Space", Qt::Key_Space, {500, 280}},  {"Down", Qt::Key_Down, {500, 280}}};
+    } rows[] = {{"Right", Qt::Key_Right, {80, 280}},  {"Return", Qt::Key_Return, {80, 280}},
+                {"Enter", Qt::Key_Enter, {80, 280}},  {"C", Qt::Key_C, {80, 280}},
+                {"Left", Qt::Key_Left, {300, 280}},   {"X", Qt::Key_X, {300, 280}},
+                {"Space", Qt::Key_Space, {500, 280}}, {"Down", Qt::Key_Down, {500, 280}}};
     for (const auto& [name, key, button] : rows) {
         SCOPED_TRACE(name);
         const std::string word = p->Store().WordOnShow();
@@ -265,8 +265,11 @@ TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
     // Other keys, modifiers and a held key's repeats answer nothing.
     const auto steps = core.state.undoSteps.size();
     for (const auto& [key, modifiers] : std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{
-             {Qt::Key_A, {}}, {Qt::Key_Up, {}}, {Qt::Key_C, Qt::ControlModifier},
-             {Qt::Key_Right, Qt::AltModifier}, {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}}) {
+             {Qt::Key_A, {}},
+             {Qt::Key_Up, {}},
+             {Qt::Key_C, Qt::ControlModifier},
+             {Qt::Key_Right, Qt::AltModifier},
+             {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier}}) {
         QTest::keyClick(window, key, modifiers);
     }
     QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier, QString(), true);
@@ -286,8 +289,8 @@ TEST_F(ProgramTest, UndoOfADeletedWordIsRefusedWithAPromptAndChangesNothing) {
     const std::string report = ReportText(p->Store().Core());
     WhenOpens prompt(Press("firstButton"));
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_TRUE(prompt.text.startsWith(QStringLiteral("\"%1\" was deleted or renamed")
-                                           .arg(QString::fromStdString(word))))
+    EXPECT_TRUE(prompt.text.startsWith(
+        QStringLiteral("\"%1\" was deleted or renamed").arg(QString::fromStdString(word))))
         << prompt.text.toStdString();
     EXPECT_EQ(std::make_pair(Sum(TotalField(0)), Sum(CorrectField(0))), totals);
     EXPECT_EQ(ReportText(p->Store().Core()), report);
