@@ -282,6 +282,29 @@ TEST(RunEnds, SigtermDuringTheFirstRunWelcomeEndsWithStatusZeroAndAWholeDatabase
             << entry.path();
 }
 
+TEST(RunKeys, TheXServersKeysAnswerAndCtrlZTakesTheAnswerBack) {
+    if (!HaveTools())
+        GTEST_SKIP() << "needs Xvfb and xdotool";
+    ProgramFolder data;
+    TempFolder runtime;
+    PrivateDisplay display;
+    ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
+    WriteBytes(data.settings, PreviousSettings());
+    const pid_t pid = StartOn(display, data, runtime);
+    ASSERT_NE(pid, 0);
+    // The window takes no focus of its own: keys reach it all the same.
+    ASSERT_TRUE(display.XdoTool(std::string(kFindWindow) + " sleep 0.5 mousemove --window %1 300 150",
+                                pid));
+    const auto answered = [&] { return SumField(data.db, TotalField(0)); };
+    const int64_t before = answered();
+    EXPECT_TRUE(display.XdoTool("key Right"));
+    EXPECT_TRUE(Eventually([&] { return answered() == before + 1; }));
+    EXPECT_TRUE(display.XdoTool("key ctrl+z"));
+    EXPECT_TRUE(Eventually([&] { return answered() == before; }));
+    kill(pid, SIGTERM);
+    EXPECT_TRUE(ExitedWith(WaitEnd(pid, std::chrono::seconds(15)), 0));
+}
+
 TEST(RunEnds, ALostDisplayOrAWindowDestroyedFromOutsideEndsTheRunSaved) {
     if (!HaveTools())
         GTEST_SKIP() << "needs Xvfb and xdotool";
