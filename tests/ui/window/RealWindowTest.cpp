@@ -293,8 +293,8 @@ TEST(RunKeys, TheXServersKeysAnswerAndCtrlZTakesTheAnswerBack) {
     const pid_t pid = StartOn(display, data, runtime);
     ASSERT_NE(pid, 0);
     // The window takes no focus of its own: keys reach it all the same.
-    ASSERT_TRUE(display.XdoTool(std::string(kFindWindow) + " sleep 0.5 mousemove --window %1 300 150",
-                                pid));
+    ASSERT_TRUE(display.XdoTool(
+        std::string(kFindWindow) + " sleep 0.5 mousemove --window %1 300 150", pid));
     const auto answered = [&] { return SumField(data.db, TotalField(0)); };
     const int64_t before = answered();
     EXPECT_TRUE(display.XdoTool("key Right"));
