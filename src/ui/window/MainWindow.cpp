@@ -8,6 +8,7 @@
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
+#include "core/layout/CardLayout.h"
 #include "core/settings/Settings.h"
 #include "ui/common/TextDisplay.h"
 #include "core/tutor/Commands.h"
@@ -34,6 +35,8 @@ constexpr int kShowMaximised = 3;
 // Below this the window could not be found again to switch translucency off.
 constexpr int kLeastAlpha = 26;
 constexpr int kRepaintRetryMs = 30;
+// A stored size beyond this is damage, not a screen.
+constexpr int kLargestStoredSide = 16384;
 
 QAction* AddCommand(QMenu& menu, const QString& text, int command) {
     QAction* action = menu.addAction(text);
@@ -65,7 +68,8 @@ MainWindow::MainWindow(AppContext& app)
     setContextMenuPolicy(Qt::PreventContextMenu);
     setFocusPolicy(Qt::NoFocus);
     resize(layout::kClientSize);
-    setMaximumSize(layout::kClientSize);
+    // Larger is fine (the card scales with the window); smaller would hide part of it.
+    setMinimumSize(layout::kClientSize);
 
     if (app_.settings.transparent != 0)
         ApplyTransparency(app_.settings.transparencyAlpha);
@@ -293,8 +297,10 @@ void MainWindow::PlaceAndShow() {
     const int64_t width = int64_t{placement.normalRight} - placement.normalLeft;
     const int64_t height = int64_t{placement.normalBottom} - placement.normalTop;
     QRect stored(placement.normalLeft, placement.normalTop,
-                 static_cast<int>(std::clamp<int64_t>(width, 1, layout::kClientSize.width())),
-                 static_cast<int>(std::clamp<int64_t>(height, 1, layout::kClientSize.height())));
+                 static_cast<int>(std::clamp<int64_t>(width, layout::kClientSize.width(),
+                                                      kLargestStoredSide)),
+                 static_cast<int>(std::clamp<int64_t>(height, layout::kClientSize.height(),
+                                                      kLargestStoredSide)));
     if (width <= 0 || height <= 0)
         stored.setSize(layout::kClientSize);
     // A window placed on a screen that is gone comes back in the middle.
@@ -344,9 +350,14 @@ void MainWindow::resizeEvent(QResizeEvent*) {
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        // A release after a drag may lie outside the window: not a click on a button.
-        if (at.x() >= 0 && at.y() >= 0 && at.x() <= 0xFFFF && at.y() <= 0xFFFF)
-            app_.store.Click(static_cast<uint16_t>(at.x()), static_cast<uint16_t>(at.y()));
+        // The button is found on the scaled card; the answer then takes the
+        // same way as a click at the card's own size. A release after a drag
+        // outside the window falls on no button.
+        const CardButton button = ButtonAt(FitCard(width(), height()), at.x(), at.y());
+        if (button != CardButton::None) {
+            const CardPoint point = UnscaledPoint(button);
+            app_.store.Click(point.x, point.y);
+        }
     } else if (event->button() == Qt::RightButton) {
         ShowContextMenu(event->globalPosition().toPoint());
     }

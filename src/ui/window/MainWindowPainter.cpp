@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/MainWindowPainter.h"
 
+#include "core/layout/CardLayout.h"
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/WordStore.h"
 #include "ui/common/TextDisplay.h"
@@ -143,8 +144,17 @@ void MainWindowPainter::Paint(QPainter& target) {
 }
 
 void MainWindowPainter::DrawScene(QPainter& painter) const {
-    painter.fillRect(QRect(QPoint(0, 0), clientSize_.isEmpty() ? layout::kClientSize : clientSize_),
-                     Qt::white);
+    const QSize size = clientSize_.isEmpty() ? layout::kClientSize : clientSize_;
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    painter.save();
+    // A larger window shows the same card, scaled: one transform scales the
+    // panels, the fonts and the buttons alike, and the clicks go through the
+    // same scale (core/layout). At the card's own size nothing is transformed.
+    const CardScale card = FitCard(size.width(), size.height());
+    if (card.scale != 1.0 || card.left != 0 || card.top != 0) {
+        painter.translate(card.left, card.top);
+        painter.scale(card.scale, card.scale);
+    }
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
     painter.setPen(QPen(Qt::black, 1));
@@ -191,6 +201,7 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
     DrawClipped(painter, layout::kIncorrectButton, Qt::AlignCenter, QStringLiteral("Incorrect"));
     DrawClipped(painter, layout::kSkipButton, Qt::AlignCenter, QStringLiteral("Skip"));
     painter.setBackgroundMode(Qt::TransparentMode);
+    painter.restore();
 }
 
 } // namespace lexipond

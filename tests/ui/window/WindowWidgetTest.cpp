@@ -221,6 +221,38 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     expect(true, laterMenu + "[x] Transparent|[x] On Top|-|Options...|About|Help|Exit");
 }
 
+TEST_F(ProgramTest, AGrownWindowTakesClicksOnTheButtonsWhereTheyArePainted) {
+    StartLater();
+    window->resize(1208, 632); // the card at twice its size
+    QTest::qWait(0);
+    ASSERT_EQ(window->size(), QSize(1208, 632));
+    const struct {
+        const char* name;
+        int x, y, addTotal, addCorrect;
+    } clicks[] = {{"Correct, top left", 31, 535, 1, 1},
+                  {"Correct, bottom right", 309, 603, 1, 1},
+                  {"Incorrect", 749, 560, 1, 0},
+                  {"Skip", 1000, 560, 0, 0},
+                  {"Correct's left edge", 30, 560, 0, 0},
+                  {"Correct's top edge", 100, 534, 0, 0},
+                  {"where Correct was at the old size", 85, 285, 0, 0},
+                  {"between the buttons", 400, 560, 0, 0}};
+    for (const auto& [name, x, y, addTotal, addCorrect] : clicks) {
+        SCOPED_TRACE(name);
+        const uint32_t total = Sum(TotalField(0)), correct = Sum(CorrectField(0));
+        const std::string word = p->Store().WordOnShow();
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(x, y));
+        EXPECT_EQ(Sum(TotalField(0)), total + addTotal);
+        EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect);
+        if (addTotal == 0 && std::string(name) != "Skip") {
+            EXPECT_EQ(p->Store().WordOnShow(), word); // no button: nothing happened
+        }
+    }
+    window->resize(100, 100); // never below the card's own size
+    QTest::qWait(0);
+    EXPECT_EQ(window->size(), layout::kClientSize);
+}
+
 TEST_F(ProgramTest, ExitQuestionNoOrEscKeepsRunningAndYesEnds) {
     stored.confirmQuit = 1;
     StartLater();
