@@ -14,6 +14,7 @@
 #include "core/tutor/Commands.h"
 #include "core/tutor/WordStore.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenu>
@@ -35,6 +36,8 @@ constexpr int kShowMaximised = 3;
 // Below this the window could not be found again to switch translucency off.
 constexpr int kLeastAlpha = 26;
 constexpr int kRepaintRetryMs = 30;
+// The menu's Full Screen: no command of the tutor's, run by the window itself.
+constexpr int kFullScreenItem = -1;
 // A stored size beyond this is damage, not a screen.
 constexpr int kLargestStoredSide = 16384;
 
@@ -71,9 +74,34 @@ MainWindow::MainWindow(AppContext& app)
     // Larger is fine (the card scales with the window); smaller would hide part of it.
     setMinimumSize(layout::kClientSize);
 
+    // Window-wide keys, so that they work although the window takes no focus.
+    auto* fullScreen = new QAction(this);
+    fullScreen->setShortcut(Qt::Key_F11);
+    fullScreen->setShortcutContext(Qt::WindowShortcut);
+    connect(fullScreen, &QAction::triggered, this, [this] { ToggleFullScreen(); });
+    addAction(fullScreen);
+    auto* leave = new QAction(this);
+    leave->setShortcut(Qt::Key_Escape);
+    leave->setShortcutContext(Qt::WindowShortcut);
+    connect(leave, &QAction::triggered, this, [this] {
+        if (isFullScreen())
+            ToggleFullScreen();
+    });
+    addAction(leave);
+
+    painter_.SetLook(app_.look);
+    app_.lookChanged = [this] {
+        painter_.SetLook(app_.look);
+        update();
+    };
+
     if (app_.settings.transparent != 0)
         ApplyTransparency(app_.settings.transparencyAlpha);
     ApplyOnTop(app_.settings.onTop == 1);
+}
+
+MainWindow::~MainWindow() {
+    app_.lookChanged = nullptr; // the context outlives the window
 }
 
 void MainWindow::Invalidate() {
@@ -200,6 +228,13 @@ void MainWindow::ToggleOnTop() {
     ApplyOnTop(app_.settings.onTop == 1);
 }
 
+void MainWindow::ToggleFullScreen() {
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
 void MainWindow::ApplyTransparency(int alpha) {
     setWindowOpacity(std::clamp(alpha, kLeastAlpha, 255) / 255.0);
 }
@@ -239,6 +274,10 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
     menu.addSeparator();
     AddCheckable(menu, QStringLiteral("Transparent"), CMD_TRANSPARENT, settings.transparent == 1);
     AddCheckable(menu, QStringLiteral("On Top"), CMD_ON_TOP, settings.onTop == 1);
+    QAction* fullScreen =
+        AddCheckable(menu, QStringLiteral("Full Screen"), kFullScreenItem, isFullScreen());
+    fullScreen->setShortcut(Qt::Key_F11); // shown beside the item; the window's key runs it
+    fullScreen->setShortcutContext(Qt::WidgetShortcut);
     menu.addSeparator();
     AddCommand(menu, QStringLiteral("Options..."), CMD_OPTIONS);
     AddCommand(menu, QStringLiteral("About"), CMD_ABOUT);
@@ -258,7 +297,9 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
         if (action)
             chosen = action->data().toInt();
     }
-    if (chosen != 0)
+    if (chosen == kFullScreenItem)
+        ToggleFullScreen();
+    else if (chosen != 0)
         OnCommand(chosen);
 }
 

@@ -6,6 +6,7 @@
 // back buffer, its fonts and a copy of what it shows; it reads the tutor only
 // through WordStore::TryShownScores, which never waits for the worker.
 #include "core/tutor/Tutoring.h"
+#include "ui/common/LookSettings.h"
 
 #include <QFont>
 #include <QImage>
@@ -68,6 +69,10 @@ class MainWindowPainter {
     void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
     const PaintSnapshot& Snapshot() const { return snapshot_; }
 
+    // The colours, the word's family and its case; the next paint shows them.
+    void SetLook(const LookSettings& look);
+    const LookSettings& Look() const { return look_; }
+
     // The client size (and the screen's pixels per unit); drops the back buffer,
     // which the next paint makes anew.
     void Resize(QSize clientSize, qreal pixelRatio = 1.0);
@@ -83,6 +88,9 @@ class MainWindowPainter {
     WordFit FitWord(const QString& word) const;
 
   private:
+    QString family_; // of every text but the word when the look names another
+    LookSettings look_;
+    CardColours colours_ = ColoursOf(ColourScheme::Classic);
     QSize clientSize_;
     qreal pixelRatio_ = 1.0;
     QImage backBuffer_;

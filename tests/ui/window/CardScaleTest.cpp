@@ -5,6 +5,9 @@
 #include "core/layout/CardLayout.h"
 #include "ui/window/MainWindowPainter.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QPainter>
 #include <algorithm>
@@ -30,8 +33,9 @@ PaintSnapshot Scores(const QString& word) {
     return snapshot;
 }
 
-QImage PaintAt(QSize size, const QString& word) {
+QImage PaintAt(QSize size, const QString& word, const LookSettings& look = {}) {
     MainWindowPainter painter;
+    painter.SetLook(look);
     painter.SetSnapshot(Scores(word));
     painter.Resize(size);
     QImage image(size, QImage::Format_RGB32);
@@ -139,6 +143,53 @@ TEST(CardScaleTest, AtTheCardsOwnSizeThePictureIsTheStoredOne) {
                 worst = difference, worstAt = QPoint(x, y);
         }
     EXPECT_LE(worst, 48) << "at " << worstAt.x() << "," << worstAt.y();
+}
+
+TEST(CardLook, EachSchemePaintsItsColoursAndClassicIsTheCardAsItWas) {
+    const QImage classic = PaintAt(layout::kClientSize, QStringLiteral("because"));
+    EXPECT_TRUE(PaintAt(layout::kClientSize, QStringLiteral("because"),
+                        LookSettings{ColourScheme::Classic, {}, false}) == classic);
+    for (ColourScheme scheme : {ColourScheme::HighContrast, ColourScheme::Dark}) {
+        const CardColours colours = ColoursOf(scheme);
+        const QImage image =
+            PaintAt(QSize(1208, 632), QStringLiteral("because"), LookSettings{scheme, {}, false});
+        EXPECT_EQ(image.pixelColor(2, 2), colours.background);      // outside the panels
+        EXPECT_EQ(image.pixelColor(40, 40), colours.panel);         // word panel, no text
+        EXPECT_EQ(image.pixelColor(45, 569), colours.button);       // Correct, left of its label
+        EXPECT_EQ(image.pixelColor(10, 200), colours.outline);      // word panel's left edge
+        // Some of the word is in the scheme's ink.
+        bool ink = false;
+        for (int x = 100; x < 1100 && !ink; ++x)
+            ink = image.pixelColor(x, 200) == colours.ink;
+        EXPECT_TRUE(ink);
+    }
+}
+
+TEST(CardLook, LowerCaseShowsTheWordInLowerCaseOnly) {
+    const LookSettings lower{ColourScheme::Classic, {}, true};
+    EXPECT_TRUE(PaintAt(layout::kClientSize, QStringLiteral("The Cat"), lower) ==
+                PaintAt(layout::kClientSize, QStringLiteral("the cat")));
+    EXPECT_FALSE(PaintAt(layout::kClientSize, QStringLiteral("The Cat")) ==
+                 PaintAt(layout::kClientSize, QStringLiteral("the cat")));
+}
+
+TEST(CardLook, TheChosenTypefaceDrawsTheWordAndALongWordStillFits) {
+    if (!QFontDatabase::families().contains(QStringLiteral("Andika")))
+        GTEST_SKIP() << "Andika is not installed (fonts-sil-andika)";
+    MainWindowPainter painter;
+    painter.SetLook(LookSettings{ColourScheme::Classic, QStringLiteral("Andika"), false});
+    EXPECT_EQ(QFontInfo(painter.FitWord(QStringLiteral("cat")).font).family(),
+              QStringLiteral("Andika"));
+    // Andika is wider than the usual face: a long word shrinks in it.
+    const WordFit fit = painter.FitWord(QStringLiteral("hippopotamuses"));
+    EXPECT_EQ(QFontInfo(fit.font).family(), QStringLiteral("Andika"));
+    EXPECT_LT(fit.font.pixelSize(), painter.FitWord(QStringLiteral("cat")).font.pixelSize());
+    EXPECT_LE(QFontMetricsF(fit.font).horizontalAdvance(fit.text),
+              layout::kWordPanel.width() - 2 * layout::kWordMargin);
+    // And back to the usual face.
+    painter.SetLook(LookSettings{});
+    EXPECT_NE(QFontInfo(painter.FitWord(QStringLiteral("cat")).font).family(),
+              QStringLiteral("Andika"));
 }
 
 } // namespace

@@ -155,8 +155,9 @@ class ProgramTest : public ::testing::Test {
     }
     uint32_t Sum(uint32_t field) { return SumUserField(p->Store().Core(), field); }
 
-    TempFolder program, home, runtime;
-    ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()};
+    TempFolder program, home, runtime, config;
+    ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()},
+        configEnv{"XDG_CONFIG_HOME", config.Path()};
     SettingsBlock stored{};
     std::string damaged;
     std::unique_ptr<Program> p;
@@ -207,18 +208,18 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     };
     expect(true, "Edit cats && dogs|Add Word|Report|-|User ([x] Zov|Quen|Pelty|Rondel|Vimsa)|"
                  "Level (Easiest|Easier|Easy|[x] Normal|Hard|Harder|Hardest)|-|[x] Transparent|"
-                 "[x] On Top|-|Options...|About|Help|Exit");
+                 "[x] On Top|Full Screen|-|Options...|About|Help|Exit");
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
     window->OnCommand(CMD_REPORT); // open at the end: the window takes it along
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
-    expect(false, laterMenu + "Transparent|On Top|-|Options...|About|Help|Exit");
+    expect(false, laterMenu + "Transparent|On Top|Full Screen|-|Options...|About|Help|Exit");
     EXPECT_EQ(state().userTotal, 0u);
     window->OnCommand(CMD_TRANSPARENT);
     window->OnCommand(CMD_ON_TOP);
-    expect(true, laterMenu + "[x] Transparent|[x] On Top|-|Options...|About|Help|Exit");
+    expect(true, laterMenu + "[x] Transparent|[x] On Top|Full Screen|-|Options...|About|Help|Exit");
 }
 
 TEST_F(ProgramTest, AGrownWindowTakesClicksOnTheButtonsWhereTheyArePainted) {
@@ -251,6 +252,35 @@ TEST_F(ProgramTest, AGrownWindowTakesClicksOnTheButtonsWhereTheyArePainted) {
     window->resize(100, 100); // never below the card's own size
     QTest::qWait(0);
     EXPECT_EQ(window->size(), layout::kClientSize);
+}
+
+TEST_F(ProgramTest, F11AndTheMenuSwitchFullScreenAndEscOnlyLeavesIt) {
+    StartLater();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const auto menuShowsFullScreen = [&] {
+        QMenu menu;
+        window->BuildContextMenu(menu);
+        for (QAction* action : menu.actions())
+            if (action->text() == QStringLiteral("Full Screen"))
+                return action->isChecked();
+        ADD_FAILURE() << "no Full Screen item";
+        return false;
+    };
+    const auto full = [&] { return window->windowState().testFlag(Qt::WindowFullScreen); };
+    QTest::keyClick(window, Qt::Key_Escape); // not full screen: Esc does nothing
+    EXPECT_FALSE(full());
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_TRUE(full());
+    EXPECT_TRUE(menuShowsFullScreen());
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_FALSE(full());
+    window->ToggleFullScreen(); // the menu item's way
+    EXPECT_TRUE(full());
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(full());
+    EXPECT_FALSE(menuShowsFullScreen());
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ProgramTest, ExitQuestionNoOrEscKeepsRunningAndYesEnds) {
