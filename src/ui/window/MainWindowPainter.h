@@ -29,7 +29,8 @@ struct PaintSnapshot {
     uint32_t wordCorrect = 0, wordTotal = 0;
 };
 
-// The fixed layout, in client coordinates (left, top, width, height).
+// The layout at the card's own size, in client coordinates (left, top, width,
+// height); a larger window shows it scaled (core/layout/CardLayout.h).
 namespace layout {
 inline constexpr QRect kWordPanel(5, 5, 595, 195);
 inline constexpr QRect kScorePanel(5, 210, 595, 100);

@@ -254,6 +254,35 @@ TEST_F(ProgramTest, AGrownWindowTakesClicksOnTheButtonsWhereTheyArePainted) {
     EXPECT_EQ(window->size(), layout::kClientSize);
 }
 
+TEST_F(ProgramTest, AGrownWindowIsStoredAndComesBackAtItsSizeNeverBelowTheCard) {
+    const struct {
+        const char* name;
+        int width, height;
+        QSize expected;
+    } rows[] = {{"larger", 1000, 600, QSize(1000, 600)},
+                {"smaller than the card", 300, 200, layout::kClientSize},
+                {"empty", 0, 0, layout::kClientSize}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowPlacement& placement = stored.windowPlacement;
+        placement.minPositionX = placement.minPositionY = -1;
+        placement.showState = 1;
+        placement.normalLeft = 40;
+        placement.normalTop = 30;
+        placement.normalRight = 40 + row.width;
+        placement.normalBottom = 30 + row.height;
+        StartLater();
+        EXPECT_EQ(window->size(), row.expected);
+        window->resize(row.expected + QSize(10, 20));
+        window->StorePlacement();
+        const WindowPlacement& now = p->Context().settings.windowPlacement;
+        EXPECT_EQ(now.normalRight - now.normalLeft, row.expected.width() + 10);
+        EXPECT_EQ(now.normalBottom - now.normalTop, row.expected.height() + 20);
+        p->EndOfSession();
+        p.reset();
+    }
+}
+
 TEST_F(ProgramTest, F11AndTheMenuSwitchFullScreenAndEscOnlyLeavesIt) {
     StartLater();
     window->activateWindow();
