@@ -34,6 +34,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # being linked: the fonts the labels are measured for, and xdg-open for the guide.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, xdg-utils")
+# Offered first for the word when installed; the card works without them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-sil-andika, fonts-opendyslexic")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Folders made by the install get 0755 whatever the umask of the build.

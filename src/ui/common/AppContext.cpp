@@ -44,4 +44,15 @@ void OpenReadMe(const AppContext& app) {
              .arg(QDir::toNativeSeparators(path)));
 }
 
+void ChangeLook(AppContext& app, const LookSettings& look) {
+    if (look == app.look)
+        return;
+    app.look = look;
+    // Not stored (a full disk, a read-only folder) still shows for this run.
+    if (!app.lookFile.isEmpty())
+        SaveLook(app.lookFile, look);
+    if (app.lookChanged)
+        app.lookChanged();
+}
+
 } // namespace lexipond

@@ -10,9 +10,12 @@
 //
 // The pointers to the open Options, About and Results Report dialogs are null
 // while that dialog is closed; a second command for an open dialog does nothing.
+#include "ui/common/LookSettings.h"
+
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <functional>
 #include <string>
 
 namespace lexipond {
@@ -28,7 +31,15 @@ struct AppContext {
     QPointer<QDialog> options = nullptr;
     QPointer<QDialog> about = nullptr;
     QPointer<QDialog> report = nullptr;
+    // The card's look and its file (empty: kept for this run only, as in tests).
+    LookSettings look = {};
+    QString lookFile = {};
+    // Set by the main window: shows a changed look at once.
+    std::function<void()> lookChanged = {};
 };
+
+// Takes a new look: stores it in its file (when there is one) and shows it.
+void ChangeLook(AppContext& app, const LookSettings& look);
 
 // Opens programFolder + "ReadMe.htm" with the desktop's browser; when nothing
 // can open it, tells the guide's path instead (over the active window).

@@ -101,6 +101,7 @@ class OptionsDialog final : public QDialog {
             setWindowModality(Qt::WindowModal);
         BuildControls();
         ShowValues();
+        ShowLook();
     }
 
     // OK is the only way out: Esc and the window manager's close do nothing.
@@ -118,6 +119,7 @@ class OptionsDialog final : public QDialog {
         outer->addWidget(BuildUsers(du));
         outer->addWidget(BuildWordData(du));
         outer->addWidget(BuildMisc(du));
+        outer->addWidget(BuildAppearance(du));
         outer->addLayout(BuildButtons(du));
         setMinimumWidth(du.X(200));
     }
@@ -185,6 +187,63 @@ class OptionsDialog final : public QDialog {
         miscGrid->addWidget(transparency_, 1, 2, Qt::AlignHCenter);
         miscGrid->setColumnStretch(1, 1);
         return misc;
+    }
+
+    // The card's colours, the word's typeface and case: shown at once, stored
+    // in their own file (not with the other options, which wait for OK).
+    QGroupBox* BuildAppearance(const DialogUnits& du) {
+        auto* look = new QGroupBox(tr("Appearance"), this);
+        auto* grid = new QGridLayout(look);
+        grid->setHorizontalSpacing(du.X(4));
+        grid->setVerticalSpacing(du.Y(2));
+        scheme_ = new QComboBox(look);
+        scheme_->setObjectName(QStringLiteral("colourScheme"));
+        scheme_->addItem(tr("Classic"), static_cast<int>(ColourScheme::Classic));
+        scheme_->addItem(tr("High contrast"), static_cast<int>(ColourScheme::HighContrast));
+        scheme_->addItem(tr("Dark"), static_cast<int>(ColourScheme::Dark));
+        auto* schemeLabel = new QLabel(tr("&Colours"), look);
+        schemeLabel->setBuddy(scheme_);
+        grid->addWidget(schemeLabel, 0, 0);
+        grid->addWidget(scheme_, 0, 1);
+        typeface_ = new QComboBox(look);
+        typeface_->setObjectName(QStringLiteral("wordTypeface"));
+        typeface_->addItem(tr("Standard"), QString());
+        for (const QString& family : WordFamilies())
+            typeface_->addItem(family, family);
+        auto* typefaceLabel = new QLabel(tr("&Word typeface"), look);
+        typefaceLabel->setBuddy(typeface_);
+        grid->addWidget(typefaceLabel, 1, 0);
+        grid->addWidget(typeface_, 1, 1);
+        lowerCase_ = new QCheckBox(tr("Show words in &lower case"), look);
+        lowerCase_->setObjectName(QStringLiteral("lowerCase"));
+        grid->addWidget(lowerCase_, 2, 0, 1, 2);
+        grid->setColumnStretch(1, 1);
+        return look;
+    }
+
+    void ShowLook() {
+        const LookSettings& look = app_.look;
+        scheme_->setCurrentIndex(std::max(0, scheme_->findData(static_cast<int>(look.scheme))));
+        // A family no longer installed is still named, so that it is kept.
+        int family = typeface_->findData(look.wordFamily);
+        if (family < 0) {
+            typeface_->addItem(look.wordFamily, look.wordFamily);
+            family = typeface_->count() - 1;
+        }
+        typeface_->setCurrentIndex(family);
+        lowerCase_->setChecked(look.lowerCase);
+        const auto changed = [this] { TakeLook(); };
+        connect(scheme_, &QComboBox::currentIndexChanged, this, changed);
+        connect(typeface_, &QComboBox::currentIndexChanged, this, changed);
+        connect(lowerCase_, &QCheckBox::toggled, this, changed);
+    }
+
+    void TakeLook() {
+        LookSettings look;
+        look.scheme = static_cast<ColourScheme>(scheme_->currentData().toInt());
+        look.wordFamily = typeface_->currentData().toString();
+        look.lowerCase = lowerCase_->isChecked();
+        ChangeLook(app_, look);
     }
 
     // Help! and OK, on the right.
@@ -268,6 +327,9 @@ class OptionsDialog final : public QDialog {
     QComboBox* level_ = nullptr;
     QCheckBox* confirmQuit_ = nullptr;
     PercentBox* transparency_ = nullptr;
+    QComboBox* scheme_ = nullptr;
+    QComboBox* typeface_ = nullptr;
+    QCheckBox* lowerCase_ = nullptr;
 };
 
 } // namespace

@@ -8,11 +8,13 @@
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
+#include "core/layout/CardLayout.h"
 #include "core/settings/Settings.h"
 #include "ui/common/TextDisplay.h"
 #include "core/tutor/Commands.h"
 #include "core/tutor/WordStore.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -35,6 +37,10 @@ constexpr int kShowMaximised = 3;
 // Below this the window could not be found again to switch translucency off.
 constexpr int kLeastAlpha = 26;
 constexpr int kRepaintRetryMs = 30;
+// The menu's Full Screen: no command of the tutor's, run by the window itself.
+constexpr int kFullScreenItem = -1;
+// A stored size beyond this is damage, not a screen.
+constexpr int kLargestStoredSide = 16384;
 
 QAction* AddCommand(QMenu& menu, const QString& text, int command) {
     QAction* action = menu.addAction(text);
@@ -103,11 +109,37 @@ MainWindow::MainWindow(AppContext& app)
     setContextMenuPolicy(Qt::PreventContextMenu);
     setFocusPolicy(Qt::NoFocus);
     resize(layout::kClientSize);
-    setMaximumSize(layout::kClientSize);
+    // Larger is fine (the card scales with the window); smaller would hide part of it.
+    setMinimumSize(layout::kClientSize);
+
+    // Window-wide keys, so that they work although the window takes no focus.
+    auto* fullScreen = new QAction(this);
+    fullScreen->setShortcut(Qt::Key_F11);
+    fullScreen->setShortcutContext(Qt::WindowShortcut);
+    connect(fullScreen, &QAction::triggered, this, [this] { ToggleFullScreen(); });
+    addAction(fullScreen);
+    auto* leave = new QAction(this);
+    leave->setShortcut(Qt::Key_Escape);
+    leave->setShortcutContext(Qt::WindowShortcut);
+    connect(leave, &QAction::triggered, this, [this] {
+        if (isFullScreen())
+            ToggleFullScreen();
+    });
+    addAction(leave);
+
+    painter_.SetLook(app_.look);
+    app_.lookChanged = [this] {
+        painter_.SetLook(app_.look);
+        update();
+    };
 
     if (app_.settings.transparent != 0)
         ApplyTransparency(app_.settings.transparencyAlpha);
     ApplyOnTop(app_.settings.onTop == 1);
+}
+
+MainWindow::~MainWindow() {
+    app_.lookChanged = nullptr; // the context outlives the window
 }
 
 void MainWindow::Invalidate() {
@@ -261,6 +293,13 @@ void MainWindow::ToggleOnTop() {
     ApplyOnTop(app_.settings.onTop == 1);
 }
 
+void MainWindow::ToggleFullScreen() {
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
 void MainWindow::ApplyTransparency(int alpha) {
     setWindowOpacity(std::clamp(alpha, kLeastAlpha, 255) / 255.0);
 }
@@ -300,6 +339,10 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
     menu.addSeparator();
     AddCheckable(menu, QStringLiteral("Transparent"), CMD_TRANSPARENT, settings.transparent == 1);
     AddCheckable(menu, QStringLiteral("On Top"), CMD_ON_TOP, settings.onTop == 1);
+    QAction* fullScreen =
+        AddCheckable(menu, QStringLiteral("Full Screen"), kFullScreenItem, isFullScreen());
+    fullScreen->setShortcut(Qt::Key_F11); // shown beside the item; the window's key runs it
+    fullScreen->setShortcutContext(Qt::WidgetShortcut);
     menu.addSeparator();
     AddCommand(menu, QStringLiteral("Options..."), CMD_OPTIONS);
     AddCommand(menu, QStringLiteral("About"), CMD_ABOUT);
@@ -333,7 +376,9 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
         if (action)
             chosen = action->data().toInt();
     }
-    if (chosen != 0)
+    if (chosen == kFullScreenItem)
+        ToggleFullScreen();
+    else if (chosen != 0)
         OnCommand(chosen);
 }
 
@@ -372,8 +417,10 @@ void MainWindow::PlaceAndShow() {
     const int64_t width = int64_t{placement.normalRight} - placement.normalLeft;
     const int64_t height = int64_t{placement.normalBottom} - placement.normalTop;
     QRect stored(placement.normalLeft, placement.normalTop,
-                 static_cast<int>(std::clamp<int64_t>(width, 1, layout::kClientSize.width())),
-                 static_cast<int>(std::clamp<int64_t>(height, 1, layout::kClientSize.height())));
+                 static_cast<int>(std::clamp<int64_t>(width, layout::kClientSize.width(),
+                                                      kLargestStoredSide)),
+                 static_cast<int>(std::clamp<int64_t>(height, layout::kClientSize.height(),
+                                                      kLargestStoredSide)));
     if (width <= 0 || height <= 0)
         stored.setSize(layout::kClientSize);
     // A window placed on a screen that is gone comes back in the middle.
@@ -423,9 +470,14 @@ void MainWindow::resizeEvent(QResizeEvent*) {
 void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (event->button() == Qt::LeftButton) {
-        // A release after a drag may lie outside the window: not a click on a button.
-        if (at.x() >= 0 && at.y() >= 0 && at.x() <= 0xFFFF && at.y() <= 0xFFFF)
-            app_.store.Click(static_cast<uint16_t>(at.x()), static_cast<uint16_t>(at.y()));
+        // The button is found on the scaled card; the answer then takes the
+        // same way as a click at the card's own size. A release after a drag
+        // outside the window falls on no button.
+        const CardButton button = ButtonAt(FitCard(width(), height()), at.x(), at.y());
+        if (button != CardButton::None) {
+            const CardPoint point = UnscaledPoint(button);
+            app_.store.Click(point.x, point.y);
+        }
     } else if (event->button() == Qt::RightButton) {
         ShowContextMenu(event->globalPosition().toPoint());
     }

@@ -24,6 +24,7 @@ class MainWindow final : public QWidget, public WindowPort {
   public:
     // Applies Transparent and On Top before the window is first shown.
     explicit MainWindow(AppContext& app);
+    ~MainWindow() override;
 
     // WindowPort: safe from any thread; everything is queued to this window's thread.
     void Invalidate() override;
@@ -41,6 +42,9 @@ class MainWindow final : public QWidget, public WindowPort {
     // the stored placement.
     void PlaceAndShow();
     void StorePlacement();
+
+    // F11, Esc (leaving only) and the menu's Full Screen: the card fills the screen.
+    void ToggleFullScreen();
 
     void ApplyTransparency(int alpha);
     void ApplyOnTop(bool on);

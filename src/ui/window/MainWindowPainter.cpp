@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/MainWindowPainter.h"
 
+#include "core/layout/CardLayout.h"
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/WordStore.h"
 #include "ui/common/TextDisplay.h"
@@ -13,9 +14,6 @@
 namespace lexipond {
 
 namespace {
-
-const QColor kPanelColour(213, 215, 183);
-const QColor kButtonColour(245, 247, 215);
 
 QString Percent(uint32_t part, uint32_t whole) {
     char text[48];
@@ -61,7 +59,7 @@ constexpr ScoreLine kScoreLines[4] = {
 } // namespace
 
 MainWindowPainter::MainWindowPainter(const QString& family)
-    : wordFont_(CellHeightFont(140, 1000, family)),
+    : family_(family), wordFont_(CellHeightFont(140, 1000, family)),
       leastWordFont_(CellHeightFont(layout::kLeastWordCell, 1000, family)),
       labelFont_(CellHeightFont(20, 700, family)), valueFont_(CellHeightFont(20, 400, family)),
       buttonFont_(CellHeightFont(30, 700, family)) {
@@ -76,6 +74,15 @@ MainWindowPainter::MainWindowPainter(const QString& family)
         valueBoxes_[i] = line.valueBox;
         valueBoxes_[i].setLeft(std::max(line.valueBox.left(), labelEnd));
     }
+}
+
+void MainWindowPainter::SetLook(const LookSettings& look) {
+    look_ = look;
+    colours_ = ColoursOf(look.scheme);
+    const QString& family = look.wordFamily.isEmpty() ? family_ : look.wordFamily;
+    wordFont_ = CellHeightFont(140, 1000, family);
+    leastWordFont_ = CellHeightFont(layout::kLeastWordCell, 1000, family);
+    fit_ = WordFit(); // fitted anew in the new font
 }
 
 WordFit MainWindowPainter::FitWord(const QString& word) const {
@@ -143,16 +150,25 @@ void MainWindowPainter::Paint(QPainter& target) {
 }
 
 void MainWindowPainter::DrawScene(QPainter& painter) const {
-    painter.fillRect(QRect(QPoint(0, 0), clientSize_.isEmpty() ? layout::kClientSize : clientSize_),
-                     Qt::white);
+    const QSize size = clientSize_.isEmpty() ? layout::kClientSize : clientSize_;
+    painter.fillRect(QRect(QPoint(0, 0), size), colours_.background);
+    painter.save();
+    // A larger window shows the same card, scaled: one transform scales the
+    // panels, the fonts and the buttons alike, and the clicks go through the
+    // same scale (core/layout). At the card's own size nothing is transformed.
+    const CardScale card = FitCard(size.width(), size.height());
+    if (card.scale != 1.0 || card.left != 0 || card.top != 0) {
+        painter.translate(card.left, card.top);
+        painter.scale(card.scale, card.scale);
+    }
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, true);
-    painter.setPen(QPen(Qt::black, 1));
+    painter.setPen(QPen(colours_.outline, 1));
 
-    painter.setBrush(kPanelColour);
+    painter.setBrush(colours_.panel);
     RoundPanel(painter, layout::kWordPanel);
     RoundPanel(painter, layout::kScorePanel);
-    painter.setBrush(kButtonColour);
+    painter.setBrush(colours_.button);
     RoundPanel(painter, layout::kCorrectButton);
     RoundPanel(painter, layout::kIncorrectButton);
     RoundPanel(painter, layout::kSkipButton);
@@ -160,12 +176,13 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
 
     // Text is drawn opaque on the colour of what lies under it.
     painter.setBackgroundMode(Qt::OpaqueMode);
-    painter.setBackground(kPanelColour);
-    painter.setPen(Qt::black);
+    painter.setBackground(colours_.panel);
+    painter.setPen(colours_.ink);
 
-    if (fittedWord_ != snapshot_.word || fit_.text.isNull()) {
-        fittedWord_ = snapshot_.word;
-        fit_ = FitWord(snapshot_.word);
+    const QString word = ShownWord(look_, snapshot_.word);
+    if (fittedWord_ != word || fit_.text.isNull()) {
+        fittedWord_ = word;
+        fit_ = FitWord(word);
     }
     painter.setFont(fit_.font);
     DrawClipped(painter, layout::kWordPanel, Qt::AlignCenter, fit_.text);
@@ -186,11 +203,12 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
     DrawClipped(painter, valueBoxes_[3], left, Percent(snapshot_.wordCorrect, snapshot_.wordTotal));
 
     painter.setFont(buttonFont_);
-    painter.setBackground(kButtonColour);
+    painter.setBackground(colours_.button);
     DrawClipped(painter, layout::kCorrectButton, Qt::AlignCenter, QStringLiteral("Correct"));
     DrawClipped(painter, layout::kIncorrectButton, Qt::AlignCenter, QStringLiteral("Incorrect"));
     DrawClipped(painter, layout::kSkipButton, Qt::AlignCenter, QStringLiteral("Skip"));
     painter.setBackgroundMode(Qt::TransparentMode);
+    painter.restore();
 }
 
 } // namespace lexipond

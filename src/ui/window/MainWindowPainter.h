@@ -6,6 +6,7 @@
 // back buffer, its fonts and a copy of what it shows; it reads the tutor only
 // through WordStore::TryShownScores, which never waits for the worker.
 #include "core/tutor/Tutoring.h"
+#include "ui/common/LookSettings.h"
 
 #include <QFont>
 #include <QImage>
@@ -28,7 +29,8 @@ struct PaintSnapshot {
     uint32_t wordCorrect = 0, wordTotal = 0;
 };
 
-// The fixed layout, in client coordinates (left, top, width, height).
+// The layout at the card's own size, in client coordinates (left, top, width,
+// height); a larger window shows it scaled (core/layout/CardLayout.h).
 namespace layout {
 inline constexpr QRect kWordPanel(5, 5, 595, 195);
 inline constexpr QRect kScorePanel(5, 210, 595, 100);
@@ -68,6 +70,10 @@ class MainWindowPainter {
     void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
     const PaintSnapshot& Snapshot() const { return snapshot_; }
 
+    // The colours, the word's family and its case; the next paint shows them.
+    void SetLook(const LookSettings& look);
+    const LookSettings& Look() const { return look_; }
+
     // The client size (and the screen's pixels per unit); drops the back buffer,
     // which the next paint makes anew.
     void Resize(QSize clientSize, qreal pixelRatio = 1.0);
@@ -83,6 +89,9 @@ class MainWindowPainter {
     WordFit FitWord(const QString& word) const;
 
   private:
+    QString family_; // of every text but the word when the look names another
+    LookSettings look_;
+    CardColours colours_ = ColoursOf(ColourScheme::Classic);
     QSize clientSize_;
     qreal pixelRatio_ = 1.0;
     QImage backBuffer_;

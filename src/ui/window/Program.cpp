@@ -65,6 +65,8 @@ Program::Program(std::string programFolder) {
     store_ = std::make_unique<WordStore>(db_, settings_, state_, random_, relay_);
     app_ = std::unique_ptr<AppContext>(
         new AppContext{*store_, settings_, folders_.programFolder, folders_.dataFolder});
+    app_->lookFile = LookFilePath();
+    app_->look = LoadLook(app_->lookFile);
 }
 
 Program::~Program() {

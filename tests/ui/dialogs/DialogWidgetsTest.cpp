@@ -274,6 +274,38 @@ TEST_F(DialogsTest, OptionsOkStoresEveryChoiceAndStartsAFreshSession) {
               std::vector<uint32_t>({0, 0, 4, 3}));
 }
 
+TEST_F(DialogsTest, AppearanceIsShownAtOnceStoredInItsOwnFileAndReaderFontsComeFirst) {
+    TempFolder config;
+    app.lookFile = QString::fromStdString(config.Path()) + QStringLiteral("/Lexipond/lexipond.conf");
+    std::vector<LookSettings> shown;
+    app.lookChanged = [&] { shown.push_back(app.look); };
+    Run("options", 0, [&] {
+        auto* scheme = dialog->findChild<QComboBox*>("colourScheme");
+        auto* typeface = dialog->findChild<QComboBox*>("wordTypeface");
+        auto* lower = dialog->findChild<QCheckBox*>("lowerCase");
+        ASSERT_TRUE(scheme && typeface && lower);
+        EXPECT_EQ(scheme->currentIndex(), 0); // classic
+        EXPECT_EQ(typeface->currentData().toString(), QString()); // the usual family
+        // The families made for early readers, when installed, right after "Standard".
+        QStringList readers;
+        for (const QString& family : QFontDatabase::families())
+            if (family == "Andika" || family == "OpenDyslexic")
+                readers << family;
+        for (int i = 0; i < readers.size(); ++i)
+            EXPECT_EQ(typeface->itemData(1 + i).toString(), readers[i]);
+        scheme->setCurrentIndex(scheme->findText("Dark"));
+        EXPECT_EQ(shown.size(), 1u); // before OK: at once
+        typeface->setCurrentIndex(1);
+        lower->click();
+        Click("okButton");
+    });
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(app.look.scheme, ColourScheme::Dark);
+    EXPECT_EQ(app.look.wordFamily, QFontDatabase::families().isEmpty() ? QString() : WordFamilies()[0]);
+    EXPECT_TRUE(app.look.lowerCase);
+    EXPECT_TRUE(LoadLook(app.lookFile) == app.look);
+}
+
 TEST_F(DialogsTest, TransparencyTakesWhatTheFormulaTakes) {
     const struct {
         const char* name;

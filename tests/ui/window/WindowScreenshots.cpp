@@ -8,6 +8,7 @@
 #include "ui/window/MainWindow.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QTest>
 
 using namespace lexipond;
@@ -49,6 +50,23 @@ int main(int argc, char** argv) {
         if (!window.grab().save(out + QLatin1Char('/') + QString::fromLatin1(card.file)))
             qWarning("cannot save %s", card.file);
     }
+    // The first card again, filling a screen, then in the dark colours with Andika.
+    world.state.currentRecord = 0;
+    LoadCurrentWord(world.tutor);
+    const auto save = [&](const char* file) {
+        window.update();
+        QTest::qWait(300);
+        if (!window.grab().save(out + QLatin1Char('/') + QString::fromLatin1(file)))
+            qWarning("cannot save %s", file);
+    };
+    window.ToggleFullScreen();
+    // Without a window manager (Xvfb) nothing makes a full-screen window fill the screen.
+    window.setGeometry(window.screen()->geometry());
+    save("card-full-screen.png");
+    window.ToggleFullScreen();
+    QTest::qWait(300);
+    ChangeLook(app, LookSettings{ColourScheme::Dark, QStringLiteral("Andika"), false});
+    save("card-dark-andika.png");
     window.DestroyWindow();
     CloseRecordFile(world.db);
     return 0;

@@ -155,8 +155,9 @@ class ProgramTest : public ::testing::Test {
     }
     uint32_t Sum(uint32_t field) { return SumUserField(p->Store().Core(), field); }
 
-    TempFolder program, home, runtime;
-    ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()};
+    TempFolder program, home, runtime, config;
+    ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()},
+        configEnv{"XDG_CONFIG_HOME", config.Path()};
     SettingsBlock stored{};
     std::string damaged;
     std::unique_ptr<Program> p;
@@ -210,7 +211,7 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     };
     expect(true, "Edit cats && dogs|Add Word|Report|-|User ([x] Zov|Quen|Pelty|Rondel|Vimsa)|"
                  "Level (Easiest|Easier|Easy|[x] Normal|Hard|Harder|Hardest)|-|[x] Transparent|"
-                 "[x] On Top|-|Options...|About|Help|Exit" +
+                 "[x] On Top|Full Screen|-|Options...|About|Help|Exit" +
                      keys + "Undo: " + clicked + ", Skip\tCtrl+Z");
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
@@ -218,12 +219,12 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     window->OnCommand(CMD_REPORT); // open at the end: the window takes it along
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
-    expect(false, laterMenu + "Transparent|On Top|-|Options...|About|Help|Exit" + keys +
+    expect(false, laterMenu + "Transparent|On Top|Full Screen|-|Options...|About|Help|Exit" + keys +
                       "Undo: " + clicked + ", Skip\tCtrl+Z");
     EXPECT_EQ(state().userTotal, 0u);
     window->OnCommand(CMD_TRANSPARENT);
     window->OnCommand(CMD_ON_TOP);
-    expect(true, laterMenu + "[x] Transparent|[x] On Top|-|Options...|About|Help|Exit" + keys +
+    expect(true, laterMenu + "[x] Transparent|[x] On Top|Full Screen|-|Options...|About|Help|Exit" + keys +
                      "Undo: " + clicked + ", Skip\tCtrl+Z");
 }
 
@@ -324,6 +325,96 @@ TEST_F(ProgramTest, MenuKeyAndShiftF10OpenTheMenuAtTheCard) {
         EXPECT_EQ(opened, QStringLiteral("contextMenu")) << key;
         EXPECT_TRUE(at.intersects(window->geometry())) << key;
     }
+}
+
+TEST_F(ProgramTest, AGrownWindowTakesClicksOnTheButtonsWhereTheyArePainted) {
+    StartLater();
+    window->resize(1208, 632); // the card at twice its size
+    QTest::qWait(0);
+    ASSERT_EQ(window->size(), QSize(1208, 632));
+    const struct {
+        const char* name;
+        int x, y, addTotal, addCorrect;
+    } clicks[] = {{"Correct, top left", 31, 535, 1, 1},
+                  {"Correct, bottom right", 309, 603, 1, 1},
+                  {"Incorrect", 749, 560, 1, 0},
+                  {"Skip", 1000, 560, 0, 0},
+                  {"Correct's left edge", 30, 560, 0, 0},
+                  {"Correct's top edge", 100, 534, 0, 0},
+                  {"where Correct was at the old size", 85, 285, 0, 0},
+                  {"between the buttons", 400, 560, 0, 0}};
+    for (const auto& [name, x, y, addTotal, addCorrect] : clicks) {
+        SCOPED_TRACE(name);
+        const uint32_t total = Sum(TotalField(0)), correct = Sum(CorrectField(0));
+        const std::string word = p->Store().WordOnShow();
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(x, y));
+        EXPECT_EQ(Sum(TotalField(0)), total + addTotal);
+        EXPECT_EQ(Sum(CorrectField(0)), correct + addCorrect);
+        if (addTotal == 0 && std::string(name) != "Skip") {
+            EXPECT_EQ(p->Store().WordOnShow(), word); // no button: nothing happened
+        }
+    }
+    window->resize(100, 100); // never below the card's own size
+    QTest::qWait(0);
+    EXPECT_EQ(window->size(), layout::kClientSize);
+}
+
+TEST_F(ProgramTest, AGrownWindowIsStoredAndComesBackAtItsSizeNeverBelowTheCard) {
+    const struct {
+        const char* name;
+        int width, height;
+        QSize expected;
+    } rows[] = {{"larger", 1000, 600, QSize(1000, 600)},
+                {"smaller than the card", 300, 200, layout::kClientSize},
+                {"empty", 0, 0, layout::kClientSize}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        WindowPlacement& placement = stored.windowPlacement;
+        placement.minPositionX = placement.minPositionY = -1;
+        placement.showState = 1;
+        placement.normalLeft = 40;
+        placement.normalTop = 30;
+        placement.normalRight = 40 + row.width;
+        placement.normalBottom = 30 + row.height;
+        StartLater();
+        EXPECT_EQ(window->size(), row.expected);
+        window->resize(row.expected + QSize(10, 20));
+        window->StorePlacement();
+        const WindowPlacement& now = p->Context().settings.windowPlacement;
+        EXPECT_EQ(now.normalRight - now.normalLeft, row.expected.width() + 10);
+        EXPECT_EQ(now.normalBottom - now.normalTop, row.expected.height() + 20);
+        p->EndOfSession();
+        p.reset();
+    }
+}
+
+TEST_F(ProgramTest, F11AndTheMenuSwitchFullScreenAndEscOnlyLeavesIt) {
+    StartLater();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    const auto menuShowsFullScreen = [&] {
+        QMenu menu;
+        window->BuildContextMenu(menu);
+        for (QAction* action : menu.actions())
+            if (action->text() == QStringLiteral("Full Screen"))
+                return action->isChecked();
+        ADD_FAILURE() << "no Full Screen item";
+        return false;
+    };
+    const auto full = [&] { return window->windowState().testFlag(Qt::WindowFullScreen); };
+    QTest::keyClick(window, Qt::Key_Escape); // not full screen: Esc does nothing
+    EXPECT_FALSE(full());
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_TRUE(full());
+    EXPECT_TRUE(menuShowsFullScreen());
+    QTest::keyClick(window, Qt::Key_F11);
+    EXPECT_FALSE(full());
+    window->ToggleFullScreen(); // the menu item's way
+    EXPECT_TRUE(full());
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(full());
+    EXPECT_FALSE(menuShowsFullScreen());
+    EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ProgramTest, ExitQuestionNoOrEscKeepsRunningAndYesEnds) {
