@@ -234,22 +234,33 @@ TEST(RunEnds, ASecondCopyWithItsOwnRuntimeFolderEndsTouchingNothingAndLexipondDb
     EXPECT_TRUE(ExitedWith(WaitEnd(first, std::chrono::seconds(15)), 0));
 }
 
-TEST(RunEnds, ChangesFromTheMenuAndAMoveAreOnDiskBeforeAKill) {
-    if (!HaveTools())
-        GTEST_SKIP() << "needs Xvfb and xdotool";
+// A run of the real program on an X server of its own, for the tests that need
+// no more than a data folder and a display.
+class OwnDisplayRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!HaveTools())
+            GTEST_SKIP() << "needs Xvfb and xdotool";
+        display.emplace();
+        ASSERT_FALSE(display->name.empty()) << "Xvfb did not start";
+    }
+    pid_t Start() { return StartOn(*display, data, runtime); }
+
     ProgramFolder data;
     TempFolder runtime;
-    PrivateDisplay display;
-    ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
+    std::optional<PrivateDisplay> display;
+};
+
+TEST_F(OwnDisplayRun, ChangesFromTheMenuAndAMoveAreOnDiskBeforeAKill) {
     WriteBytes(data.settings, PreviousSettings());
-    const pid_t pid = StartOn(display, data, runtime);
+    const pid_t pid = Start();
     ASSERT_NE(pid, 0);
-    EXPECT_TRUE(ChooseFromMenu(display, pid, 5, 7)); // Level, Hardest
+    EXPECT_TRUE(ChooseFromMenu(*display, pid, 5, 7)); // Level, Hardest
     EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kLevelOffset) == 6; }));
     // On Top makes a new native window, and Qt destroys the old one: the run goes on.
-    EXPECT_TRUE(ChooseFromMenu(display, pid, 7));
+    EXPECT_TRUE(ChooseFromMenu(*display, pid, 7));
     EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kOnTopOffset) == 1; }));
-    EXPECT_TRUE(display.XdoTool(std::string(kFindWindow) + " sleep 0.5 windowmove %1 40 50", pid));
+    EXPECT_TRUE(display->XdoTool(std::string(kFindWindow) + " sleep 0.5 windowmove %1 40 50", pid));
     EXPECT_TRUE(Eventually([&] { return StoredNumber(data.settings, kNormalLeftOffset) == 40; }));
     EXPECT_EQ(waitpid(pid, nullptr, WNOHANG), 0) << "the run ended by itself";
 
@@ -260,16 +271,11 @@ TEST(RunEnds, ChangesFromTheMenuAndAMoveAreOnDiskBeforeAKill) {
     EXPECT_TRUE(ReadBytes(data.settings + " Bak") == PreviousSettings());
 }
 
-TEST(RunEnds, SigtermDuringTheFirstRunWelcomeEndsWithStatusZeroAndAWholeDatabase) {
-    if (!HaveTools())
-        GTEST_SKIP() << "needs Xvfb and xdotool";
-    ProgramFolder data; // no settings file: a first run
-    TempFolder runtime;
-    PrivateDisplay display;
-    ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
-    const pid_t pid = StartOn(display, data, runtime);
+TEST_F(OwnDisplayRun, SigtermDuringTheFirstRunWelcomeEndsWithStatusZeroAndAWholeDatabase) {
+    // No settings file: a first run.
+    const pid_t pid = Start();
     ASSERT_NE(pid, 0);
-    EXPECT_TRUE(display.XdoTool(kFindWindow, pid)) << "no welcome";
+    EXPECT_TRUE(display->XdoTool(kFindWindow, pid)) << "no welcome";
     EXPECT_FALSE(fs::exists(data.db)) << "the welcome comes before the database";
     kill(pid, SIGTERM);
     EXPECT_TRUE(ExitedWith(WaitEnd(pid, std::chrono::seconds(15)), 0));
@@ -282,24 +288,18 @@ TEST(RunEnds, SigtermDuringTheFirstRunWelcomeEndsWithStatusZeroAndAWholeDatabase
             << entry.path();
 }
 
-TEST(RunKeys, TheXServersKeysAnswerAndCtrlZTakesTheAnswerBack) {
-    if (!HaveTools())
-        GTEST_SKIP() << "needs Xvfb and xdotool";
-    ProgramFolder data;
-    TempFolder runtime;
-    PrivateDisplay display;
-    ASSERT_FALSE(display.name.empty()) << "Xvfb did not start";
+TEST_F(OwnDisplayRun, TheXServersKeysAnswerAndCtrlZTakesTheAnswerBack) {
     WriteBytes(data.settings, PreviousSettings());
-    const pid_t pid = StartOn(display, data, runtime);
+    const pid_t pid = Start();
     ASSERT_NE(pid, 0);
     // The window takes no focus of its own: keys reach it all the same.
-    ASSERT_TRUE(display.XdoTool(
+    ASSERT_TRUE(display->XdoTool(
         std::string(kFindWindow) + " sleep 0.5 mousemove --window %1 300 150", pid));
     const auto answered = [&] { return SumField(data.db, TotalField(0)); };
     const int64_t before = answered();
-    EXPECT_TRUE(display.XdoTool("key Right"));
+    EXPECT_TRUE(display->XdoTool("key Right"));
     EXPECT_TRUE(Eventually([&] { return answered() == before + 1; }));
-    EXPECT_TRUE(display.XdoTool("key ctrl+z"));
+    EXPECT_TRUE(display->XdoTool("key ctrl+z"));
     EXPECT_TRUE(Eventually([&] { return answered() == before; }));
     kill(pid, SIGTERM);
     EXPECT_TRUE(ExitedWith(WaitEnd(pid, std::chrono::seconds(15)), 0));
