@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Lexipond: a sight-word tutor for one adult and a young reader.
 #include "core/platform/Folders.h"
+#include "ui/common/Translations.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
 #include "ui/window/TerminationSignals.h"
@@ -71,6 +72,7 @@ int main(int argc, char* argv[]) {
     QApplication::setDesktopFileName(QStringLiteral("io.github.hollet.Lexipond"));
     // Only the main window's destruction ends the run (not a closed prompt).
     QApplication::setQuitOnLastWindowClosed(false);
+    lexipond::InstallTranslations(application);
 
     lexipond::Program program(lexipond::platform::ExecutableFolder());
     // A logout, a kill or a closed terminal saves without any question; the

@@ -63,9 +63,8 @@ std::string Reason(int error) {
     return Lowercased(std::strerror(error));
 }
 
-std::string CannotMessage(const std::string& path, const char* what, const std::string& reason) {
-    return path + " cannot be " + what + " (" + reason +
-           "). Lexipond will close so that nothing is lost.";
+StartupMessage CannotMessage(const std::string& path, StartupNotice what, const std::string& reason) {
+    return {what, path, reason, {}};
 }
 
 // Moves a damaged file aside so that nothing in it is lost when another takes
@@ -108,9 +107,8 @@ bool OfferRestore(const std::string& dataFolder, const std::string& fileName,
     const std::string backup = NewestGoodBackup(dataFolder, fileName);
     if (backup.empty())
         return false;
-    const std::string message = fileName + " is damaged (" + reason + "). Restore the backup \"" +
-                                ShortName(backup) +
-                                "\"? The damaged file is kept beside it either way.";
+    const StartupMessage message{StartupNotice::DamagedOfferBackup, fileName, reason,
+                                 ShortName(backup)};
     if (dialogs.offerRestore && !dialogs.offerRestore(message))
         return false;
     const std::string path = dataFolder + fileName;
@@ -145,13 +143,13 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
     struct stat info {};
     if (stat(path.c_str(), &info) != 0)
         return errno == ENOENT ? OpenStep::Missing : OpenStep::Ended;
-    const auto end = [&dialogs](const std::string& message) {
+    const auto end = [&dialogs](const StartupMessage& message) {
         if (dialogs.cannotUseData)
             dialogs.cannotUseData(message);
         return OpenStep::Ended;
     };
     if (!S_ISREG(info.st_mode))
-        return end(CannotMessage(path, "read", "it is not a file"));
+        return end(CannotMessage(path, StartupNotice::CannotRead, "it is not a file"));
 
     // A word placement that a kill cut short is finished before the check reads the file.
     FinishPlacementAt(path);
@@ -159,32 +157,30 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
     std::string reason;
     const words::CheckOutcome checked = words::CheckWordDatabase(path, facts, reason);
     if (checked == words::CheckOutcome::Missing) // there, but it cannot be read
-        return end(CannotMessage(path, "read", Lowercased(reason)));
+        return end(CannotMessage(path, StartupNotice::CannotRead, Lowercased(reason)));
     if (checked == words::CheckOutcome::Damaged) {
         if (!OfferRestore(dataFolder, kWordDatabaseName, reason, dialogs)) {
             const std::string kept = KeepDamagedFile(path);
             if (kept.empty())
-                return end(CannotMessage(path, "kept aside", "the folder refused a new name"));
+                return end(CannotMessage(path, StartupNotice::CannotKeepAside, "the folder refused a new name"));
             if (dialogs.tell)
-                dialogs.tell(kWordDatabaseName + std::string(" was damaged (") + reason +
-                             "). It is kept as \"" + ShortName(kept) +
-                             "\" and a new word list is started.");
+                dialogs.tell({StartupNotice::DamagedKeptAside, kWordDatabaseName, reason, ShortName(kept)});
             return OpenStep::Missing;
         }
     }
     // The folder is written during the run too (backups, all-or-nothing sorts).
     if (access(dataFolder.c_str(), W_OK) != 0)
-        return end(CannotMessage(dataFolder, "written", Reason(errno)));
+        return end(CannotMessage(dataFolder, StartupNotice::CannotWrite, Reason(errno)));
     errno = 0;
     switch (OpenRecordFile(db, path, Access::ReadWrite)) {
     case OpenResult::Opened:
         break;
     case OpenResult::NotPermitted:
-        return end(CannotMessage(path, "written", errno ? Reason(errno) : "permission denied"));
+        return end(CannotMessage(path, StartupNotice::CannotWrite, errno ? Reason(errno) : "permission denied"));
     case OpenResult::NotMappable:
-        return end(CannotMessage(path, "mapped into memory", errno ? Reason(errno) : "no memory"));
+        return end(CannotMessage(path, StartupNotice::CannotMap, errno ? Reason(errno) : "no memory"));
     default:
-        return end(CannotMessage(path, "opened", errno ? Reason(errno) : "it changed while opening"));
+        return end(CannotMessage(path, StartupNotice::CannotOpen, errno ? Reason(errno) : "it changed while opening"));
     }
     return OpenStep::Opened;
 }

@@ -31,6 +31,30 @@ struct Folders {
 // per-user folder, created here.
 Folders FindFolders(const std::string& programFolder);
 
+// What start-up asks or tells; the window layer words it in the user's language.
+enum class StartupNotice {
+    DamagedOfferBackup, // path is damaged (reason): restore the backup named other?
+    DamagedKeptAside,   // the database was damaged (reason), kept as other, a new one started
+    CannotRead,         // the data cannot be used as it is: path cannot be read ...
+    CannotKeepAside,
+    CannotWrite,
+    CannotMap,
+    CannotOpen,
+};
+
+struct StartupMessage {
+    StartupNotice notice = StartupNotice::CannotOpen;
+    std::string path;   // the file or folder concerned (for DamagedOfferBackup its name)
+    std::string reason; // why, as the middle of a sentence
+    std::string other;  // the backup offered, or the name the damaged file is kept as
+};
+
+// The fixed reasons start-up gives (the others are the system's words or the
+// format check's), listed so the window layer can translate them.
+inline constexpr const char* kStartupReasons[] = {
+    "it is not a file",  "the folder refused a new name", "permission denied",
+    "no memory",         "it changed while opening",      "not a whole settings file"};
+
 // What start-up needs to ask or tell through the window layer. Every member
 // may be empty: a question then takes its default answer, a message is skipped.
 struct StartupDialogs {
@@ -38,13 +62,13 @@ struct StartupDialogs {
     std::function<void()> openReadMe;       // after "View ReadMe"
     std::function<void()> cannotFindImport; // "Cannot find dImport.txt"
     // A file is damaged and a good backup exists: true (the default) restores it.
-    std::function<bool(const std::string& message)> offerRestore;
+    std::function<bool(const StartupMessage& message)> offerRestore;
     // The data cannot be used as it is (cannot be written, read or mapped): the
     // program tells why and ends without touching anything.
-    std::function<void(const std::string& message)> cannotUseData;
+    std::function<void(const StartupMessage& message)> cannotUseData;
     // Something the user should know that needs no answer (a damaged database
     // was kept aside and a new one started).
-    std::function<void(const std::string& message)> tell;
+    std::function<void(const StartupMessage& message)> tell;
 };
 
 enum class StartupOutcome {

@@ -178,19 +178,6 @@ int32_t FindAnsweredRecord(Tutor& tutor, const AnswerStep& step) {
     return found;
 }
 
-char* AppendUnsigned(char* destination, uint64_t value) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count > 0) {
-        *destination++ = digits[--count];
-    }
-    return destination;
-}
-
 } // namespace
 
 uint32_t RandomBelow(Tutor& tutor, uint32_t n) {
@@ -468,16 +455,9 @@ std::optional<AnswerStep> LastAnswerStep(Tutor& tutor) {
     return tutor.state.undoSteps.back();
 }
 
-uint32_t PercentText(uint32_t part, uint32_t whole, char* destination) {
+uint64_t WholePercent(uint32_t part, uint32_t whole) {
     // 64-bit so that large tallies do not wrap; at most 12 digits.
-    const uint64_t percent = whole == 0 ? 100u : uint64_t{part} * 100u / whole;
-    char* end = AppendUnsigned(destination, part);
-    end += CopyText(" of ", end);
-    end = AppendUnsigned(end, whole);
-    end += CopyText(" (", end);
-    end = AppendUnsigned(end, percent);
-    end += CopyText("%)", end);
-    return static_cast<uint32_t>(end - destination);
+    return whole == 0 ? 100u : uint64_t{part} * 100u / whole;
 }
 
 std::string ReportText(Tutor& tutor) {

@@ -60,8 +60,8 @@ UndoOutcome UndoLastAnswer(Tutor& tutor);
 // The newest kept step, for the menu; nullopt when there is none.
 std::optional<AnswerStep> LastAnswerStep(Tutor& tutor);
 
-// "7 of 9 (77%)"; returns the length. destination needs 42 bytes.
-uint32_t PercentText(uint32_t part, uint32_t whole, char* destination);
+// The whole percent of part in whole, rounded down; 100 when whole is 0.
+uint64_t WholePercent(uint32_t part, uint32_t whole);
 
 // Helpers shared with the worker and the window layer.
 

@@ -6,6 +6,7 @@
 
 #include "LexipondVersion.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -20,16 +21,20 @@ void RunAboutBox(AppContext& app, QWidget* owner) {
     QDialog box(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowCloseButtonHint);
     box.setObjectName(QStringLiteral("aboutBox"));
-    box.setWindowTitle(QStringLiteral("About Lexipond"));
+    box.setWindowTitle(QCoreApplication::translate("AboutBox", "About Lexipond"));
     box.setModal(true);
 
     auto* icon = new QLabel;
     icon->setPixmap(ProgramIcon().pixmap(48, 48));
     icon->setAlignment(Qt::AlignTop);
-    auto* text = new QLabel(QStringLiteral(
-        "<p><b style=\"font-size:large\">Lexipond</b><br>Version " LEXIPOND_VERSION "</p>"
-        "<p>A sight-word tutor: it shows one word at a time for a young<br>"
-        "reader, and keeps each learner's answers to choose the next word.</p>"));
+    auto* text = new QLabel(
+        QStringLiteral("<p><b style=\"font-size:large\">Lexipond</b><br>%1</p><p>%2</p>")
+            .arg(QCoreApplication::translate("AboutBox", "Version %1")
+                     .arg(QStringLiteral(LEXIPOND_VERSION)),
+                 QCoreApplication::translate(
+                     "AboutBox", "A sight-word tutor: it shows one word at a time for a young<br>"
+                                 "reader, and keeps each learner's answers to choose the next "
+                                 "word.")));
     text->setTextFormat(Qt::RichText);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &box, &QDialog::accept);

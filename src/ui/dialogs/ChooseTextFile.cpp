@@ -3,12 +3,17 @@
 
 #include "ui/common/AppIcon.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QStandardPaths>
 
 namespace lexipond {
+
+QString TextFileFilter() {
+    return QCoreApplication::translate("ChooseTextFile", "Text Files (*.txt *.log);;All Files (*)");
+}
 
 bool ChooseTextFile(QWidget* owner, QString& fileName, const QString& filter) {
     // A suggestion that can be read is kept as the first selection; anything

@@ -9,7 +9,7 @@ class QWidget;
 namespace lexipond {
 
 // Text files first; "All Files" also shows names without an extension.
-inline constexpr char kTextFileFilter[] = "Text Files (*.txt *.log);;All Files (*)";
+QString TextFileFilter();
 
 // fileName holds a suggested file on entry (the chooser starts in the user's
 // documents folder when it cannot be opened) and the chosen file on return.

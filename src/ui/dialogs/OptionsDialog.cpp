@@ -6,6 +6,7 @@
 #include "core/words/ImportWordFile.h"
 #include "core/words/WordDetails.h"
 #include "ui/common/AppContext.h"
+#include "ui/common/CoreTexts.h"
 #include "ui/common/DialogUnits.h"
 #include "ui/common/TextDisplay.h"
 #include "ui/dialogs/ChooseTextFile.h"
@@ -81,13 +82,16 @@ class PercentBox final : public QSpinBox {
     static constexpr int kArrowMaximum = 100;
 };
 
-constexpr char kNameTip[] =
-    "The name of the person being tutored. Past scores for each user are stored separately.";
-constexpr char kLevelTip[] =
+constexpr char kNameTip[] = QT_TRANSLATE_NOOP(
+    "OptionsDialog",
+    "The name of the person being tutored. Past scores for each user are stored separately.");
+constexpr char kLevelTip[] = QT_TRANSLATE_NOOP(
+    "OptionsDialog",
     "How hard the words are; this is based on past records. On the harder settings Lexipond "
-    "tries to pick words that the user doesn't know, on the easier settings it does the reverse.";
-constexpr char kTransparencyTip[] =
-    "Lexipond transparency percentage (Will not change until 'Transparent' is toggled)";
+    "tries to pick words that the user doesn't know, on the easier settings it does the reverse.");
+constexpr char kTransparencyTip[] = QT_TRANSLATE_NOOP(
+    "OptionsDialog",
+    "Lexipond transparency percentage (Will not change until 'Transparent' is toggled)");
 
 class OptionsDialog final : public QDialog {
     Q_DECLARE_TR_FUNCTIONS(OptionsDialog)
@@ -96,7 +100,7 @@ class OptionsDialog final : public QDialog {
     OptionsDialog(AppContext& app, QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
         setObjectName(QStringLiteral("options"));
-        setWindowTitle(QStringLiteral("Lexipond Options"));
+        setWindowTitle(tr("Lexipond Options"));
         if (owner != nullptr)
             setWindowModality(Qt::WindowModal);
         BuildControls();
@@ -126,7 +130,7 @@ class OptionsDialog final : public QDialog {
 
     // One numbered name field per user slot.
     QGroupBox* BuildUsers(const DialogUnits& du) {
-        auto* users = new QGroupBox(QStringLiteral("Users"), this);
+        auto* users = new QGroupBox(tr("Users"), this);
         auto* userGrid = new QGridLayout(users);
         userGrid->setHorizontalSpacing(du.X(9));
         userGrid->setVerticalSpacing(du.Y(2));
@@ -137,7 +141,7 @@ class OptionsDialog final : public QDialog {
             names_[user] = new QLineEdit(users);
             names_[user]->setObjectName(QStringLiteral("userName%1").arg(user + 1));
             names_[user]->setMinimumWidth(du.X(160));
-            names_[user]->setToolTip(QString::fromLatin1(kNameTip));
+            names_[user]->setToolTip(tr(kNameTip));
             userGrid->addWidget(names_[user], user, 1);
         }
         return users;
@@ -145,23 +149,23 @@ class OptionsDialog final : public QDialog {
 
     // The difficulty level and the Import button.
     QGroupBox* BuildWordData(const DialogUnits& du) {
-        auto* words = new QGroupBox(QStringLiteral("Word Data"), this);
+        auto* words = new QGroupBox(tr("Word Data"), this);
         auto* wordGrid = new QGridLayout(words);
         wordGrid->setHorizontalSpacing(du.X(2));
         wordGrid->setVerticalSpacing(du.Y(2));
-        wordGrid->addWidget(new QLabel(QStringLiteral("Difficulty Level"), words), 0, 0);
+        wordGrid->addWidget(new QLabel(tr("Difficulty Level"), words), 0, 0);
         level_ = new QComboBox(words);
         level_->setObjectName(QStringLiteral("levelList"));
-        for (const char* name : kLevelNames)
-            level_->addItem(QString::fromLatin1(name));
+        for (int level = 0; level < kLevelCount; ++level)
+            level_->addItem(LevelName(level));
         level_->setFixedWidth(du.X(90));
-        level_->setToolTip(QString::fromLatin1(kLevelTip));
+        level_->setToolTip(tr(kLevelTip));
         wordGrid->addWidget(level_, 0, 1, Qt::AlignLeft);
-        auto* import = new QPushButton(QStringLiteral("Import"), words);
+        auto* import = new QPushButton(tr("Import"), words);
         import->setObjectName(QStringLiteral("importButton"));
         import->setFixedSize(du.Size(50, 14));
         import->setAutoDefault(false);
-        import->setToolTip(QStringLiteral("Lets you add more words via a text file"));
+        import->setToolTip(tr("Lets you add more words via a text file"));
         wordGrid->addWidget(import, 1, 1, Qt::AlignLeft);
         wordGrid->setColumnStretch(2, 1);
         connect(import, &QPushButton::clicked, this, [this] { Import(); });
@@ -170,20 +174,20 @@ class OptionsDialog final : public QDialog {
 
     // Confirm Quit and the transparency percentage.
     QGroupBox* BuildMisc(const DialogUnits& du) {
-        auto* misc = new QGroupBox(QStringLiteral("Misc"), this);
+        auto* misc = new QGroupBox(tr("Misc"), this);
         auto* miscGrid = new QGridLayout(misc);
         miscGrid->setVerticalSpacing(du.Y(2));
-        confirmQuit_ = new QCheckBox(QStringLiteral("Confirm Quit"), misc);
+        confirmQuit_ = new QCheckBox(tr("Confirm Quit"), misc);
         confirmQuit_->setObjectName(QStringLiteral("confirmQuit"));
-        confirmQuit_->setToolTip(QStringLiteral("Confirm exit order prior to closing Lexipond"));
+        confirmQuit_->setToolTip(tr("Confirm exit order prior to closing Lexipond"));
         miscGrid->addWidget(confirmQuit_, 1, 0, Qt::AlignLeft | Qt::AlignVCenter);
-        auto* transparencyLabel = new QLabel(QStringLiteral("Transparency"), misc);
+        auto* transparencyLabel = new QLabel(tr("Transparency"), misc);
         transparencyLabel->setAlignment(Qt::AlignCenter);
         miscGrid->addWidget(transparencyLabel, 0, 2, Qt::AlignHCenter);
         transparency_ = new PercentBox(misc);
         transparency_->setObjectName(QStringLiteral("transparency"));
         transparency_->setFixedWidth(du.X(50));
-        transparency_->setToolTip(QString::fromLatin1(kTransparencyTip));
+        transparency_->setToolTip(tr(kTransparencyTip));
         miscGrid->addWidget(transparency_, 1, 2, Qt::AlignHCenter);
         miscGrid->setColumnStretch(1, 1);
         return misc;
@@ -251,12 +255,12 @@ class OptionsDialog final : public QDialog {
         auto* buttons = new QHBoxLayout;
         buttons->setSpacing(du.X(3));
         buttons->addStretch(1);
-        auto* help = new QPushButton(QStringLiteral("Help!"), this);
+        auto* help = new QPushButton(tr("Help!"), this);
         help->setObjectName(QStringLiteral("helpButton"));
         help->setFixedSize(du.Size(50, 14));
         help->setAutoDefault(false);
-        help->setToolTip(QStringLiteral("Shows the ReadMe"));
-        auto* ok = new QPushButton(QStringLiteral("OK"), this);
+        help->setToolTip(tr("Shows the ReadMe"));
+        auto* ok = new QPushButton(tr("OK"), this);
         ok->setObjectName(QStringLiteral("okButton"));
         ok->setFixedSize(du.Size(50, 14));
         ok->setDefault(true);
@@ -286,7 +290,7 @@ class OptionsDialog final : public QDialog {
 
     void Import() {
         QString fileName;
-        if (!ChooseTextFile(this, fileName, QString::fromLatin1(kTextFileFilter)))
+        if (!ChooseTextFile(this, fileName, TextFileFilter()))
             return;
         ImportReport report;
         app_.store.ImportWordList(QFile::encodeName(fileName).constData(), &report);
@@ -305,7 +309,7 @@ class OptionsDialog final : public QDialog {
                                         : tr("%1 empty lines skipped").arg(report.empty));
         if (report.failed > 0)
             parts << tr("%1 not added: the word list could not grow").arg(report.failed);
-        return parts.join(QStringLiteral("; "));
+        return parts.join(tr("; "));
     }
 
     void Store() {

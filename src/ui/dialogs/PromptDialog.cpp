@@ -51,16 +51,16 @@ class PromptDialog : public QDialog {
         message->viewport()->setAutoFillBackground(false);
         message->setStyleSheet(QStringLiteral("QPlainTextEdit { background: transparent; }"));
         message->setFont(request.mode >= kSmallFontMode ? small : large);
-        message->setPlainText(DisplayText(request.message));
+        message->setPlainText(request.message);
 
-        auto* first = new QPushButton(DisplayText(request.firstButton), this);
+        auto* first = new QPushButton(request.firstButton, this);
         first->setObjectName(QStringLiteral("firstButton"));
         first->setGeometry(kFirstButtonRect);
         first->setFont(large);
         first->setDefault(true);
         first->setAutoDefault(true);
 
-        auto* second = new QPushButton(DisplayText(request.secondButton), this);
+        auto* second = new QPushButton(request.secondButton, this);
         second->setObjectName(QStringLiteral("secondButton"));
         second->setGeometry(kSecondButtonRect);
         second->setFont(large);

@@ -4,7 +4,7 @@
 // reads the answer (1 first button or Enter, 2 second button or Esc). Window
 // thread only; the dialog lives for the call that runs it and touches nothing
 // but the request, so it may be run before the word store exists (start-up).
-#include <string>
+#include <QString>
 
 class QWidget;
 
@@ -12,9 +12,9 @@ namespace lexipond {
 
 struct PromptRequest {
     int mode = 0; // 0 large message font, 11 small message font
-    std::string message;
-    std::string firstButton;
-    std::string secondButton;
+    QString message;
+    QString firstButton;
+    QString secondButton;
 };
 
 // Runs the prompt modally (always on top, no close box); resets the request afterwards.

@@ -3,9 +3,11 @@
 
 #include "core/tutor/WordStore.h"
 #include "ui/common/AppContext.h"
+#include "ui/common/CoreTexts.h"
 #include "ui/common/DialogUnits.h"
 #include "ui/common/TextDisplay.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -31,11 +33,13 @@ constexpr int kBesideGap = 8;
 constexpr QSize kFrameAllowance(8, 40);
 
 class ResultsReportDialog final : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(ResultsReportDialog)
+
   public:
     ResultsReportDialog(AppContext& app, QWidget* owner)
         : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), app_(app) {
         setObjectName(QStringLiteral("resultsReport"));
-        setWindowTitle(QStringLiteral("Results Report"));
+        setWindowTitle(tr("Results Report"));
         const DialogUnits du(*this);
         auto* layout = new QVBoxLayout(this);
         layout->setContentsMargins(du.X(5), du.Y(5), du.X(5), du.Y(5));
@@ -46,7 +50,7 @@ class ResultsReportDialog final : public QDialog {
         text_->setMinimumSize(du.Size(185, 100));
         text_->installEventFilter(this);
         layout->addWidget(text_, 1);
-        auto* ok = new QPushButton(QStringLiteral("OK"), this);
+        auto* ok = new QPushButton(tr("OK"), this);
         ok->setObjectName(QStringLiteral("okButton"));
         ok->setDefault(true);
         ok->setMinimumHeight(du.Y(30));
@@ -122,7 +126,7 @@ class ResultsReportDialog final : public QDialog {
         shownCuts_ = piece.cuts;
         if (piece.text.empty())
             return;
-        QString added = DisplayText(piece.text);
+        QString added = ReportForDisplay(DisplayText(piece.text));
         added.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         QScrollBar* bar = text_->verticalScrollBar();
         const bool atEnd = bar->value() >= bar->maximum();

@@ -10,6 +10,7 @@
 #include "ui/common/TextDisplay.h"
 #include "ui/dialogs/PromptDialog.h"
 
+#include <QCoreApplication>
 #include <QAbstractListModel>
 #include <QComboBox>
 #include <QDialog>
@@ -100,10 +101,12 @@ class WordListModel final : public QAbstractListModel {
 };
 
 class WordDetailsDialog final : public QDialog {
+    Q_DECLARE_TR_FUNCTIONS(WordDetailsDialog)
+
   public:
     WordDetailsDialog(AppContext& app, QWidget* owner) : QDialog(owner, kCaptionOnly), app_(app) {
         setObjectName(QStringLiteral("wordDetails"));
-        setWindowTitle(QStringLiteral("Word Details"));
+        setWindowTitle(tr("Word Details"));
         if (owner != nullptr)
             setWindowModality(Qt::WindowModal);
         BuildControls();
@@ -139,13 +142,13 @@ class WordDetailsDialog final : public QDialog {
         outer->setSpacing(du.Y(3));
         outer->addLayout(BuildWordAndTallies(du));
         outer->addSpacing(du.Y(4));
-        outer->addWidget(new QLabel(QStringLiteral("Notes:"), this));
+        outer->addWidget(new QLabel(tr("Notes:"), this));
         notes_ = new QPlainTextEdit(this);
         notes_->setObjectName(QStringLiteral("notesBox"));
         notes_->setTabChangesFocus(true);
         notes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         notes_->setMinimumSize(du.Size(185, 50));
-        notes_->setToolTip(QStringLiteral("Notes about this word"));
+        notes_->setToolTip(tr("Notes about this word"));
         outer->addWidget(notes_, 1);
         outer->addLayout(BuildStepButtons(du));
         outer->addSpacing(du.Y(2));
@@ -163,7 +166,7 @@ class WordDetailsDialog final : public QDialog {
         for (int column = 1; column <= 3; ++column)
             grid->setColumnMinimumWidth(column, du.X(30));
 
-        grid->addWidget(new QLabel(QStringLiteral("Word:"), this), 0, 0);
+        grid->addWidget(new QLabel(tr("Word:"), this), 0, 0);
         wordBox_ = new QComboBox(this);
         wordBox_->setObjectName(QStringLiteral("wordBox"));
         wordBox_->setEditable(true);
@@ -183,12 +186,12 @@ class WordDetailsDialog final : public QDialog {
         wordBox_->setView(view);
         words_ = new WordListModel(wordBox_);
         wordBox_->setModel(words_);
-        wordBox_->setToolTip(QStringLiteral("The word"));
+        wordBox_->setToolTip(tr("The word"));
         grid->addWidget(wordBox_, 0, 1, 1, 3);
 
-        const char* heads[3] = {"Total", "Correct", "%"};
+        const QString heads[3] = {tr("Total"), tr("Correct"), tr("%")};
         for (int column = 0; column < 3; ++column) {
-            auto* head = new QLabel(QString::fromLatin1(heads[column]), this);
+            auto* head = new QLabel(heads[column], this);
             head->setAlignment(Qt::AlignCenter);
             grid->addWidget(head, 1, column + 1);
         }
@@ -217,20 +220,20 @@ class WordDetailsDialog final : public QDialog {
         auto* arrows = new QHBoxLayout;
         arrows->setSpacing(du.X(2));
         previous_ = MakeButton(QStringLiteral("<"), "previousButton", du.Size(17, 14), this);
-        previous_->setToolTip(QStringLiteral("Show the previous word"));
+        previous_->setToolTip(tr("Show the previous word"));
         next_ = MakeButton(QStringLiteral(">"), "nextButton", du.Size(17, 14), this);
-        next_->setToolTip(QStringLiteral("Show the next word"));
+        next_->setToolTip(tr("Show the next word"));
         arrows->addWidget(previous_);
         arrows->addWidget(next_);
         steps->addLayout(arrows);
         steps->addStretch(1);
-        delete_ = MakeButton(QStringLiteral("Delete"), "deleteButton", du.Size(45, 14), this);
-        delete_->setToolTip(QStringLiteral("Delete this word (This cannot be undone)"));
-        copy_ = MakeButton(QStringLiteral("Copy"), "copyButton", du.Size(45, 14), this);
-        copy_->setToolTip(QStringLiteral(
-            "Add a new word with the same details as this one (The data is not copied)"));
-        new_ = MakeButton(QStringLiteral("New"), "newButton", du.Size(45, 14), this);
-        new_->setToolTip(QStringLiteral("Add a new word"));
+        delete_ = MakeButton(tr("Delete"), "deleteButton", du.Size(45, 14), this);
+        delete_->setToolTip(tr("Delete this word (This cannot be undone)"));
+        copy_ = MakeButton(tr("Copy"), "copyButton", du.Size(45, 14), this);
+        copy_->setToolTip(
+            tr("Add a new word with the same details as this one (The data is not copied)"));
+        new_ = MakeButton(tr("New"), "newButton", du.Size(45, 14), this);
+        new_->setToolTip(tr("Add a new word"));
         steps->addWidget(delete_);
         steps->addWidget(copy_);
         steps->addWidget(new_);
@@ -241,9 +244,9 @@ class WordDetailsDialog final : public QDialog {
         auto* closing = new QHBoxLayout;
         closing->setSpacing(du.X(5));
         closing->addStretch(1);
-        ok_ = MakeButton(QStringLiteral("OK"), "okButton", du.Size(45, 14), this);
+        ok_ = MakeButton(tr("OK"), "okButton", du.Size(45, 14), this);
         ok_->setDefault(true);
-        cancel_ = MakeButton(QStringLiteral("Cancel"), "cancelButton", du.Size(45, 14), this);
+        cancel_ = MakeButton(tr("Cancel"), "cancelButton", du.Size(45, 14), this);
         closing->addWidget(ok_);
         closing->addWidget(cancel_);
         return closing;
@@ -404,18 +407,18 @@ class WordDetailsDialog final : public QDialog {
             PromptRequest refusal;
             refusal.mode = 11;
             refusal.message =
-                "This is the last word, so it cannot be deleted. Add another word first.";
-            refusal.firstButton = "Add a new word";
-            refusal.secondButton = "Keep this word";
+                tr("This is the last word, so it cannot be deleted. Add another word first.");
+            refusal.firstButton = tr("Add a new word");
+            refusal.secondButton = tr("Keep this word");
             if (RunPrompt(this, refusal) == 1)
                 AddWord(false, true);
             return;
         }
         PromptRequest question;
         question.mode = 11;
-        question.message = "Delete this word? This cannot be undone.";
-        question.firstButton = "Yes, delete word";
-        question.secondButton = "No, do not delete";
+        question.message = tr("Delete this word? This cannot be undone.");
+        question.firstButton = tr("Yes, delete word");
+        question.secondButton = tr("No, do not delete");
         if (RunPrompt(this, question) != 1)
             return;
         app_.store.DeleteWord(slots_[index_]);

@@ -8,6 +8,7 @@
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
+#include "ui/common/CoreTexts.h"
 #include "core/layout/CardLayout.h"
 #include "core/settings/Settings.h"
 #include "ui/common/TextDisplay.h"
@@ -78,18 +79,6 @@ int KeyCommand(const QKeyEvent& event) {
     default:
         return 0;
     }
-}
-
-const char* AnswerName(AnswerKind kind) {
-    switch (kind) {
-    case AnswerKind::Correct:
-        return "Correct";
-    case AnswerKind::Incorrect:
-        return "Incorrect";
-    case AnswerKind::Skip:
-        break;
-    }
-    return "Skip";
 }
 
 } // namespace
@@ -243,9 +232,9 @@ void MainWindow::ExitSequence() {
     if (!stopping && app_.settings.confirmQuit != 0) {
         PromptRequest request;
         request.mode = 11;
-        request.message = "Are you sure that you want to exit Lexipond?";
-        request.firstButton = "Yes, close please";
-        request.secondButton = "No, keep running";
+        request.message = tr("Are you sure that you want to exit Lexipond?");
+        request.firstButton = tr("Yes, close please");
+        request.secondButton = tr("No, keep running");
         if (RunPrompt(this, request) != 1 || destroyed_)
             return;
     }
@@ -269,11 +258,11 @@ void MainWindow::UndoAnswer() {
         return;
     PromptRequest request;
     request.mode = 11;
-    request.message = "\"" + step->word +
-                      "\" was deleted or renamed after that answer, so the answer cannot be "
-                      "taken back, nor any answer before it. The Report shows what is counted.";
-    request.firstButton = "OK";
-    request.secondButton = "Report";
+    request.message = tr("\"%1\" was deleted or renamed after that answer, so the answer cannot be "
+                         "taken back, nor any answer before it. The Report shows what is counted.")
+                          .arg(DisplayText(step->word));
+    request.firstButton = tr("OK");
+    request.secondButton = tr("Report");
     if (RunPrompt(this, request) == 2 && !destroyed_)
         OnCommand(CMD_REPORT);
 }
@@ -316,49 +305,48 @@ void MainWindow::ApplyOnTop(bool on) {
 void MainWindow::BuildContextMenu(QMenu& menu) {
     const SettingsBlock& settings = app_.settings;
 
-    auto* users = new QMenu(QStringLiteral("User"), &menu);
+    auto* users = new QMenu(tr("User"), &menu);
     for (int i = 0; i < kUserCount; ++i)
         AddCheckable(*users, DisplayUserName(settings, i), CMD_USER_1 + i,
                      settings.currentUser == i);
-    auto* levels = new QMenu(QStringLiteral("Level"), &menu);
+    auto* levels = new QMenu(tr("Level"), &menu);
     for (int i = 0; i < kLevelCount; ++i)
-        AddCheckable(*levels, QString::fromLatin1(kLevelNames[i]), CMD_LEVEL_EASIEST + i,
+        AddCheckable(*levels, LevelName(i), CMD_LEVEL_EASIEST + i,
                      settings.level == i);
 
     if (!app_.report) {
         QString word = DisplayText(app_.store.WordOnShow());
         // "&" would turn the next letter into a shortcut mark.
         word.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        AddCommand(menu, QStringLiteral("Edit ") + word, CMD_EDIT_WORD);
-        AddCommand(menu, QStringLiteral("Add Word"), CMD_ADD_WORD);
-        AddCommand(menu, QStringLiteral("Report"), CMD_REPORT);
+        AddCommand(menu, tr("Edit %1").arg(word), CMD_EDIT_WORD);
+        AddCommand(menu, tr("Add Word"), CMD_ADD_WORD);
+        AddCommand(menu, tr("Report"), CMD_REPORT);
         menu.addSeparator();
     }
     menu.addMenu(users);
     menu.addMenu(levels);
     menu.addSeparator();
-    AddCheckable(menu, QStringLiteral("Transparent"), CMD_TRANSPARENT, settings.transparent == 1);
-    AddCheckable(menu, QStringLiteral("On Top"), CMD_ON_TOP, settings.onTop == 1);
+    AddCheckable(menu, tr("Transparent"), CMD_TRANSPARENT, settings.transparent == 1);
+    AddCheckable(menu, tr("On Top"), CMD_ON_TOP, settings.onTop == 1);
     QAction* fullScreen =
-        AddCheckable(menu, QStringLiteral("Full Screen"), kFullScreenItem, isFullScreen());
+        AddCheckable(menu, tr("Full Screen"), kFullScreenItem, isFullScreen());
     fullScreen->setShortcut(Qt::Key_F11); // shown beside the item; the window's key runs it
     fullScreen->setShortcutContext(Qt::WidgetShortcut);
     menu.addSeparator();
-    AddCommand(menu, QStringLiteral("Options..."), CMD_OPTIONS);
-    AddCommand(menu, QStringLiteral("About"), CMD_ABOUT);
-    AddCommand(menu, QStringLiteral("Help"), CMD_HELP);
-    AddCommand(menu, QStringLiteral("Exit"), CMD_EXIT);
+    AddCommand(menu, tr("Options..."), CMD_OPTIONS);
+    AddCommand(menu, tr("About"), CMD_ABOUT);
+    AddCommand(menu, tr("Help"), CMD_HELP);
+    AddCommand(menu, tr("Exit"), CMD_EXIT);
 
     // The keyboard's answers, at the end so that every other item keeps its place.
     menu.addSeparator();
-    AddCommand(menu, QStringLiteral("Correct\tRight, Enter, C"), CMD_CORRECT);
-    AddCommand(menu, QStringLiteral("Incorrect\tLeft, X"), CMD_INCORRECT);
-    AddCommand(menu, QStringLiteral("Skip\tSpace, Down"), CMD_SKIP);
+    AddCommand(menu, tr("Correct\tRight, Enter, C"), CMD_CORRECT);
+    AddCommand(menu, tr("Incorrect\tLeft, X"), CMD_INCORRECT);
+    AddCommand(menu, tr("Skip\tSpace, Down"), CMD_SKIP);
     const std::optional<AnswerStep> last = app_.store.LastAnswer();
-    QString undo = QStringLiteral("Undo");
+    QString undo = tr("Undo");
     if (last) {
-        undo += QStringLiteral(": ") + DisplayText(last->word) + QStringLiteral(", ") +
-                QLatin1String(AnswerName(last->kind));
+        undo = tr("Undo: %1, %2").arg(DisplayText(last->word), AnswerName(last->kind));
         undo.replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
     AddCommand(menu, undo + QStringLiteral("\tCtrl+Z"), CMD_UNDO)->setEnabled(last.has_value());

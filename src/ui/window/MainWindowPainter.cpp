@@ -4,8 +4,10 @@
 #include "core/layout/CardLayout.h"
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/WordStore.h"
+#include "ui/common/CoreTexts.h"
 #include "ui/common/TextDisplay.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <algorithm>
@@ -14,12 +16,6 @@
 namespace lexipond {
 
 namespace {
-
-QString Percent(uint32_t part, uint32_t whole) {
-    char text[48];
-    uint32_t length = PercentText(part, whole, text);
-    return QString::fromLatin1(text, static_cast<qsizetype>(length));
-}
 
 // A rounded rectangle whose one-pixel outline runs on the rectangle's outer
 // pixels, as the classic rounded-rectangle call draws it.
@@ -50,11 +46,15 @@ struct ScoreLine {
     QRect labelBox, valueBox;
 };
 constexpr ScoreLine kScoreLines[4] = {
-    {"User:", QRect(10, 220, 60, 20), QRect(75, 220, 75, 20)},
-    {"Total:", QRect(160, 220, 60, 20), QRect(220, 220, 145, 20)},
-    {"Session:", QRect(370, 220, 70, 20), QRect(445, 220, 145, 20)},
-    {"Word:", QRect(160, 240, 60, 20), QRect(220, 240, 145, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "User:"), QRect(10, 220, 60, 20), QRect(75, 220, 75, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "Total:"), QRect(160, 220, 60, 20), QRect(220, 220, 145, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "Session:"), QRect(370, 220, 70, 20), QRect(445, 220, 145, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "Word:"), QRect(160, 240, 60, 20), QRect(220, 240, 145, 20)},
 };
+
+QString LabelText(const ScoreLine& line) {
+    return QCoreApplication::translate("MainWindowPainter", line.label);
+}
 
 } // namespace
 
@@ -69,7 +69,7 @@ MainWindowPainter::MainWindowPainter(const QString& family)
         const ScoreLine& line = kScoreLines[i];
         const int labelEnd =
             line.labelBox.left() +
-            static_cast<int>(std::ceil(CoveredWidth(labelFont_, QString::fromLatin1(line.label)))) +
+            static_cast<int>(std::ceil(CoveredWidth(labelFont_, LabelText(line)))) +
             layout::kLabelGap;
         valueBoxes_[i] = line.valueBox;
         valueBoxes_[i].setLeft(std::max(line.valueBox.left(), labelEnd));
@@ -193,20 +193,20 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
     painter.setFont(labelFont_);
     const int oneLine = left | Qt::TextSingleLine | Qt::TextDontClip;
     for (const ScoreLine& line : kScoreLines)
-        painter.drawText(line.labelBox, oneLine, QString::fromLatin1(line.label));
+        painter.drawText(line.labelBox, oneLine, LabelText(line));
 
     painter.setFont(valueFont_);
     DrawClipped(painter, valueBoxes_[0], left, snapshot_.userName);
-    DrawClipped(painter, valueBoxes_[1], left, Percent(snapshot_.userCorrect, snapshot_.userTotal));
+    DrawClipped(painter, valueBoxes_[1], left, ScoreText(snapshot_.userCorrect, snapshot_.userTotal));
     DrawClipped(painter, valueBoxes_[2], left,
-                Percent(snapshot_.sessionCorrect, snapshot_.sessionTotal));
-    DrawClipped(painter, valueBoxes_[3], left, Percent(snapshot_.wordCorrect, snapshot_.wordTotal));
+                ScoreText(snapshot_.sessionCorrect, snapshot_.sessionTotal));
+    DrawClipped(painter, valueBoxes_[3], left, ScoreText(snapshot_.wordCorrect, snapshot_.wordTotal));
 
     painter.setFont(buttonFont_);
     painter.setBackground(colours_.button);
-    DrawClipped(painter, layout::kCorrectButton, Qt::AlignCenter, QStringLiteral("Correct"));
-    DrawClipped(painter, layout::kIncorrectButton, Qt::AlignCenter, QStringLiteral("Incorrect"));
-    DrawClipped(painter, layout::kSkipButton, Qt::AlignCenter, QStringLiteral("Skip"));
+    DrawClipped(painter, layout::kCorrectButton, Qt::AlignCenter, AnswerName(AnswerKind::Correct));
+    DrawClipped(painter, layout::kIncorrectButton, Qt::AlignCenter, AnswerName(AnswerKind::Incorrect));
+    DrawClipped(painter, layout::kSkipButton, Qt::AlignCenter, AnswerName(AnswerKind::Skip));
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.restore();
 }

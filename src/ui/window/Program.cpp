@@ -38,9 +38,9 @@ namespace {
 // A start-up message box with the prompts' caption. The first button is the
 // default (Enter), the last the answer of Esc or a close. Returns the index of
 // the button chosen.
-size_t AskInBox(QMessageBox::Icon icon, const std::string& message,
+size_t AskInBox(QMessageBox::Icon icon, const QString& message,
                 const std::vector<QString>& buttons) {
-    QMessageBox box(icon, QString::fromLatin1(kWindowTitle), DisplayText(message),
+    QMessageBox box(icon, QString::fromLatin1(kWindowTitle), message,
                     QMessageBox::NoButton);
     box.setWindowIcon(ProgramIcon());
     // No main window yet to keep it in sight.
@@ -58,7 +58,43 @@ size_t AskInBox(QMessageBox::Icon icon, const std::string& message,
     return made.size() - 1;
 }
 
+// The fixed reasons are translated; the system's and the format check's are shown as given.
+QString ReasonText(const std::string& reason) {
+    for (const char* known : kStartupReasons)
+        if (reason == known)
+            return QCoreApplication::translate("StartupReason", known);
+    return DisplayText(reason);
+}
+
 } // namespace
+
+// Words what start-up asks or tells in the user's language.
+QString Program::StartupText(const StartupMessage& message) {
+    const QString path = DisplayText(message.path), reason = ReasonText(message.reason),
+                  other = DisplayText(message.other);
+    const QString closing = tr("Lexipond will close so that nothing is lost.");
+    switch (message.notice) {
+    case StartupNotice::DamagedOfferBackup:
+        return tr("%1 is damaged (%2). Restore the backup \"%3\"? The damaged file is kept "
+                  "beside it either way.")
+            .arg(path, reason, other);
+    case StartupNotice::DamagedKeptAside:
+        return tr("%1 was damaged (%2). It is kept as \"%3\" and a new word list is started.")
+            .arg(path, reason, other);
+    case StartupNotice::CannotRead:
+        return tr("%1 cannot be read (%2).").arg(path, reason) + QLatin1Char(' ') + closing;
+    case StartupNotice::CannotKeepAside:
+        return tr("%1 cannot be kept aside (%2).").arg(path, reason) + QLatin1Char(' ') + closing;
+    case StartupNotice::CannotWrite:
+        return tr("%1 cannot be written (%2).").arg(path, reason) + QLatin1Char(' ') + closing;
+    case StartupNotice::CannotMap:
+        return tr("%1 cannot be mapped into memory (%2).").arg(path, reason) + QLatin1Char(' ') +
+               closing;
+    case StartupNotice::CannotOpen:
+        break;
+    }
+    return tr("%1 cannot be opened (%2).").arg(path, reason) + QLatin1Char(' ') + closing;
+}
 
 Program::Program(std::string programFolder) {
     folders_ = FindFolders(programFolder);
@@ -87,9 +123,9 @@ StartupDialogs Program::MakeStartupDialogs() {
             return 1;
         PromptRequest request;
         request.mode = 0;
-        request.message = "Thanks for trying Lexipond. We hope you like it.";
-        request.firstButton = "Start";
-        request.secondButton = "View ReadMe";
+        request.message = tr("Thanks for trying Lexipond. We hope you like it.");
+        request.firstButton = tr("Start");
+        request.secondButton = tr("View ReadMe");
         const int answer = RunPrompt(nullptr, request);
         return endPending_ ? 1 : answer;
     };
@@ -101,22 +137,22 @@ StartupDialogs Program::MakeStartupDialogs() {
         if (endPending_)
             return;
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Lexipond.exe"),
-                        QStringLiteral("Cannot find dImport.txt"), QMessageBox::Ok);
+                        tr("Cannot find dImport.txt"), QMessageBox::Ok);
         box.exec();
     };
-    dialogs.offerRestore = [this](const std::string& message) {
+    dialogs.offerRestore = [this](const StartupMessage& message) {
         const size_t answer = endPending_ ? 0
-                                          : AskInBox(QMessageBox::Question, message,
+                                          : AskInBox(QMessageBox::Question, StartupText(message),
                                                      {tr("Restore"), tr("Keep as it is")});
         return endPending_ || answer == 0;
     };
-    dialogs.cannotUseData = [this](const std::string& message) {
+    dialogs.cannotUseData = [this](const StartupMessage& message) {
         if (!endPending_)
-            AskInBox(QMessageBox::Warning, message, {tr("Close")});
+            AskInBox(QMessageBox::Warning, StartupText(message), {tr("Close")});
     };
-    dialogs.tell = [this](const std::string& message) {
+    dialogs.tell = [this](const StartupMessage& message) {
         if (!endPending_)
-            Tell(nullptr, DisplayText(message));
+            Tell(nullptr, StartupText(message));
     };
     return dialogs;
 }

@@ -87,6 +87,7 @@ class Program {
 
   private:
     StartupDialogs MakeStartupDialogs();
+    static QString StartupText(const StartupMessage& message);
     // Writes the settings file: now, or when the block differs from what was last written.
     void WriteSettings();
     void SaveSettingsIfChanged();

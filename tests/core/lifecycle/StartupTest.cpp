@@ -29,13 +29,13 @@ class StartupTest : public ::testing::Test {
     StartupDialogs dialogs{[this] { return ++welcomes; },
                            {},
                            [this] { ++missingImports; },
-                           [this](const std::string& message) {
+                           [this](const StartupMessage& message) {
                                offers.push_back(message);
                                return acceptRestore;
                            },
-                           [this](const std::string& message) { cannotUse.push_back(message); },
-                           [this](const std::string& message) { told.push_back(message); }};
-    std::vector<std::string> offers, cannotUse, told;
+                           [this](const StartupMessage& message) { cannotUse.push_back(message); },
+                           [this](const StartupMessage& message) { told.push_back(message); }};
+    std::vector<StartupMessage> offers, cannotUse, told;
     bool acceptRestore = true;
     RecordFile db;
     SettingsBlock settings{};
@@ -115,7 +115,9 @@ TEST_F(StartupTest, ADamagedDatabaseOrSettingsFileIsOfferedItsGoodBackup) {
     WriteBytes(file, "WORD1100 cut short");
     ASSERT_EQ(Load(), StartupOutcome::Ready);
     ASSERT_EQ(offers.size(), 2u) << "settings and database";
-    EXPECT_NE(offers[1].find("LPDB.lbf is damaged"), std::string::npos) << offers[1];
+    EXPECT_EQ(offers[1].notice, StartupNotice::DamagedOfferBackup);
+    EXPECT_EQ(offers[1].path, "LPDB.lbf");
+    EXPECT_EQ(offers[1].other, "LPDB.lbf Bak") << "the backup offered";
     EXPECT_EQ(db.liveCount, 40u) << "the backup's words";
     EXPECT_EQ(settings.confirmQuit, 0x01010101) << "the backup's settings";
     EXPECT_EQ(DamagedCopies(folder.Path(), "LPDB.lbf"), std::vector<std::string>{damaged});
@@ -131,7 +133,8 @@ TEST_F(StartupTest, ADamagedDatabaseOrSettingsFileIsOfferedItsGoodBackup) {
     ASSERT_EQ(Load(), StartupOutcome::Ready);
     EXPECT_EQ(db.liveCount, 15u);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_NE(told[0].find("LPDB.lbf was damaged"), std::string::npos) << told[0];
+    EXPECT_EQ(told[0].notice, StartupNotice::DamagedKeptAside);
+    EXPECT_EQ(told[0].other.rfind("LPDB.lbf damaged-", 0), 0u) << told[0].other;
     EXPECT_EQ(DamagedCopies(folder.Path(), "LPDB.lbf").size(), 2u);
     EXPECT_TRUE(ReadBytes(words + kBackupSuffix) == goodBackup);
 }
@@ -146,16 +149,17 @@ TEST_F(StartupTest, AnUnwritableDatabaseOrFolderEndsTheStartTouchingNothing) {
     struct Row {
         const char* name;
         fs::perms fileMode, folderMode;
-        const char* expected;
+        StartupNotice notice;
+        const char* pathEnd;
     };
     const Row rows[] = {
         {"read-only file", fs::perms::owner_read | fs::perms::others_read, fs::perms::all,
-         "LPDB.lbf cannot be written (permission denied)"},
+         StartupNotice::CannotWrite, "LPDB.lbf"},
         {"read-only folder", fs::perms::all, fs::perms::owner_all | fs::perms::others_read |
                                                  fs::perms::others_exec,
-         "cannot be written (permission denied)"},
+         StartupNotice::CannotWrite, "/"},
         {"unreadable file", fs::perms::none, fs::perms::all,
-         "LPDB.lbf cannot be read (permission denied)"},
+         StartupNotice::CannotRead, "LPDB.lbf"},
     };
     const std::string before = ReadBytes(words);
     for (const Row& row : rows) {
@@ -166,10 +170,9 @@ TEST_F(StartupTest, AnUnwritableDatabaseOrFolderEndsTheStartTouchingNothing) {
             cannotUse.clear();
             const bool ended = Load() == StartupOutcome::EndAfterMessage;
             CloseRecordFile(db);
-            return ended && cannotUse.size() == 1 &&
-                   cannotUse[0].find(row.expected) != std::string::npos &&
-                   cannotUse[0].find("Lexipond will close so that nothing is lost.") !=
-                       std::string::npos;
+            return ended && cannotUse.size() == 1 && cannotUse[0].notice == row.notice &&
+                   cannotUse[0].path.ends_with(row.pathEnd) &&
+                   cannotUse[0].reason == "permission denied";
         }));
         fs::permissions(folder.Path(), fs::perms::all);
         fs::permissions(words, fs::perms::owner_read | fs::perms::owner_write);

@@ -255,19 +255,6 @@ TEST_F(TutoringTest, ReportStopsGrowingAtItsLimitButTalliesGoOn) {
     }
 }
 
-TEST(PercentText, BuildsPartOfWholeWithATruncatedPercentage) {
-    const std::tuple<uint32_t, uint32_t, const char*> rows[] = {
-        {7, 9, "7 of 9 (77%)"},
-        {0, 0, "0 of 0 (100%)"},
-        {4294967295u, 1, "4294967295 of 1 (429496729500%)"}};
-    for (const auto& [part, whole, expected] : rows) {
-        SCOPED_TRACE(expected);
-        char text[42];
-        EXPECT_EQ(PercentText(part, whole, text), std::strlen(expected));
-        EXPECT_STREQ(text, expected);
-    }
-}
-
 TEST_F(TutorTest, ResortFindsTheWordOnShowAgainAndStopDoesNotWaitForTheWakeUp) {
     MakeDatabase("a ah an ant can cat", {{}, {}, {3, 1}});
     Worker worker(tutor, std::chrono::hours(1)); // wakes only when told to

@@ -23,7 +23,7 @@ TEST(Prompt, EachButtonAndEscGiveTheirResult) {
         PromptRequest request{11, "Delete this word?", "Yes, delete word", "No, do not delete"};
         WhenShown("firstButton", row.answer);
         EXPECT_EQ(RunPrompt(nullptr, request), row.result);
-        EXPECT_TRUE(request.message.empty()) << "the request is reset afterwards";
+        EXPECT_TRUE(request.message.isEmpty()) << "the request is reset afterwards";
     }
 }
 
