@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Lexipond: a sight-word tutor for one adult and a young reader.
+#include "LexipondVersion.h"
 #include "core/platform/Folders.h"
 #include "ui/common/Translations.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
 #include "ui/window/TerminationSignals.h"
-
-#include "LexipondVersion.h"
 
 #include <QApplication>
 #include <cstdio>

@@ -6,8 +6,8 @@
 #include "core/platform/FileMapping.h"
 #include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
-#include "core/recordfile/RecordFile.h"
 #include "core/recordfile/PlaceRecords.h"
+#include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
 #include "core/words/DatabaseCheck.h"
@@ -63,7 +63,8 @@ std::string Reason(int error) {
     return Lowercased(std::strerror(error));
 }
 
-StartupMessage CannotMessage(const std::string& path, StartupNotice what, const std::string& reason) {
+StartupMessage CannotMessage(const std::string& path, StartupNotice what,
+                             const std::string& reason) {
     return {what, path, reason, {}};
 }
 
@@ -162,9 +163,11 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
         if (!OfferRestore(dataFolder, kWordDatabaseName, reason, dialogs)) {
             const std::string kept = KeepDamagedFile(path);
             if (kept.empty())
-                return end(CannotMessage(path, StartupNotice::CannotKeepAside, "the folder refused a new name"));
+                return end(CannotMessage(path, StartupNotice::CannotKeepAside,
+                                         "the folder refused a new name"));
             if (dialogs.tell)
-                dialogs.tell({StartupNotice::DamagedKeptAside, kWordDatabaseName, reason, ShortName(kept)});
+                dialogs.tell(
+                    {StartupNotice::DamagedKeptAside, kWordDatabaseName, reason, ShortName(kept)});
             return OpenStep::Missing;
         }
     }
@@ -176,11 +179,14 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
     case OpenResult::Opened:
         break;
     case OpenResult::NotPermitted:
-        return end(CannotMessage(path, StartupNotice::CannotWrite, errno ? Reason(errno) : "permission denied"));
+        return end(CannotMessage(path, StartupNotice::CannotWrite,
+                                 errno ? Reason(errno) : "permission denied"));
     case OpenResult::NotMappable:
-        return end(CannotMessage(path, StartupNotice::CannotMap, errno ? Reason(errno) : "no memory"));
+        return end(
+            CannotMessage(path, StartupNotice::CannotMap, errno ? Reason(errno) : "no memory"));
     default:
-        return end(CannotMessage(path, StartupNotice::CannotOpen, errno ? Reason(errno) : "it changed while opening"));
+        return end(CannotMessage(path, StartupNotice::CannotOpen,
+                                 errno ? Reason(errno) : "it changed while opening"));
     }
     return OpenStep::Opened;
 }
@@ -255,7 +261,8 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
         // better one. Checked while it is copied, so a large file is read once.
         const std::string bak = db.fileName + kBackupSuffix;
         std::string reason;
-        if (words::CopyCheckedWordDatabase(db.fileName, bak, reason) == words::CheckOutcome::Valid &&
+        if (words::CopyCheckedWordDatabase(db.fileName, bak, reason) ==
+                words::CheckOutcome::Valid &&
             platform::CopyLastWriteTime(db.fileName, bak))
             KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
     }

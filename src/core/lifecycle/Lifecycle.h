@@ -52,8 +52,8 @@ struct StartupMessage {
 // The fixed reasons start-up gives (the others are the system's words or the
 // format check's), listed so the window layer can translate them.
 inline constexpr const char* kStartupReasons[] = {
-    "it is not a file",  "the folder refused a new name", "permission denied",
-    "no memory",         "it changed while opening",      "not a whole settings file"};
+    "it is not a file", "the folder refused a new name", "permission denied",
+    "no memory",        "it changed while opening",      "not a whole settings file"};
 
 // What start-up needs to ask or tell through the window layer. Every member
 // may be empty: a question then takes its default answer, a message is skipped.

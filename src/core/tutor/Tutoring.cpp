@@ -2,10 +2,10 @@
 #include "core/tutor/Tutoring.h"
 
 #include "core/recordfile/RecordFile.h"
-#include "core/words/WordDatabase.h"
 #include "core/settings/Settings.h"
 #include "core/text/LittleEndian.h"
 #include "core/text/TextHelpers.h"
+#include "core/words/WordDatabase.h"
 
 #include <climits>
 #include <cstring>

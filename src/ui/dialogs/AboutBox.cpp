@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/dialogs/AboutBox.h"
 
+#include "LexipondVersion.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
-
-#include "LexipondVersion.h"
 
 #include <QCoreApplication>
 #include <QDialog>

@@ -10,16 +10,16 @@
 #include "ui/common/TextDisplay.h"
 #include "ui/dialogs/PromptDialog.h"
 
-#include <QCoreApplication>
 #include <QAbstractListModel>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
-#include <QHash>
-#include <QListView>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>

@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/MainWindow.h"
 
+#include "core/layout/CardLayout.h"
+#include "core/settings/Settings.h"
+#include "core/tutor/Commands.h"
+#include "core/tutor/WordStore.h"
+#include "ui/common/AppContext.h"
+#include "ui/common/AppIcon.h"
+#include "ui/common/CoreTexts.h"
+#include "ui/common/TextDisplay.h"
 #include "ui/dialogs/AboutBox.h"
 #include "ui/dialogs/OptionsDialog.h"
 #include "ui/dialogs/PromptDialog.h"
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
-#include "ui/common/AppContext.h"
-#include "ui/common/AppIcon.h"
-#include "ui/common/CoreTexts.h"
-#include "core/layout/CardLayout.h"
-#include "core/settings/Settings.h"
-#include "ui/common/TextDisplay.h"
-#include "core/tutor/Commands.h"
-#include "core/tutor/WordStore.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -311,8 +311,7 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
                      settings.currentUser == i);
     auto* levels = new QMenu(tr("Level"), &menu);
     for (int i = 0; i < kLevelCount; ++i)
-        AddCheckable(*levels, LevelName(i), CMD_LEVEL_EASIEST + i,
-                     settings.level == i);
+        AddCheckable(*levels, LevelName(i), CMD_LEVEL_EASIEST + i, settings.level == i);
 
     if (!app_.report) {
         QString word = DisplayText(app_.store.WordOnShow());
@@ -328,8 +327,7 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
     menu.addSeparator();
     AddCheckable(menu, tr("Transparent"), CMD_TRANSPARENT, settings.transparent == 1);
     AddCheckable(menu, tr("On Top"), CMD_ON_TOP, settings.onTop == 1);
-    QAction* fullScreen =
-        AddCheckable(menu, tr("Full Screen"), kFullScreenItem, isFullScreen());
+    QAction* fullScreen = AddCheckable(menu, tr("Full Screen"), kFullScreenItem, isFullScreen());
     fullScreen->setShortcut(Qt::Key_F11); // shown beside the item; the window's key runs it
     fullScreen->setShortcutContext(Qt::WidgetShortcut);
     menu.addSeparator();
@@ -405,8 +403,8 @@ void MainWindow::PlaceAndShow() {
     const int64_t width = int64_t{placement.normalRight} - placement.normalLeft;
     const int64_t height = int64_t{placement.normalBottom} - placement.normalTop;
     QRect stored(placement.normalLeft, placement.normalTop,
-                 static_cast<int>(std::clamp<int64_t>(width, layout::kClientSize.width(),
-                                                      kLargestStoredSide)),
+                 static_cast<int>(
+                     std::clamp<int64_t>(width, layout::kClientSize.width(), kLargestStoredSide)),
                  static_cast<int>(std::clamp<int64_t>(height, layout::kClientSize.height(),
                                                       kLargestStoredSide)));
     if (width <= 0 || height <= 0)

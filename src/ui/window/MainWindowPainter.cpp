@@ -46,15 +46,23 @@ struct ScoreLine {
     QRect labelBox, valueBox;
 };
 constexpr ScoreLine kScoreLines[4] = {
-    {QT_TRANSLATE_NOOP("MainWindowPainter", "User:"), QRect(10, 220, 60, 20), QRect(75, 220, 75, 20)},
-    {QT_TRANSLATE_NOOP("MainWindowPainter", "Total:"), QRect(160, 220, 60, 20), QRect(220, 220, 145, 20)},
-    {QT_TRANSLATE_NOOP("MainWindowPainter", "Session:"), QRect(370, 220, 70, 20), QRect(445, 220, 145, 20)},
-    {QT_TRANSLATE_NOOP("MainWindowPainter", "Word:"), QRect(160, 240, 60, 20), QRect(220, 240, 145, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "User:"), QRect(10, 220, 60, 20),
+     QRect(75, 220, 75, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "Total:"), QRect(160, 220, 60, 20),
+     QRect(220, 220, 145, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "Session:"), QRect(370, 220, 70, 20),
+     QRect(445, 220, 145, 20)},
+    {QT_TRANSLATE_NOOP("MainWindowPainter", "Word:"), QRect(160, 240, 60, 20),
+     QRect(220, 240, 145, 20)},
 };
 
 QString LabelText(const ScoreLine& line) {
     return QCoreApplication::translate("MainWindowPainter", line.label);
 }
+
+// A caption keeps this far from its button's ends, and shrinks no further.
+constexpr int kCaptionMargin = 8;
+constexpr int kLeastCaptionPixels = 12;
 
 } // namespace
 
@@ -73,6 +81,18 @@ MainWindowPainter::MainWindowPainter(const QString& family)
             layout::kLabelGap;
         valueBoxes_[i] = line.valueBox;
         valueBoxes_[i].setLeft(std::max(line.valueBox.left(), labelEnd));
+    }
+    const AnswerKind kinds[3] = {AnswerKind::Correct, AnswerKind::Incorrect, AnswerKind::Skip};
+    const QRect buttons[3] = {layout::kCorrectButton, layout::kIncorrectButton,
+                              layout::kSkipButton};
+    for (int i = 0; i < 3; ++i) {
+        captions_[i] = AnswerName(kinds[i]);
+        captionFonts_[i] = buttonFont_;
+        // Clear of the rounded corners; the English captions fit at full size.
+        const qreal room = buttons[i].width() - 2 * kCaptionMargin;
+        while (CoveredWidth(captionFonts_[i], captions_[i]) > room &&
+               captionFonts_[i].pixelSize() > kLeastCaptionPixels)
+            captionFonts_[i].setPixelSize(captionFonts_[i].pixelSize() - 1);
     }
 }
 
@@ -197,16 +217,20 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
 
     painter.setFont(valueFont_);
     DrawClipped(painter, valueBoxes_[0], left, snapshot_.userName);
-    DrawClipped(painter, valueBoxes_[1], left, ScoreText(snapshot_.userCorrect, snapshot_.userTotal));
+    DrawClipped(painter, valueBoxes_[1], left,
+                ScoreText(snapshot_.userCorrect, snapshot_.userTotal));
     DrawClipped(painter, valueBoxes_[2], left,
                 ScoreText(snapshot_.sessionCorrect, snapshot_.sessionTotal));
-    DrawClipped(painter, valueBoxes_[3], left, ScoreText(snapshot_.wordCorrect, snapshot_.wordTotal));
+    DrawClipped(painter, valueBoxes_[3], left,
+                ScoreText(snapshot_.wordCorrect, snapshot_.wordTotal));
 
-    painter.setFont(buttonFont_);
     painter.setBackground(colours_.button);
-    DrawClipped(painter, layout::kCorrectButton, Qt::AlignCenter, AnswerName(AnswerKind::Correct));
-    DrawClipped(painter, layout::kIncorrectButton, Qt::AlignCenter, AnswerName(AnswerKind::Incorrect));
-    DrawClipped(painter, layout::kSkipButton, Qt::AlignCenter, AnswerName(AnswerKind::Skip));
+    const QRect buttons[3] = {layout::kCorrectButton, layout::kIncorrectButton,
+                              layout::kSkipButton};
+    for (int i = 0; i < 3; ++i) {
+        painter.setFont(captionFonts_[i]);
+        DrawClipped(painter, buttons[i], Qt::AlignCenter, captions_[i]);
+    }
     painter.setBackgroundMode(Qt::TransparentMode);
     painter.restore();
 }

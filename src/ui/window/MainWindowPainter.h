@@ -98,6 +98,10 @@ class MainWindowPainter {
     PaintSnapshot snapshot_;
     QFont wordFont_, leastWordFont_, labelFont_, valueFont_, buttonFont_;
     QRect valueBoxes_[4]; // of the score lines, moved right of their labels
+    // The buttons' captions (Correct, Incorrect, Skip) and their fonts: the
+    // button font, smaller where a translation would not fit its button.
+    QString captions_[3];
+    QFont captionFonts_[3];
     // The last word fitted, kept between paints (a paint follows every answer).
     mutable QString fittedWord_;
     mutable WordFit fit_;

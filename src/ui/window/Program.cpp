@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/Program.h"
 
-#include "ui/dialogs/PromptDialog.h"
 #include "core/platform/Folders.h"
 #include "core/settings/SettingsFile.h"
+#include "core/tutor/WordStore.h"
+#include "core/tutor/Worker.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
 #include "ui/common/TextDisplay.h"
+#include "ui/dialogs/PromptDialog.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/WindowWatch.h"
-#include "core/tutor/WordStore.h"
-#include "core/tutor/Worker.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -40,8 +40,7 @@ namespace {
 // the button chosen.
 size_t AskInBox(QMessageBox::Icon icon, const QString& message,
                 const std::vector<QString>& buttons) {
-    QMessageBox box(icon, QString::fromLatin1(kWindowTitle), message,
-                    QMessageBox::NoButton);
+    QMessageBox box(icon, QString::fromLatin1(kWindowTitle), message, QMessageBox::NoButton);
     box.setWindowIcon(ProgramIcon());
     // No main window yet to keep it in sight.
     box.setWindowFlag(Qt::WindowStaysOnTopHint);

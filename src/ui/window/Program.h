@@ -8,11 +8,11 @@
 // main window and the worker, and ends the worker before the window it posts
 // to. It holds the data folder's lock from Start to its end, and writes the
 // settings file whenever a setting changes, not only at the end.
+#include "core/lifecycle/Lifecycle.h"
 #include "core/platform/DataLock.h"
 #include "core/platform/Random.h"
 #include "core/platform/SingleInstance.h"
 #include "core/recordfile/RecordFile.h"
-#include "core/lifecycle/Lifecycle.h"
 #include "core/settings/Settings.h"
 #include "core/tutor/TutorState.h"
 

@@ -6,8 +6,8 @@
 
 #include <set>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <tuple>
+#include <unistd.h>
 
 namespace lexipond {
 namespace {
@@ -155,11 +155,10 @@ TEST_F(StartupTest, AnUnwritableDatabaseOrFolderEndsTheStartTouchingNothing) {
     const Row rows[] = {
         {"read-only file", fs::perms::owner_read | fs::perms::others_read, fs::perms::all,
          StartupNotice::CannotWrite, "LPDB.lbf"},
-        {"read-only folder", fs::perms::all, fs::perms::owner_all | fs::perms::others_read |
-                                                 fs::perms::others_exec,
+        {"read-only folder", fs::perms::all,
+         fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
          StartupNotice::CannotWrite, "/"},
-        {"unreadable file", fs::perms::none, fs::perms::all,
-         StartupNotice::CannotRead, "LPDB.lbf"},
+        {"unreadable file", fs::perms::none, fs::perms::all, StartupNotice::CannotRead, "LPDB.lbf"},
     };
     const std::string before = ReadBytes(words);
     for (const Row& row : rows) {
@@ -201,8 +200,8 @@ TEST(FindFoldersTest, AReadOnlyProgramFolderWithADatabaseIsNotHidden) {
     TempFolder program, home;
     ScopedEnv data{"XDG_DATA_HOME", home.Path()};
     // Read-only for the user who runs the program.
-    fs::permissions(program.Path(), fs::perms::owner_all | fs::perms::others_read |
-                                        fs::perms::others_exec);
+    fs::permissions(program.Path(),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
     fs::permissions(home.Path(), fs::perms::all);
     EXPECT_TRUE(AsOrdinaryUser([&] {
         return FindFolders(program.Slash()).dataFolder != program.Slash();
@@ -234,8 +233,8 @@ TEST_F(StartupTest, FilesTheCheckRefusesAreDamagedAtStartAndNeverBecomeTheBackup
     MakeWordDatabase(words, NumberedWords(20));
     const std::string good = ReadBytes(words);
     std::string unterminated = good, oddType = good, noSlots = good;
-    unterminated[1556 + 4 + 63] = 'x';          // the first word runs through its field
-    oddType[1444 + 8] = '\xff';                 // field 2's type: 255
+    unterminated[1556 + 4 + 63] = 'x';              // the first word runs through its field
+    oddType[1444 + 8] = '\xff';                     // field 2's type: 255
     noSlots.replace(1360, 4, std::string(4, '\0')); // capacity 0
     const std::pair<const char*, std::string> rows[] = {
         {"a word without its terminator", unterminated},

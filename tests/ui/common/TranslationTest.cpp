@@ -4,9 +4,12 @@
 // texts shown in Spanish while their stored bytes stay English.
 #include "ui/common/CoreTexts.h"
 #include "ui/common/Translations.h"
+#include "ui/window/MainWindowPainter.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QTranslator>
 #include <QXmlStreamReader>
@@ -94,6 +97,27 @@ TEST_F(Spanish, ScoresLevelsAndTheReportShowInSpanishWithTheCoreNumbers) {
     EXPECT_EQ(StartupReason("field 3 runs past the record"),
               QStringLiteral("field 3 runs past the record"))
         << "the format check's own words are shown as given";
+}
+
+// "Incorrecto" is wider than its button in the button font: it is drawn
+// smaller, clear of the button's ends, instead of over its outline.
+TEST_F(Spanish, AnswerCaptionsKeepClearOfTheirButtonsEnds) {
+    ASSERT_TRUE(installed);
+    const MainWindowPainter painter;
+    QImage image(layout::kClientSize, QImage::Format_RGB32);
+    QPainter on(&image);
+    painter.DrawScene(on);
+    on.end();
+    const QColor button = ColoursOf(ColourScheme::Classic).button;
+    for (const QRect& place :
+         {layout::kCorrectButton, layout::kIncorrectButton, layout::kSkipButton}) {
+        const int middle = place.center().y();
+        // Eight pixels at either end hold no ink, between the outline and the caption.
+        for (int step = 2; step < 8; ++step)
+            for (int x : {place.left() + step, place.right() - step})
+                EXPECT_EQ(image.pixelColor(x, middle), button)
+                    << "ink at " << x << " in the button at " << place.left();
+    }
 }
 
 } // namespace

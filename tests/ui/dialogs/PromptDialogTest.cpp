@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The two-button prompt, answered through its buttons and the keyboard.
-#include "DialogTestSupport.h"
 #include "ui/dialogs/PromptDialog.h"
+
+#include "DialogTestSupport.h"
 
 #include <QTest>
 
