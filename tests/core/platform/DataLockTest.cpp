@@ -11,16 +11,8 @@ namespace {
 
 using namespace lexipond::testing;
 
-TEST(DataFolderLock, OneHolderAtATimeAndReleaseLetsTheNextIn) {
-    TempFolder folder;
-    DataFolderLock first, second;
-    ASSERT_EQ(first.TryAcquire(folder.Path()), DataLockResult::Acquired);
-    EXPECT_EQ(second.TryAcquire(folder.Path()), DataLockResult::HeldByAnother);
-    EXPECT_FALSE(second.Held());
-    first.Release();
-    EXPECT_EQ(second.TryAcquire(folder.Path()), DataLockResult::Acquired);
-}
-
+// (One holder at a time, and a release lets the next in: the command-line tests,
+// across processes.)
 TEST(DataFolderLock, AnotherProcessHoldsItUntilItDies) {
     TempFolder folder;
     int ready[2];

@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// All-or-nothing changes: a failure at any write, sync or rename leaves the
-// file byte for byte as it was, and a kill at any instant leaves either the
-// old bytes or the whole result.
+// All-or-nothing changes: the result replaces the file whole, and a failed change
+// or a failure at any write, sync or rename leaves the file byte for byte as it was.
+// (A kill at any instant: the kill tests of lexipond-db and of the re-sort.)
 #include "core/recordfile/AtomicUpdate.h"
 
 #include "core/platform/Collation.h"
 #include "core/platform/FileCopy.h"
-#include "core/platform/FileMapping.h"
-#include "core/recordfile/SortRecords.h"
 #include "core/recordfile/RecordFileTestSupport.h"
+#include "core/recordfile/SortRecords.h"
 
-#include <algorithm>
 #include <random>
 
 namespace lexipond {
@@ -18,43 +16,25 @@ namespace {
 
 using namespace testing;
 
-// Words in a shuffled order, with every third one deleted, so that a sort
-// both compacts and moves records.
-void MakeShuffledDatabase(const std::string& path, int count) {
-    std::vector<std::string> words = NumberedWords(count);
-    std::shuffle(words.begin(), words.end(), std::mt19937(7));
-    MakeWordDatabase(path, words);
-    RecordFile db;
-    db.fileName = path;
-    ASSERT_EQ(Reopen(db), OpenResult::Opened);
-    for (int32_t slot = 0; slot < count; slot += 3)
-        SetRecordTag(db, slot, RecordDeleted);
-    CloseRecordFile(db);
-}
-
-const platform::Collator& Root() {
-    static const platform::Collator root("");
-    return root;
-}
-
 bool SortChange(RecordFile& copy, bool& changed) {
+    static const platform::Collator root("");
     changed = true;
-    return SortRecords(copy, kFieldWord, Root()) != 0;
+    return SortRecords(copy, kFieldWord, root) != 0;
 }
 
-std::vector<std::string> FilesIn(const std::string& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
+// Words in a shuffled order, with every third one deleted, so that a sort both
+// compacts and moves records.
 struct AtomicUpdateTest : ::testing::Test {
     void SetUp() override {
-        MakeShuffledDatabase(path, 300);
-        before = ReadBytes(path);
+        std::vector<std::string> words = NumberedWords(300);
+        std::shuffle(words.begin(), words.end(), std::mt19937(7));
+        MakeWordDatabase(path, words);
         db.fileName = path;
+        ASSERT_EQ(Reopen(db), OpenResult::Opened);
+        for (int32_t slot = 0; slot < 300; slot += 3)
+            SetRecordTag(db, slot, RecordDeleted);
+        CloseRecordFile(db);
+        before = ReadBytes(path);
         ASSERT_EQ(Reopen(db), OpenResult::Opened);
     }
     void TearDown() override { CloseRecordFile(db); }
@@ -69,79 +49,51 @@ TEST_F(AtomicUpdateTest, TheResultTakesTheFilesPlaceAndStaysOpen) {
     ASSERT_NE(db.view, nullptr);
     EXPECT_EQ(db.liveCount, 200u);
     EXPECT_EQ(GetText(db, 0), "word1001");
-    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
-
-    // The same bytes as the change made in place.
-    CloseRecordFile(db);
-    const std::string result = ReadBytes(path);
-    WriteBytes(path, before);
-    ASSERT_EQ(Reopen(db), OpenResult::Opened);
-    SortRecords(db, kFieldWord, Root());
-    CloseRecordFile(db);
-    EXPECT_TRUE(ReadBytes(path) == result);
+    EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
 }
 
-TEST_F(AtomicUpdateTest, AFailedOrEmptyChangeLeavesTheFileAndNoPartialFile) {
-    EXPECT_EQ(UpdateAtomically(db, [](RecordFile& copy, bool& changed) {
-                  PutText(copy, 1, "half done");
-                  changed = true;
-                  return false;
-              }),
-              UpdateOutcome::Failed);
-    EXPECT_EQ(UpdateAtomically(db, [](RecordFile& copy, bool& changed) {
-                  PutText(copy, 1, "thrown away");
-                  changed = false;
-                  return true;
-              }),
-              UpdateOutcome::Unchanged);
-    ASSERT_NE(db.view, nullptr) << "the file must stay open";
-    CloseRecordFile(db);
-    EXPECT_TRUE(ReadBytes(path) == before);
-    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
-}
-
-// Each row makes one system call fail; the file must stay as it was.
-struct FaultRow {
-    const char* name;
-    void (*inject)(platform::FileOperations&);
-};
-
-TEST_F(AtomicUpdateTest, DiskFullFailedSyncOrFailedRenameLeaveTheFileAsItWas) {
-    const FaultRow rows[] = {
-        {"disk full while copying",
-         [](platform::FileOperations& ops) {
-             ops.write = [](int, const void*, size_t) -> ssize_t {
-                 errno = ENOSPC;
-                 return -1;
-             };
-         }},
+// Each row makes the change fail or find nothing to do, or one system call fail.
+TEST_F(AtomicUpdateTest, AnyFailureLeavesTheFileAsItWasAndNoPartialFile) {
+    using Inject = void (*)(platform::FileOperations&);
+    using Change = bool (*)(RecordFile&, bool&);
+    const std::tuple<const char*, Inject, Change, UpdateOutcome> rows[] = {
+        {"the change fails", nullptr,
+         [](RecordFile& copy, bool& changed) {
+             PutText(copy, 1, "half done");
+             changed = true;
+             return false;
+         },
+         UpdateOutcome::Failed},
+        {"nothing to change", nullptr,
+         [](RecordFile& copy, bool& changed) {
+             PutText(copy, 1, "thrown away");
+             changed = false;
+             return true;
+         },
+         UpdateOutcome::Unchanged},
+        {"disk full while copying", FillDisk, SortChange, UpdateOutcome::Failed},
         {"sync fails",
-         [](platform::FileOperations& ops) {
-             ops.fsync = [](int) {
-                 errno = EIO;
-                 return -1;
-             };
-         }},
+         [](platform::FileOperations& ops) { ops.fsync = [](int) { return errno = EIO, -1; }; },
+         SortChange, UpdateOutcome::Failed},
         {"rename fails",
          [](platform::FileOperations& ops) {
-             ops.rename = [](const char*, const char*) {
-                 errno = EACCES;
-                 return -1;
-             };
-         }},
+             ops.rename = [](const char*, const char*) { return errno = EACCES, -1; };
+         },
+         SortChange, UpdateOutcome::Failed},
     };
-    for (const FaultRow& row : rows) {
-        SCOPED_TRACE(row.name);
+    for (const auto& [name, inject, change, outcome] : rows) {
+        SCOPED_TRACE(name);
         {
             platform::ScopedFileOperations scope;
-            row.inject(*scope);
-            EXPECT_EQ(UpdateAtomically(db, SortChange), UpdateOutcome::Failed);
+            if (inject)
+                inject(*scope);
+            EXPECT_EQ(UpdateAtomically(db, change), outcome);
         }
-        ASSERT_NE(db.view, nullptr);
+        ASSERT_NE(db.view, nullptr) << "the file must stay open";
         EXPECT_EQ(db.liveCount, 200u);
         CloseRecordFile(db);
         EXPECT_TRUE(ReadBytes(path) == before);
-        EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
+        EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
         ASSERT_EQ(Reopen(db), OpenResult::Opened);
     }
 }
@@ -152,7 +104,7 @@ TEST(PartialFiles, OnlyTheNumberedPartialFilesOfThatNameAreRemoved) {
                              "LPDB.lbf Bak", "dLexipond.dat.part5", "LPDB.lbf.part"})
         WriteBytes(folder / name, "x");
     EXPECT_EQ(platform::RemoveLeftoverPartialFiles(folder / "LPDB.lbf"), 2);
-    EXPECT_EQ(FilesIn(folder.Path()),
+    EXPECT_EQ(FileNames(folder.Path()),
               (std::vector<std::string>{"LPDB.lbf", "LPDB.lbf Bak", "LPDB.lbf.part",
                                         "LPDB.lbf.partx", "dLexipond.dat.part5"}));
 }
@@ -160,27 +112,19 @@ TEST(PartialFiles, OnlyTheNumberedPartialFilesOfThatNameAreRemoved) {
 TEST(CreateAtomically, AFileThatCannotBeMadeWholeLeavesNothingBehind) {
     TempFolder folder;
     const std::string path = folder / "LPDB.lbf";
+    const auto build = [](RecordFile& made) { return CreateWordDatabase(made) != 0; };
     RecordFile db;
     {
         platform::ScopedFileOperations scope;
-        scope->write = [](int, const void*, size_t) -> ssize_t {
-            errno = ENOSPC;
-            return -1;
-        };
-        EXPECT_FALSE(CreateAtomically(db, path, [](RecordFile& made) {
-            return CreateWordDatabase(made) != 0;
-        }));
+        FillDisk(*scope);
+        EXPECT_FALSE(CreateAtomically(db, path, build));
     }
     EXPECT_EQ(db.view, nullptr);
-    EXPECT_TRUE(FilesIn(folder.Path()).empty()) << "a full disk left a file behind";
-    EXPECT_FALSE(CreateAtomically(db, path, [](RecordFile&) { return false; }));
-    EXPECT_TRUE(FilesIn(folder.Path()).empty());
-    ASSERT_TRUE(CreateAtomically(db, path, [](RecordFile& made) {
-        return CreateWordDatabase(made) != 0;
-    }));
+    EXPECT_TRUE(FileNames(folder.Path()).empty()) << "a full disk left a file behind";
+    ASSERT_TRUE(CreateAtomically(db, path, build));
     EXPECT_NE(db.view, nullptr);
     CloseRecordFile(db);
-    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
+    EXPECT_EQ(FileNames(folder.Path()), std::vector<std::string>{"LPDB.lbf"});
 }
 
 } // namespace

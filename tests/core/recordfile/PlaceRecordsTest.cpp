@@ -30,17 +30,14 @@ const std::vector<std::string> kPool = {
     "\xE4\xB8\xAD", "apple", "apple", "New Word", "a b", "a-b"};
 // clang-format on
 
-// The bytes the full sort makes of the file at path as it is now. Sorting the
-// copy in place gives the bytes SortRecordsAtomically gives, without its sync
-// (quick), unless atomically is asked for.
+// The bytes the full sort makes of the file at path as it is now (sorting in
+// place gives the bytes SortRecordsAtomically gives: SortRecordsTest).
 std::string FullSortBytes(const std::string& path, const std::string& scratch,
-                          const Collator& collator, bool atomically = false) {
+                          const Collator& collator) {
     WriteBytes(scratch, ReadBytes(path));
     RecordFile copy;
     EXPECT_EQ(OpenRecordFile(copy, scratch, Access::ReadWrite), OpenResult::Opened);
-    EXPECT_EQ(atomically ? SortRecordsAtomically(copy, kFieldWord, collator)
-                         : SortRecords(copy, kFieldWord, collator),
-              1);
+    EXPECT_EQ(SortRecords(copy, kFieldWord, collator), 1);
     CloseRecordFile(copy);
     return ReadBytes(scratch);
 }
@@ -53,10 +50,8 @@ std::string SlotBytes(const RecordFile& file, int32_t slot) {
 
 // Random tallies and notes, so that records with equal words still differ.
 int32_t AddRandomWord(RecordFile& db, std::mt19937& random) {
-    const int32_t slot = AddWordRecord(db, kPool[random() % kPool.size()],
-                                       "n" + std::to_string(random() % 1000),
-                                       {int32_t(random() % 50), int32_t(random() % 50)});
-    return slot;
+    return AddWordRecord(db, kPool[random() % kPool.size()], "n" + std::to_string(random() % 1000),
+                         {int32_t(random() % 50), int32_t(random() % 50)});
 }
 
 TEST(PlaceRecords, LeavesTheBytesOfAFullSortAfterRandomEdits) {
@@ -176,10 +171,7 @@ TEST(PlaceRecords, AFullDiskLeavesTheFileAsItWas) {
     const std::string before = ReadBytes(path);
     {
         platform::ScopedFileOperations operations;
-        operations->write = [](int, const void*, size_t) -> ssize_t {
-            errno = ENOSPC;
-            return -1;
-        };
+        FillDisk(*operations);
         EXPECT_EQ(PlaceChangedRecords(db, kFieldWord, collator, {0}), PlaceOutcome::Failed);
     }
     EXPECT_TRUE(ReadBytes(path) == before) << "the file changed";
@@ -212,7 +204,7 @@ TEST(PlaceKill, AKilledPlacementIsFinishedByTheNextOpen) {
         CloseRecordFile(db);
     }
     const std::string before = ReadBytes(path);
-    const std::string expected = FullSortBytes(path, scratch, collator, true);
+    const std::string expected = FullSortBytes(path, scratch, collator);
     ASSERT_NE(before, expected);
     // The child says when it is about to place (after its open), so that the
     // kills land in the placement itself.

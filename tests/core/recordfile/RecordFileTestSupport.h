@@ -1,9 +1,11 @@
 #pragma once
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Raw header words, a new word database built by hand, and text fields for the
-// record file tests.
+// Raw header words, a new word database built by hand, text fields, folder listings
+// and a full disk for the record file tests.
 #include "TestSupport.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <ostream>
 
 namespace lexipond {
@@ -66,6 +68,20 @@ inline int32_t AddWord(RecordFile& file, const std::string& word) {
 
 inline OpenResult Reopen(RecordFile& file, bool writable = true) {
     return OpenRecordFile(file, file.fileName, writable ? Access::ReadWrite : Access::ReadOnly);
+}
+
+// The names of the files in a folder, sorted.
+inline std::vector<std::string> FileNames(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Every write from now on finds the disk full.
+inline void FillDisk(platform::FileOperations& operations) {
+    operations.write = [](int, const void*, size_t) -> ssize_t { return errno = ENOSPC, -1; };
 }
 
 } // namespace testing

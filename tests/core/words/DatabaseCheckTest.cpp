@@ -1,16 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The word database check: each rule it refuses a file for, with its own reason,
-// and what it finds in a sound file.
+// A new word database, and the word database check: each rule it refuses a file
+// for, with its own reason, and what it finds in a sound file.
 #include "core/words/DatabaseCheck.h"
 
 #include "core/platform/FileMapping.h"
 #include "core/recordfile/RecordFileTestSupport.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <unistd.h>
-
 #include <functional>
+#include <unistd.h>
 
 namespace lexipond::words {
 namespace {
@@ -28,6 +26,20 @@ std::string SoundDatabase() {
     PutWordAt(bytes, kArea + 3 * kSlot, RecordDeleted);
     bytes.replace(kArea + 3 * kSlot + 4, 64, std::string(64, 'x'));
     return bytes;
+}
+
+// A new word database, byte for byte, over whatever file had its name.
+TEST(WordDatabase, ANewOneReplacesAnyFileWithExactBytes) {
+    TempFolder folder;
+    RecordFile file;
+    file.fileName = folder / "LPDB.lbf";
+    WriteBytes(file.fileName, std::string(20000, '\xAB'));
+    ASSERT_NE(CreateWordDatabase(file), 0);
+    CloseRecordFile(file);
+    const std::string bytes = ReadBytes(file.fileName), expected = NewDatabaseBytes();
+    ASSERT_EQ(bytes.size(), expected.size());
+    const auto at = std::mismatch(bytes.begin(), bytes.end(), expected.begin()).first;
+    EXPECT_EQ(at, bytes.end()) << "first difference at offset " << (at - bytes.begin());
 }
 
 TEST(DatabaseCheck, EachBrokenRuleIsRefusedWithItsOwnReason) {
