@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The card to a screen reader: its parts, named as painted and placed where
-// they are painted, and an answer button's press, which must be its click.
+// The card to a screen reader: its parts named and placed as painted, and an
+// answer button's press, which must be its click.
 #include "ui/window/CardAccessible.h"
 
-#include "TestSupport.h"
-#include "core/settings/SettingsFile.h"
 #include "core/tutor/Commands.h"
-#include "core/tutor/Tutoring.h"
-#include "core/tutor/WordStore.h"
 #include "ui/common/TextDisplay.h"
+#include "ui/dialogs/DialogTestSupport.h"
 #include "ui/window/MainWindow.h"
-#include "ui/window/Program.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -18,150 +14,104 @@
 #include <QTimer>
 #include <tuple>
 
-namespace lexipond {
+namespace lexipond::testing {
 namespace {
 
-namespace fs = std::filesystem;
-using namespace testing;
-
-class CardAccessibleTest : public ::testing::Test {
+class CardAccessibleTest : public ::testing::Test, public DialogWorld {
   protected:
     void SetUp() override {
-        fs::copy_file(fs::path(std::getenv("LEXIPOND_TEST_SOURCE_DIR")) / "resources/dImport.txt",
-                      program / "dImport.txt");
-        SettingsBlock stored{};
-        ApplyDefaultSettings(stored);
-        ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
-        p = std::make_unique<Program>(program.Slash());
-        ASSERT_TRUE(p->Start());
-        window = p->Window();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !Store().WordOnShow().empty() && Painted(); }));
-        card = QAccessible::queryAccessibleInterface(window);
-        ASSERT_EQ(card->childCount(), 8);
+        for (const char* word : {"apple", "bird", "cat", "dog"})
+            AddWordRecord(db, word);
+        SetUpUser(tutor);
+        ChooseNextWord(tutor);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.repaint();
+        card = QAccessible::queryAccessibleInterface(&window);
     }
-    WordStore& Store() { return p->Store(); }
-    bool Painted() {
-        return window->Painter().Snapshot().word == DisplayText(Store().WordOnShow());
-    }
+    std::string Word() { return store.WordOnShow(); }
     QString Name(int part) { return card->child(part)->text(QAccessible::Name); }
     void Press(int part) {
         card->child(part)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
     }
-    // Everything an answer changes: learner 0's tallies over all words, the
-    // session counts, the report and the step Undo would take back.
+    // What an answer changes: learner 0's tallies over all words, the session, the report.
     auto Tallies() {
-        Tutor& core = Store().Core();
-        const AnswerStep step = Store().LastAnswer().value_or(AnswerStep{});
-        return std::make_tuple(SumUserField(core, TotalField(0)),
-                               SumUserField(core, CorrectField(0)), core.state.sessionTotal,
-                               core.state.sessionCorrect, ReportText(core), step.word, step.kind);
+        return std::make_tuple(SumUserField(tutor, TotalField(0)),
+                               SumUserField(tutor, CorrectField(0)), state.sessionTotal,
+                               state.sessionCorrect, ReportText(tutor));
     }
 
-    TempFolder program, home, runtime, config;
-    ScopedEnv dataEnv{"XDG_DATA_HOME", home.Path()}, runtimeEnv{"XDG_RUNTIME_DIR", runtime.Path()},
-        configEnv{"XDG_CONFIG_HOME", config.Path()};
-    std::unique_ptr<Program> p;
-    MainWindow* window = nullptr;
+    MainWindow window{app};
     QAccessibleInterface* card = nullptr;
 };
 
-TEST_F(CardAccessibleTest, ThePartsAreNamedAsPaintedAndPlacedWherePainted) {
-    const QAccessible::Role roles[] = {QAccessible::StaticText, QAccessible::StaticText,
-                                       QAccessible::StaticText, QAccessible::StaticText,
-                                       QAccessible::StaticText, QAccessible::Button,
-                                       QAccessible::Button,     QAccessible::Button};
+TEST_F(CardAccessibleTest, ThePartsAreNamedAndPlacedAsPaintedAndChangesAreToldOnce) {
+    ASSERT_EQ(card->childCount(), 8);
+    QStringList names;
     for (int part = 0; part < 8; ++part)
-        EXPECT_EQ(card->child(part)->role(), roles[part]) << part;
-    EXPECT_EQ(Name(0), DisplayText(Store().WordOnShow()));
-    EXPECT_EQ(Name(5), "Correct");
-    EXPECT_EQ(Name(6), "Incorrect");
-    EXPECT_EQ(Name(7), "Skip");
-
-    // At the card's own size, and at twice it with room to spare on the left
-    // and right; window coordinates.
-    const struct {
-        QSize size;
-        QRect parts[8];
-    } sizes[] = {{{604, 316},
-                  {{5, 5, 595, 195},
-                   {10, 220, 140, 20},
-                   {160, 220, 205, 20},
-                   {370, 220, 220, 20},
-                   {160, 240, 205, 20},
-                   {15, 267, 140, 35},
-                   {235, 267, 140, 35},
-                   {450, 267, 140, 35}}},
-                 {{1308, 632},
-                  {{60, 10, 1190, 390},
-                   {70, 440, 280, 40},
-                   {370, 440, 410, 40},
-                   {790, 440, 440, 40},
-                   {370, 480, 410, 40},
-                   {80, 534, 280, 70},
-                   {520, 534, 280, 70},
-                   {950, 534, 280, 70}}}};
-    for (const auto& [size, parts] : sizes) {
-        window->resize(size);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->size() == size; }));
+        names << Name(part);
+    EXPECT_EQ(names.join('|'), DisplayText(Word()) +
+                                   "|User: Zov|Total: 0 of 0 (100%)|Session: 0 of 0 (100%)|"
+                                   "Word: 0 of 0 (100%)|Correct|Incorrect|Skip");
+    // At the card's own size; twice as large, the card has 50 pixels spare either side.
+    const QRect places[] = {{5, 5, 595, 195},    {10, 220, 140, 20},  {160, 220, 205, 20},
+                            {370, 220, 220, 20}, {160, 240, 205, 20}, {15, 267, 140, 35},
+                            {235, 267, 140, 35}, {450, 267, 140, 35}};
+    for (const auto& [size, scale, left] :
+         {std::tuple{QSize(604, 316), 1, 0}, std::tuple{QSize(1308, 632), 2, 50}}) {
+        window.resize(size);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.size() == size; }));
         for (int part = 0; part < 8; ++part) {
-            const QRect global = card->child(part)->rect();
-            EXPECT_EQ(QRect(window->mapFromGlobal(global.topLeft()), global.size()), parts[part])
-                << part << " at " << size.width();
-            EXPECT_EQ(card->childAt(global.center().x(), global.center().y()), card->child(part));
+            SCOPED_TRACE(part);
+            QAccessibleInterface* child = card->child(part);
+            EXPECT_EQ(child->role(), part < 5 ? QAccessible::StaticText : QAccessible::Button);
+            const QRect& at = places[part];
+            const QPoint corner = window.mapToGlobal(QPoint(left, 0) + at.topLeft() * scale);
+            EXPECT_EQ(child->rect(), QRect(corner, at.size() * scale));
+            EXPECT_EQ(card->childAt(child->rect().center().x(), child->rect().center().y()), child);
         }
     }
 
-    // An answer: what its paint takes in names the new word and the scores,
-    // and what changed is told once.
     Press(5);
-    ASSERT_TRUE(window->Painter().TakeSnapshot(Store())); // as the paint begins
-    EXPECT_EQ(Name(0), DisplayText(Store().WordOnShow()));
-    EXPECT_EQ(Name(1), "User: Zov");
+    ASSERT_TRUE(window.Painter().TakeSnapshot(store)); // as the paint begins
+    EXPECT_EQ(Name(0), DisplayText(Word()));
     EXPECT_EQ(Name(2), "Total: 1 of 1 (100%)");
-    EXPECT_EQ(Name(3), "Session: 1 of 1 (100%)");
-    EXPECT_EQ(Name(4), "Word: 0 of 0 (100%)");
-    EXPECT_EQ(AnnounceCardChanges(*window), QList<int>({0, 2, 3}));
-    EXPECT_EQ(AnnounceCardChanges(*window), QList<int>());
-    // And a paint tells them itself.
+    EXPECT_EQ(AnnounceCardChanges(window), QList<int>({0, 2, 3}));
+    EXPECT_EQ(AnnounceCardChanges(window), QList<int>());
     Press(6);
-    window->repaint();
+    window.repaint(); // which tells them itself
     EXPECT_EQ(Name(3), "Session: 1 of 2 (50%)");
-    EXPECT_EQ(AnnounceCardChanges(*window), QList<int>());
+    EXPECT_EQ(AnnounceCardChanges(window), QList<int>());
 }
 
-TEST_F(CardAccessibleTest, PressingAButtonTalliesAsClickingItAndNotUnderADialog) {
+TEST_F(CardAccessibleTest, APressTalliesAsAClickOnItButNotUnderAModalDialog) {
     const QPoint centres[] = {{85, 284}, {305, 284}, {520, 284}};
     for (int button = 0; button < 3; ++button) {
         SCOPED_TRACE(button);
-        const auto before = Tallies();
-        const std::string word = Store().WordOnShow();
+        const auto before = std::make_tuple(Tallies(), Word());
         Press(5 + button);
         const auto pressed = Tallies();
-        EXPECT_NE(pressed, before);
-        EXPECT_NE(Store().WordOnShow(), word);
-        window->OnCommand(CMD_UNDO);
-        ASSERT_EQ(Tallies(), before);
-        ASSERT_EQ(Store().WordOnShow(), word);
-        QTest::mouseClick(window, Qt::LeftButton, {}, centres[button]);
+        EXPECT_NE(Word(), std::get<1>(before)) << "the next word is shown";
+        window.OnCommand(CMD_UNDO);
+        ASSERT_EQ(std::make_tuple(Tallies(), Word()), before);
+        QTest::mouseClick(&window, Qt::LeftButton, {}, centres[button]);
         EXPECT_EQ(Tallies(), pressed);
     }
 
-    // A modal dialog keeps clicks off the window, and so presses.
     const auto before = Tallies();
-    bool pressed = false;
+    int pressed = 0;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (QWidget* box = QApplication::activeModalWidget(); box && !pressed) {
-            pressed = true;
+        if (QWidget* about = QApplication::activeModalWidget(); about && pressed++ == 0) {
             Press(5);
-            box->close();
+            about->close();
         }
     });
     poll.start(10);
-    window->OnCommand(CMD_ABOUT);
-    EXPECT_TRUE(pressed);
+    window.OnCommand(CMD_ABOUT);
+    EXPECT_EQ(pressed, 1);
     EXPECT_EQ(Tallies(), before);
 }
 
 } // namespace
-} // namespace lexipond
+} // namespace lexipond::testing
