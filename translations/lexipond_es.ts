@@ -218,6 +218,10 @@
         <source>; </source>
         <translation>; </translation>
     </message>
+    <message>
+        <source>User %1</source>
+        <translation>Usuario %1</translation>
+    </message>
 </context>
 <context>
     <name>Program</name>
@@ -300,6 +304,10 @@
     <message>
         <source>OK</source>
         <translation>Aceptar</translation>
+    </message>
+    <message>
+        <source>Answers</source>
+        <translation>Respuestas</translation>
     </message>
 </context>
 <context>
@@ -429,6 +437,14 @@
     <message>
         <source>No, do not delete</source>
         <translation>No, no borrar</translation>
+    </message>
+    <message>
+        <source>Previous word</source>
+        <translation>Palabra anterior</translation>
+    </message>
+    <message>
+        <source>Next word</source>
+        <translation>Palabra siguiente</translation>
     </message>
 </context>
 <context>

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QStandardPaths>
+#include <utility>
 
 namespace lexipond {
 
@@ -38,6 +40,12 @@ bool ChooseTextFile(QWidget* owner, QString& fileName, const QString& filter) {
     chooser.setAcceptMode(QFileDialog::AcceptOpen);
     if (keepSuggestion)
         chooser.selectFile(fileName);
+    // Qt's own chooser leaves two of its labels without their lists, which a
+    // screen reader then cannot name; a native chooser has neither.
+    for (const auto& [label, list] :
+         {std::pair{"lookInLabel", "lookInCombo"}, std::pair{"fileTypeLabel", "fileTypeCombo"}})
+        if (auto* text = chooser.findChild<QLabel*>(QLatin1String(label)))
+            text->setBuddy(chooser.findChild<QWidget*>(QLatin1String(list)));
     if (chooser.exec() != QDialog::Accepted)
         return false;
     const QStringList chosen = chooser.selectedFiles();

@@ -142,6 +142,8 @@ class OptionsDialog final : public QDialog {
             names_[user]->setObjectName(QStringLiteral("userName%1").arg(user + 1));
             names_[user]->setMinimumWidth(du.X(160));
             names_[user]->setToolTip(tr(kNameTip));
+            names_[user]->setAccessibleName(tr("User %1").arg(user + 1));
+            number->setBuddy(names_[user]);
             userGrid->addWidget(names_[user], user, 1);
         }
         return users;
@@ -160,6 +162,9 @@ class OptionsDialog final : public QDialog {
             level_->addItem(LevelName(level));
         level_->setFixedWidth(du.X(90));
         level_->setToolTip(tr(kLevelTip));
+        // Its label, beside it: a screen reader reads it as the list's name.
+        if (auto* label = qobject_cast<QLabel*>(wordGrid->itemAtPosition(0, 0)->widget()))
+            label->setBuddy(level_);
         wordGrid->addWidget(level_, 0, 1, Qt::AlignLeft);
         auto* import = new QPushButton(tr("Import"), words);
         import->setObjectName(QStringLiteral("importButton"));
@@ -188,6 +193,7 @@ class OptionsDialog final : public QDialog {
         transparency_->setObjectName(QStringLiteral("transparency"));
         transparency_->setFixedWidth(du.X(50));
         transparency_->setToolTip(tr(kTransparencyTip));
+        transparencyLabel->setBuddy(transparency_);
         miscGrid->addWidget(transparency_, 1, 2, Qt::AlignHCenter);
         miscGrid->setColumnStretch(1, 1);
         return misc;

@@ -49,6 +49,7 @@ class ResultsReportDialog final : public QDialog {
         text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         text_->setMinimumSize(du.Size(185, 100));
         text_->installEventFilter(this);
+        text_->setAccessibleName(tr("Answers")); // it has no label
         layout->addWidget(text_, 1);
         auto* ok = new QPushButton(tr("OK"), this);
         ok->setObjectName(QStringLiteral("okButton"));

@@ -144,6 +144,9 @@ class WordDetailsDialog final : public QDialog {
         outer->addSpacing(du.Y(4));
         outer->addWidget(new QLabel(tr("Notes:"), this));
         notes_ = new QPlainTextEdit(this);
+        // "Notes:", just added above it, names it to a screen reader.
+        if (auto* label = qobject_cast<QLabel*>(outer->itemAt(outer->count() - 1)->widget()))
+            label->setBuddy(notes_);
         notes_->setObjectName(QStringLiteral("notesBox"));
         notes_->setTabChangesFocus(true);
         notes_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -187,6 +190,8 @@ class WordDetailsDialog final : public QDialog {
         words_ = new WordListModel(wordBox_);
         wordBox_->setModel(words_);
         wordBox_->setToolTip(tr("The word"));
+        if (auto* label = qobject_cast<QLabel*>(grid->itemAtPosition(0, 0)->widget()))
+            label->setBuddy(wordBox_); // "Word:"
         grid->addWidget(wordBox_, 0, 1, 1, 3);
 
         const QString heads[3] = {tr("Total"), tr("Correct"), tr("%")};
@@ -221,8 +226,10 @@ class WordDetailsDialog final : public QDialog {
         arrows->setSpacing(du.X(2));
         previous_ = MakeButton(QStringLiteral("<"), "previousButton", du.Size(17, 14), this);
         previous_->setToolTip(tr("Show the previous word"));
+        previous_->setAccessibleName(tr("Previous word")); // "<" read aloud says nothing
         next_ = MakeButton(QStringLiteral(">"), "nextButton", du.Size(17, 14), this);
         next_->setToolTip(tr("Show the next word"));
+        next_->setAccessibleName(tr("Next word"));
         arrows->addWidget(previous_);
         arrows->addWidget(next_);
         steps->addLayout(arrows);

@@ -14,6 +14,7 @@
 #include "ui/dialogs/PromptDialog.h"
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
+#include "ui/window/CardAccessible.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -88,6 +89,9 @@ MainWindow::MainWindow(AppContext& app)
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint),
       app_(app) {
+    // Before anything asks Qt for this window's accessible interface (a
+    // screen reader may, as soon as the title is set).
+    InstallCardAccessible();
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     setWindowIcon(ProgramIcon());
     setObjectName(QStringLiteral("mainWindow"));
@@ -441,6 +445,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
     }
     QPainter target(this);
     painter_.Paint(target);
+    AnnounceCardChanges(*this);
     if (onWordPainted && !painter_.Snapshot().word.isEmpty()) {
         auto hook = std::move(onWordPainted);
         onWordPainted = nullptr;
@@ -459,14 +464,17 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
         // The button is found on the scaled card; the answer then takes the
         // same way as a click at the card's own size. A release after a drag
         // outside the window falls on no button.
-        const CardButton button = ButtonAt(FitCard(width(), height()), at.x(), at.y());
-        if (button != CardButton::None) {
-            const CardPoint point = UnscaledPoint(button);
-            app_.store.Click(point.x, point.y);
-        }
+        PressCardButton(ButtonAt(FitCard(width(), height()), at.x(), at.y()));
     } else if (event->button() == Qt::RightButton) {
         ShowContextMenu(event->globalPosition().toPoint());
     }
+}
+
+void MainWindow::PressCardButton(CardButton button) {
+    if (button == CardButton::None)
+        return;
+    const CardPoint point = UnscaledPoint(button);
+    app_.store.Click(point.x, point.y);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

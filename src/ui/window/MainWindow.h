@@ -6,9 +6,10 @@
 // Only the WindowPort calls may come from another thread (the worker); they are
 // queued to the window. Everything it shows or changes of the tutor goes
 // through app.store.
-#include "ui/window/MainWindowPainter.h"
+#include "core/layout/CardLayout.h"
 #include "core/platform/TaskQueue.h"
 #include "core/tutor/TutorState.h"
+#include "ui/window/MainWindowPainter.h"
 
 #include <QWidget>
 #include <functional>
@@ -33,6 +34,9 @@ class MainWindow final : public QWidget, public WindowPort {
 
     // One command of the menu, the window or the worker.
     void OnCommand(int command);
+    // An answer button pressed: the one way of a left click on it and of a
+    // screen reader's press. None does nothing.
+    void PressCardButton(CardButton button);
     // Fills an empty menu with the context menu's items as things stand now.
     void BuildContextMenu(QMenu& menu);
     // Opens the context menu with its right edge at globalPos and runs the choice.

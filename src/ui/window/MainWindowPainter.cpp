@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace lexipond {
 
@@ -56,6 +57,8 @@ constexpr ScoreLine kScoreLines[4] = {
      QRect(220, 240, 145, 20)},
 };
 
+static_assert(std::size(kScoreLines) == kScoreLineCount);
+
 QString LabelText(const ScoreLine& line) {
     return QCoreApplication::translate("MainWindowPainter", line.label);
 }
@@ -66,6 +69,18 @@ constexpr int kLeastCaptionPixels = 12;
 
 } // namespace
 
+std::array<ScoreLineText, kScoreLineCount> MainWindowPainter::ScoreTexts() const {
+    const QString values[kScoreLineCount] = {
+        snapshot_.userName, ScoreText(snapshot_.userCorrect, snapshot_.userTotal),
+        ScoreText(snapshot_.sessionCorrect, snapshot_.sessionTotal),
+        ScoreText(snapshot_.wordCorrect, snapshot_.wordTotal)};
+    std::array<ScoreLineText, kScoreLineCount> lines;
+    for (int i = 0; i < kScoreLineCount; ++i)
+        lines[i] = {LabelText(kScoreLines[i]), values[i],
+                    kScoreLines[i].labelBox.united(valueBoxes_[i])};
+    return lines;
+}
+
 MainWindowPainter::MainWindowPainter(const QString& family)
     : family_(family), wordFont_(CellHeightFont(140, 1000, family)),
       leastWordFont_(CellHeightFont(layout::kLeastWordCell, 1000, family)),
@@ -73,7 +88,7 @@ MainWindowPainter::MainWindowPainter(const QString& family)
       buttonFont_(CellHeightFont(30, 700, family)) {
     // A label wider than its box (bold "Session:", or any label in a wider
     // fallback font) pushes its value right instead of running into it.
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < kScoreLineCount; ++i) {
         const ScoreLine& line = kScoreLines[i];
         const int labelEnd =
             line.labelBox.left() +
@@ -199,7 +214,7 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
     painter.setBackground(colours_.panel);
     painter.setPen(colours_.ink);
 
-    const QString word = ShownWord(look_, snapshot_.word);
+    const QString word = ShownWordText();
     if (fittedWord_ != word || fit_.text.isNull()) {
         fittedWord_ = word;
         fit_ = FitWord(word);
@@ -216,13 +231,9 @@ void MainWindowPainter::DrawScene(QPainter& painter) const {
         painter.drawText(line.labelBox, oneLine, LabelText(line));
 
     painter.setFont(valueFont_);
-    DrawClipped(painter, valueBoxes_[0], left, snapshot_.userName);
-    DrawClipped(painter, valueBoxes_[1], left,
-                ScoreText(snapshot_.userCorrect, snapshot_.userTotal));
-    DrawClipped(painter, valueBoxes_[2], left,
-                ScoreText(snapshot_.sessionCorrect, snapshot_.sessionTotal));
-    DrawClipped(painter, valueBoxes_[3], left,
-                ScoreText(snapshot_.wordCorrect, snapshot_.wordTotal));
+    const std::array<ScoreLineText, kScoreLineCount> scores = ScoreTexts();
+    for (int i = 0; i < kScoreLineCount; ++i)
+        DrawClipped(painter, valueBoxes_[i], left, scores[i].value);
 
     painter.setBackground(colours_.button);
     const QRect buttons[3] = {layout::kCorrectButton, layout::kIncorrectButton,

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <array>
 #include <cstdint>
 
 class QPainter;
@@ -51,6 +52,14 @@ inline constexpr int kLeastWordCell = 36;
 inline constexpr int kLabelGap = 4;
 } // namespace layout
 
+// One line of the score panel as painted: its label, its value's text, and
+// the label's and value's boxes together at the card's own size.
+struct ScoreLineText {
+    QString label, value;
+    QRect box;
+};
+inline constexpr int kScoreLineCount = 4;
+
 // How the word on show is drawn: the font and the text (the word, or the word
 // cut in the middle when it does not fit even at the smallest size).
 struct WordFit {
@@ -69,6 +78,12 @@ class MainWindowPainter {
     bool TakeSnapshot(WordStore& store);
     void SetSnapshot(const PaintSnapshot& snapshot) { snapshot_ = snapshot; }
     const PaintSnapshot& Snapshot() const { return snapshot_; }
+    // The word as the snapshot shows it (in the look's case), before any cut
+    // to fit; and the score lines, in the order they are painted.
+    QString ShownWordText() const { return ShownWord(look_, snapshot_.word); }
+    std::array<ScoreLineText, kScoreLineCount> ScoreTexts() const;
+    // A button's caption as painted: 0 Correct, 1 Incorrect, 2 Skip.
+    const QString& Caption(int button) const { return captions_[button]; }
 
     // The colours, the word's family and its case; the next paint shows them.
     void SetLook(const LookSettings& look);
