@@ -2,12 +2,13 @@
 #include "core/lifecycle/Lifecycle.h"
 
 #include "core/lifecycle/Backups.h"
+#include "core/platform/DamagedFile.h"
 #include "core/platform/FileCopy.h"
 #include "core/platform/FileMapping.h"
 #include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
-#include "core/recordfile/RecordFile.h"
 #include "core/recordfile/PlaceRecords.h"
+#include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
 #include "core/words/DatabaseCheck.h"
@@ -39,10 +40,6 @@ Folders FindFolders(const std::string& programFolder) {
     return folders;
 }
 
-std::string DamagedFileName(const std::string& path, std::time_t when) {
-    return path + " damaged-" + LocalTimeStamp(when);
-}
-
 void RemoveLeftovers(const std::string& dataFolder) {
     for (const char* name : {kWordDatabaseName, kSettingsFileName})
         for (const char* suffix : {"", kBackupSuffix})
@@ -66,22 +63,6 @@ std::string Reason(int error) {
 std::string CannotMessage(const std::string& path, const char* what, const std::string& reason) {
     return path + " cannot be " + what + " (" + reason +
            "). Lexipond will close so that nothing is lost.";
-}
-
-// Moves a damaged file aside so that nothing in it is lost when another takes
-// its name. Returns the name it is kept under, or "" when it could not be kept.
-std::string KeepDamagedFile(const std::string& path) {
-    std::string kept = DamagedFileName(path, std::time(nullptr));
-    for (int attempt = 1; attempt < 100; ++attempt) {
-        if (platform::RenameFileNoReplace(path, kept))
-            return kept;
-        if (platform::FileExists(kept))
-            kept = DamagedFileName(path, std::time(nullptr)) + "-" + std::to_string(attempt);
-        else
-            break;
-    }
-    // The folder refused a rename: a copy keeps the bytes as well.
-    return !platform::FileExists(kept) && platform::CopyFileReplacing(path, kept) ? kept : "";
 }
 
 // The newest good copy of fileName: its " Bak", else the newest dated backup.
@@ -114,7 +95,7 @@ bool OfferRestore(const std::string& dataFolder, const std::string& fileName,
     if (dialogs.offerRestore && !dialogs.offerRestore(message))
         return false;
     const std::string path = dataFolder + fileName;
-    return !KeepDamagedFile(path).empty() && platform::CopyFileReplacing(backup, path);
+    return !platform::KeepDamagedFile(path).empty() && platform::CopyFileReplacing(backup, path);
 }
 
 void RestoreDamagedSettings(const std::string& dataFolder, const StartupDialogs& dialogs) {
@@ -162,7 +143,7 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
         return end(CannotMessage(path, "read", Lowercased(reason)));
     if (checked == words::CheckOutcome::Damaged) {
         if (!OfferRestore(dataFolder, kWordDatabaseName, reason, dialogs)) {
-            const std::string kept = KeepDamagedFile(path);
+            const std::string kept = platform::KeepDamagedFile(path);
             if (kept.empty())
                 return end(CannotMessage(path, "kept aside", "the folder refused a new name"));
             if (dialogs.tell)

@@ -4,6 +4,8 @@
 // settings and the word database, and the shutdown save. The caller owns the
 // RecordFile and the settings block; these run on the window thread, start-up
 // before the worker starts and the shutdown save after it has been joined.
+#include "core/platform/DamagedFile.h"
+
 #include <ctime>
 #include <functional>
 #include <mutex>
@@ -54,7 +56,7 @@ enum class StartupOutcome {
 };
 
 // "<name> damaged-YYYYMMDD-HHMMSS" (local time).
-std::string DamagedFileName(const std::string& path, std::time_t when);
+using platform::DamagedFileName;
 
 // Settings, the first-run welcome, the word database and the filling from
 // "dImport.txt" while fewer than 10 words are live. The caller holds the data
