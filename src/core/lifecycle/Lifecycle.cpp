@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/lifecycle/Lifecycle.h"
 
+#include "core/history/AnswerHistory.h"
 #include "core/lifecycle/Backups.h"
 #include "core/platform/DamagedFile.h"
 #include "core/platform/FileCopy.h"
@@ -11,6 +12,7 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
+#include "core/tutor/WordStore.h"
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
 #include "core/words/WordDatabase.h"
@@ -244,6 +246,16 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
             platform::CopyLastWriteTime(db.fileName, bak))
             KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
     }
+}
+
+void StartAnswerHistory(AnswerHistory& history, WordStore& store, const std::string& dataFolder) {
+    history.Start(dataFolder);
+    store.SetHistory(&history);
+}
+
+void FinishAnswerHistory(AnswerHistory& history, WordStore& store) {
+    store.SetHistory(nullptr);
+    history.Close();
 }
 
 std::thread PruneBackupsInBackground(const std::string& dataFolder) {
