@@ -7,6 +7,7 @@
 #include "core/platform/Folders.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -52,8 +53,10 @@ bool IsDamage(int code) {
     return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
 }
 
-// A failed statement: damage when SQLite says so, else the file cannot be used.
-Attempt Failure(sqlite3* db, int code, std::string& reason) {
+// A failed statement (its preparation included, where a file that is no
+// database first shows): damage when SQLite says so, else the file cannot be used.
+Attempt Failure(sqlite3* db, std::string& reason) {
+    const int code = sqlite3_extended_errcode(db);
     if ((code & 0xff) == SQLITE_NOTADB) {
         reason = "it is not a database";
         return Attempt::Damaged;
@@ -67,8 +70,27 @@ bool IsEmptyFile(const std::string& path) {
     return stat(path.c_str(), &info) == 0 && info.st_size == 0;
 }
 
+// Whether a file that is there and not empty starts with a whole SQLite
+// header. SQLite itself takes a file shorter than a page for an empty
+// database (and deletes its log): it would write over it.
+bool HasDatabaseHeader(const std::string& path) {
+    static constexpr char kMagic[] = "SQLite format 3"; // and its terminator: 16 bytes
+    constexpr size_t kHeaderSize = 100;
+    char header[kHeaderSize] = {};
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return true; // unreadable: SQLite will say why
+    const size_t got = std::fread(header, 1, sizeof header, file);
+    std::fclose(file);
+    return got == kHeaderSize && std::memcmp(header, kMagic, sizeof kMagic) == 0;
+}
+
 Attempt TryOpen(const std::string& path, Connection& db, std::string& reason, bool& created) {
     created = !platform::FileExists(path) || IsEmptyFile(path);
+    if (!created && !HasDatabaseHeader(path)) {
+        reason = "it is not a database";
+        return Attempt::Damaged;
+    }
     sqlite3* raw = nullptr;
     const int opened =
         sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -84,13 +106,36 @@ Attempt TryOpen(const std::string& path, Connection& db, std::string& reason, bo
         return Attempt::Unavailable;
     }
     sqlite3_busy_timeout(raw, 5000); // lexipond-db may be reading
+    // Nothing is written before the file is known to be ours: one that is
+    // not is kept aside byte for byte.
+    if (!created) {
+        Statement check(raw, "PRAGMA quick_check");
+        if (check.Step() != SQLITE_ROW)
+            return Failure(raw, reason);
+        if (const std::string verdict = check.Bytes(0); verdict != "ok") {
+            reason = "it fails its check: " + verdict;
+            return Attempt::Damaged;
+        }
+    }
+    switch (MigrateHistory(raw, reason)) {
+    case Migration::Current:
+    case Migration::Migrated:
+        break;
+    case Migration::NotOurs:
+    case Migration::Newer:
+        return Attempt::Damaged;
+    case Migration::Failed:
+        // The check passed: a failure here is the disk's or the folder's.
+        reason = "it cannot be used: " + reason;
+        return Attempt::Unavailable;
+    }
     {
         // WAL: a commit appends to the log, and a kill at any moment leaves
-        // the last whole commit; readers never block the writer.
+        // the last whole commit; readers never block the writer. A file keeps
+        // its mode, so this changes the file only when it was just made.
         Statement mode(raw, "PRAGMA journal_mode = WAL");
-        const int step = mode.Step();
-        if (step != SQLITE_ROW)
-            return Failure(raw, step, reason);
+        if (mode.Step() != SQLITE_ROW)
+            return Failure(raw, reason);
         if (mode.Bytes(0) != "wal") {
             reason = "it cannot keep a write-ahead log";
             return Attempt::Unavailable;
@@ -100,29 +145,9 @@ Attempt TryOpen(const std::string& path, Connection& db, std::string& reason, bo
     // loses nothing when the program is killed (a commit is in the system's
     // cache at once); only a power cut may cost the last answers before the
     // next checkpoint. FULL would wait for the disk after every answer.
-    if (const int step = Execute(raw, "PRAGMA synchronous = NORMAL"); step != SQLITE_OK)
-        return Failure(raw, step, reason);
-    if (!created) {
-        Statement check(raw, "PRAGMA quick_check");
-        const int step = check.Step();
-        if (step != SQLITE_ROW)
-            return Failure(raw, step, reason);
-        if (const std::string verdict = check.Bytes(0); verdict != "ok") {
-            reason = "it fails its check: " + verdict;
-            return Attempt::Damaged;
-        }
-    }
-    switch (MigrateHistory(raw, reason)) {
-    case Migration::Current:
-    case Migration::Migrated:
-        return Attempt::Ready;
-    case Migration::NotOurs:
-    case Migration::Newer:
-        return Attempt::Damaged;
-    case Migration::Failed:
-        break;
-    }
-    return IsDamage(sqlite3_extended_errcode(raw)) ? Attempt::Damaged : Attempt::Unavailable;
+    if (Execute(raw, "PRAGMA synchronous = NORMAL") != SQLITE_OK)
+        return Failure(raw, reason);
+    return Attempt::Ready;
 }
 
 // Keeps the damaged file and its log aside together (the log under the kept
@@ -140,9 +165,10 @@ std::string SetAside(const std::string& path) {
     return kept;
 }
 
-// A log without its database (the file was deleted by hand) is kept aside too.
+// A log without its database (the file was deleted or emptied) is kept
+// aside too: SQLite would play it into a new file, or delete it.
 void SetAsideOrphanLogs(const std::string& path) {
-    if (platform::FileExists(path))
+    if (platform::FileExists(path) && !IsEmptyFile(path))
         return;
     for (const char* suffix : kLogSuffixes)
         if (platform::FileExists(path + suffix) && platform::KeepDamagedFile(path + suffix).empty())
