@@ -53,17 +53,21 @@ const std::string kNeedingWork = std::string(kCountedAnswers) + R"(
     GROUP BY word HAVING wrong > 0 ORDER BY wrong DESC, word LIMIT ?6)";
 
 // ?1 learner, ?2 the latest UTC time, ?3 the end of the last local day (in
-// local seconds). The newest answer has the highest id, whatever the clock did.
+// local seconds). For each word the learner answered, its newest three
+// answers by the word's index, newest first (the highest id is the newest,
+// whatever the clock did). The unary + keeps SQLite from taking the time
+// index instead, which would sort every answer.
 constexpr char kMastered[] = R"(
-    WITH recent AS (
-        SELECT a.word, a.answer,
-               row_number() OVER (PARTITION BY a.word ORDER BY a.id DESC) AS n
-        FROM answers AS a
-        WHERE a.learner_slot = ?1 AND a.undoes IS NULL AND a.answer <> 'Skip'
-          AND a.at_utc <= ?2 AND a.at_utc + a.utc_offset_min * 60 < ?3
-          AND NOT EXISTS (SELECT 1 FROM answers AS u WHERE u.undoes = a.id))
-    SELECT word FROM recent WHERE n <= 3
-    GROUP BY word HAVING count(*) = 3 AND sum(answer = 'Correct') = 3 ORDER BY word)";
+    SELECT w.word FROM (SELECT DISTINCT word FROM answers WHERE learner_slot = ?1) AS w
+    WHERE (SELECT count(*) FROM (
+               SELECT a.answer FROM answers AS a
+               WHERE a.learner_slot = ?1 AND a.word = w.word AND a.undoes IS NULL
+                 AND a.answer <> 'Skip' AND +a.at_utc <= ?2
+                 AND a.at_utc + a.utc_offset_min * 60 < ?3
+                 AND NOT EXISTS (SELECT 1 FROM answers AS u WHERE u.undoes = a.id)
+               ORDER BY a.id DESC LIMIT 3) AS newest
+           WHERE newest.answer = 'Correct') = 3
+    ORDER BY w.word)";
 
 constexpr char kSlots[] = "SELECT DISTINCT learner_slot FROM answers ORDER BY learner_slot";
 constexpr char kNewestName[] =
