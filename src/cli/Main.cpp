@@ -15,7 +15,6 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
-#include "core/tutor/Tutoring.h"
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
 #include "core/words/SortedImport.h"
@@ -419,18 +418,13 @@ int RunRestore(const std::string& dataFolder, const std::string& backup) {
     return Fail("nothing restored: " + detail);
 }
 
-std::string Percent(uint32_t part, uint32_t whole) {
-    char text[64];
-    return std::string(text, lexipond::PercentText(part, whole, text));
-}
-
-// "24 of 30 correct (80%)", or "no answers".
+// "24 of 30 correct (80%)", the percentage rounded down as the program's
+// scores are; or "no answers".
 std::string AnswersText(uint32_t correct, uint32_t answers) {
     if (answers == 0)
         return "no answers";
-    const std::string percent = Percent(correct, answers); // "24 of 30 (80%)"
-    const size_t open = percent.find(" (");
-    return percent.substr(0, open) + " correct" + percent.substr(open);
+    return std::to_string(correct) + " of " + std::to_string(answers) + " correct (" +
+           std::to_string(uint64_t{correct} * 100 / answers) + "%)";
 }
 
 // Opens DATA_FOLDER's history for reading; kExitOk when it is Ready.

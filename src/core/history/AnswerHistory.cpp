@@ -35,6 +35,7 @@ AnswerHistory::~AnswerHistory() {
 void AnswerHistory::Start(const std::string& dataFolder, HistoryOptions options) {
     if (thread_.joinable())
         return;
+    stopping_ = false;
     opened_ = std::promise<HistoryOpenReport>();
     openReport_ = opened_.get_future().share();
     writer_ = std::make_unique<Writer>();

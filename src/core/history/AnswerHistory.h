@@ -49,7 +49,8 @@ class AnswerHistory {
 
     // Starts the writer thread, which opens dataFolder's history file
     // (OpenHistoryForWriting) before anything else. Returns at once; rows
-    // appended meanwhile wait for the open. Does nothing when already started.
+    // appended meanwhile wait for the open. Does nothing while running; after
+    // Close it starts afresh.
     void Start(const std::string& dataFolder, HistoryOptions options = {});
     // Waits for the open and tells how it went (Unavailable when never started).
     HistoryOpenReport OpenReport();
@@ -67,7 +68,6 @@ class AnswerHistory {
     // appended later are dropped. Safe to call more than once.
     void Close();
 
-    bool Running() const { return thread_.joinable(); }
     uint64_t Committed() const { return committed_.load(); }
     // Rows that could not be written (no file, a full disk...).
     uint64_t Dropped() const { return dropped_.load(); }
