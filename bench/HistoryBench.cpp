@@ -114,6 +114,23 @@ const std::string& YearFile() {
     return *path;
 }
 
+// The program's open at the start of a run (on the writer thread, while the
+// window comes up): quick_check of the whole file, then the schema version.
+void BM_OpenHundredThousandAnswers(benchmark::State& state) {
+    const std::string folder =
+        YearFile().substr(0, YearFile().size() - std::string_view(kHistoryFileName).size());
+    for (auto _ : state) {
+        AnswerHistory history;
+        history.Start(folder);
+        if (history.OpenReport().outcome != HistoryOpen::Opened) {
+            state.SkipWithError("the history did not open as it was");
+            return;
+        }
+        history.Close();
+    }
+}
+BENCHMARK(BM_OpenHundredThousandAnswers)->UseRealTime()->Unit(benchmark::kMillisecond);
+
 struct Reader {
     explicit Reader(benchmark::State& state) {
         std::string reason;
