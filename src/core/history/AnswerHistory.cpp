@@ -42,6 +42,7 @@ void AnswerHistory::Start(const std::string& dataFolder, HistoryOptions options)
     writer_->options = std::move(options);
     {
         std::lock_guard<std::mutex> guard(appendMutex_);
+        writer_->firstTicket = lastTicket_ + 1; // tickets go on counting after a Close
         accepting_ = true;
     }
     try {

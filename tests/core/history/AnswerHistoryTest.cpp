@@ -76,11 +76,20 @@ TEST_F(AnswerHistoryTest, CloseWritesWhatIsQueuedAndNothingAfter) {
     EXPECT_EQ(history.Append(MakeRow(999, 0, 0, "Zov", "late", HistoryAnswer::Correct)), 0u);
     history.Flush(); // returns at once
     history.Close();
-    const std::vector<HistoryRow> rows = Rows();
+    std::vector<HistoryRow> rows = Rows();
     ASSERT_EQ(rows.size(), 200u);
     for (int i = 0; i < 200; ++i)
         EXPECT_EQ(rows[size_t(i)].word, "w" + std::to_string(i));
     EXPECT_FALSE(std::filesystem::exists(folder / (std::string(kHistoryFileName) + "-wal")));
+
+    history.Start(folder.Slash()); // started again, the answers can be taken back again
+    const HistoryTicket again =
+        history.Append(MakeRow(1, 0, 0, "Zov", "again", HistoryAnswer::Skip));
+    history.AppendUndo(again, MakeRow(2, 0, 0, "Zov", "again", HistoryAnswer::Skip));
+    history.Close();
+    rows = Rows();
+    ASSERT_EQ(rows.size(), 202u);
+    EXPECT_EQ(rows[201].undoes, rows[200].id);
 }
 
 } // namespace
