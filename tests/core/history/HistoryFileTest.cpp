@@ -2,7 +2,6 @@
 // Opening the answer history: a missing file is made, a good one kept, and a
 // damaged, foreign or newer one is kept aside whole (with its log) while a new
 // one takes its place; where no file can be written the tutor goes on without.
-#include "core/history/HistoryFile.h"
 
 #include "HistoryTestSupport.h"
 #include "TestSupport.h"
@@ -153,19 +152,6 @@ TEST_F(HistoryFileTest, WithoutAFolderToWriteInTheHistoryIsUnavailableAndTakesRo
     history.Flush();
     EXPECT_EQ(history.Committed(), 0u);
     EXPECT_EQ(history.Dropped(), 1u);
-}
-
-TEST_F(HistoryFileTest, MigrationMakesTheSchemaOnceAndRefusesANewerOne) {
-    history::Connection db;
-    sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(":memory:", &raw), SQLITE_OK);
-    db.reset(raw);
-    std::string reason;
-    EXPECT_EQ(MigrateHistory(raw, reason), Migration::Migrated) << reason;
-    EXPECT_EQ(MigrateHistory(raw, reason), Migration::Current) << reason;
-    ASSERT_EQ(sqlite3_exec(raw, "PRAGMA user_version = 7", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_EQ(MigrateHistory(raw, reason), Migration::Newer);
-    EXPECT_NE(reason.find("history version 7"), std::string::npos) << reason;
 }
 
 } // namespace
