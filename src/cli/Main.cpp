@@ -1,26 +1,30 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // lexipond-db: keeps a Lexipond word database from the command line, for the
 // adults who look after the data and for scripts.
+#include "LexipondVersion.h"
+#include "core/history/HistoryCsv.h"
+#include "core/history/HistoryOpen.h"
+#include "core/history/HistoryQueries.h"
 #include "core/lifecycle/Backups.h"
 #include "core/platform/Collation.h"
 #include "core/platform/DataLock.h"
 #include "core/platform/FileCopy.h"
 #include "core/platform/Folders.h"
 #include "core/recordfile/AtomicUpdate.h"
-#include "core/recordfile/RecordFile.h"
 #include "core/recordfile/PlaceRecords.h"
+#include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
+#include "core/settings/SettingsFile.h"
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
 #include "core/words/SortedImport.h"
 #include "core/words/WordDatabase.h"
 
-#include "LexipondVersion.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <ctime>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,12 +44,15 @@ constexpr uint32_t kUserSlots = 5; // tallies of user slots 1..5 in every record
 constexpr char kHelp[] =
     "Usage: lexipond-db COMMAND FILE [WORDLIST]\n"
     "       lexipond-db backups|restore DATA_FOLDER [BACKUP]\n"
+    "       lexipond-db history DATA_FOLDER [--csv]\n"
     "Looks after a Lexipond word database (the program keeps it as LPDB.lbf).\n"
     "\n"
     "Commands:\n"
     "  info FILE             capacity, live words, file size and whether the file is valid\n"
     "  list FILE             the words as CSV on standard output: word, notes, then the\n"
     "                        total and correct answers of user slots 1 to 5 in slot order\n"
+    "                        (the header names the learners when dLexipond.dat is beside\n"
+    "                        FILE)\n"
     "  import FILE WORDLIST  adds the words of a word list (one word a line; LF, CR LF\n"
     "                        and CR all end a line; empty lines and words already present\n"
     "                        are skipped), creating FILE when it does not exist, then\n"
@@ -59,6 +66,12 @@ constexpr char kHelp[] =
     "  restore DATA_FOLDER BACKUP\n"
     "                        puts a backup named as 'backups' lists it back in its file's\n"
     "                        place; the present file first becomes a dated backup\n"
+    "  history DATA_FOLDER   each learner's answers from DATA_FOLDER/history.sqlite: how\n"
+    "                        many and how many correct, words mastered (the last three\n"
+    "                        answers correct) and the last four weeks, week by week\n"
+    "  history DATA_FOLDER --csv\n"
+    "                        the whole answer history as CSV (RFC 4180), one row per\n"
+    "                        answer or undo\n"
     "  --help                shows this text\n"
     "  --version             shows the version\n"
     "\n"
@@ -168,14 +181,32 @@ int RunInfo(const std::string& path) {
     return kExitOk;
 }
 
+// The learners' names from the settings file in the folder of `path`; none
+// when there is no settings file there.
+std::vector<std::string> LearnerNamesBeside(const std::string& path) {
+    const std::string folder = lexipond::platform::FolderOfFile(path) + "/";
+    lexipond::SettingsBlock settings{};
+    if (lexipond::LoadSettingsFile(settings, folder, folder) != lexipond::SettingsLoaded)
+        return {};
+    std::vector<std::string> names;
+    for (const auto& name : settings.userNames)
+        names.emplace_back(name, strnlen(name, sizeof name));
+    return names;
+}
+
 int RunList(const std::string& path) {
     OpenDatabase db;
     if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
         return exitCode;
     lexipond::RecordFile& file = *db.file;
+    const std::vector<std::string> names = LearnerNamesBeside(path);
     std::string out = "word,notes";
-    for (uint32_t u = 1; u <= kUserSlots; ++u)
-        out += ",total" + std::to_string(u) + ",correct" + std::to_string(u);
+    for (uint32_t u = 1; u <= kUserSlots; ++u) {
+        const std::string learner =
+            names.empty() || names[u - 1].empty() ? std::string() : " (" + names[u - 1] + ")";
+        out += ',' + CsvField("total" + std::to_string(u) + learner);
+        out += ',' + CsvField("correct" + std::to_string(u) + learner);
+    }
     out += '\n';
     lexipond::ForEachLiveRecord(file, [&](int32_t slot) {
         // The file passed the check, so every live record has all its fields.
@@ -387,6 +418,88 @@ int RunRestore(const std::string& dataFolder, const std::string& backup) {
     return Fail("nothing restored: " + detail);
 }
 
+// "24 of 30 correct (80%)", the percentage rounded down as the program's
+// scores are; or "no answers".
+std::string AnswersText(uint32_t correct, uint32_t answers) {
+    if (answers == 0)
+        return "no answers";
+    return std::to_string(correct) + " of " + std::to_string(answers) + " correct (" +
+           std::to_string(uint64_t{correct} * 100 / answers) + "%)";
+}
+
+// Opens DATA_FOLDER's history for reading; kExitOk when it is Ready.
+int OpenHistory(const std::string& dataFolder, lexipond::HistoryReader& reader) {
+    std::string reason;
+    switch (reader.Open(WithSlash(dataFolder) + lexipond::kHistoryFileName, reason)) {
+    case lexipond::HistoryRead::Ready:
+        return kExitOk;
+    case lexipond::HistoryRead::Missing:
+        return Fail("no answer history in " + dataFolder + " (" + reason + ")");
+    case lexipond::HistoryRead::Damaged:
+    case lexipond::HistoryRead::Newer:
+    case lexipond::HistoryRead::Failed:
+        break;
+    }
+    return Fail(reason);
+}
+
+int RunHistoryCsv(const std::string& dataFolder) {
+    lexipond::HistoryReader reader;
+    if (const int exitCode = OpenHistory(dataFolder, reader))
+        return exitCode;
+    bool written = true;
+    const bool read = lexipond::WriteHistoryCsv(reader, [&](std::string_view piece) {
+        written = std::fwrite(piece.data(), 1, piece.size(), stdout) == piece.size();
+        return written;
+    });
+    if (!written || std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail("cannot write the history");
+    if (!read)
+        return Fail("cannot read the history: " + reader.Error());
+    return kExitOk;
+}
+
+constexpr int kWeeksShown = 4;
+
+int RunHistory(const std::string& dataFolder) {
+    lexipond::HistoryReader reader;
+    if (const int exitCode = OpenHistory(dataFolder, reader))
+        return exitCode;
+    const auto learners = reader.Learners();
+    if (!learners)
+        return Fail("cannot read the history: " + reader.Error());
+    if (learners->empty())
+        std::printf("no answers in the history yet\n");
+    // This week (Monday to today) and the three before it, in local days.
+    const int64_t today = *lexipond::DayNumber(lexipond::LocalDay(lexipond::HistoryNow()));
+    const int64_t thisMonday = today - ((today + 3) % 7 + 7) % 7; // day 0 was a Thursday
+    const int64_t firstMonday = thisMonday - 7 * (kWeeksShown - 1);
+    const lexipond::DayRange weeks{lexipond::DayText(firstMonday), lexipond::DayText(today)};
+    for (const lexipond::LearnerSummary& learner : *learners) {
+        const auto tallies = reader.Weeks(learner.slot, weeks);
+        if (!tallies)
+            return Fail("cannot read the history: " + reader.Error());
+        std::printf("Learner %d: %s\n", learner.slot + 1, learner.name.c_str());
+        const uint32_t answers = learner.correct + learner.incorrect;
+        std::printf("  answers:        %s, %u skipped\n",
+                    AnswersText(learner.correct, answers).c_str(), learner.skipped);
+        std::printf("  words mastered: %u\n", learner.mastered);
+        std::printf("  last four weeks:\n");
+        for (int week = 0; week < kWeeksShown; ++week) {
+            const std::string monday = lexipond::DayText(firstMonday + 7 * week);
+            lexipond::PeriodTally tally;
+            for (const lexipond::PeriodTally& found : *tallies)
+                if (found.start == monday)
+                    tally = found;
+            std::printf("    week of %s: %s\n", monday.c_str(),
+                        AnswersText(tally.correct, tally.Answers()).c_str());
+        }
+    }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Fail("cannot write the summary");
+    return kExitOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -405,13 +518,20 @@ int main(int argc, char** argv) {
         return UsageError("no command given");
     const std::string command = args[0];
     args.erase(args.begin());
+    bool csv = false;
+    if (command == "history") {
+        const auto flag = std::find(args.begin(), args.end(), "--csv");
+        csv = flag != args.end();
+        if (csv)
+            args.erase(flag);
+    }
     struct Command {
         const char* name;
         size_t arguments;
     };
-    static constexpr Command kCommands[] = {{"info", 1},   {"list", 1},    {"sort", 1},
-                                            {"check", 1},  {"import", 2},  {"backups", 1},
-                                            {"restore", 2}};
+    static constexpr Command kCommands[] = {{"info", 1},    {"list", 1},   {"sort", 1},
+                                            {"check", 1},   {"import", 2}, {"backups", 1},
+                                            {"restore", 2}, {"history", 1}};
     const Command* found = nullptr;
     for (const Command& c : kCommands)
         if (command == c.name)
@@ -420,8 +540,8 @@ int main(int argc, char** argv) {
         return UsageError("unknown command '" + command + "'");
     if (args.size() != found->arguments)
         return UsageError(command + " takes " +
-                          (command == "backups"   ? std::string("DATA_FOLDER")
-                           : command == "restore" ? std::string("DATA_FOLDER BACKUP")
+                          (command == "backups" || command == "history" ? std::string("DATA_FOLDER")
+                           : command == "restore"  ? std::string("DATA_FOLDER BACKUP")
                            : found->arguments == 1 ? std::string("FILE")
                                                    : std::string("FILE WORDLIST")));
     for (const std::string& arg : args)
@@ -440,5 +560,7 @@ int main(int argc, char** argv) {
         return RunBackups(args[0]);
     if (command == "restore")
         return RunRestore(args[0], args[1]);
+    if (command == "history")
+        return csv ? RunHistoryCsv(args[0]) : RunHistory(args[0]);
     return RunImport(args[0], args[1]);
 }

@@ -71,14 +71,6 @@ bool LinkOrCopy(const std::string& source, const std::string& target) {
 
 } // namespace
 
-std::string LocalTimeStamp(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    return stamp;
-}
-
 std::string DatedBackupName(const std::string& fileName, std::time_t when) {
     return fileName + " " + LocalTimeStamp(when);
 }

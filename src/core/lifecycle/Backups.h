@@ -9,6 +9,8 @@
 //
 // Callers hold the data folder's lock (the program for its run, lexipond-db
 // for restore). No thread of its own; no state between calls.
+#include "core/platform/DamagedFile.h"
+
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -29,7 +31,7 @@ struct DatedBackup {
 };
 
 // "YYYYMMDD-HHMMSS" in local time: the stamp in the names of kept copies.
-std::string LocalTimeStamp(std::time_t when);
+using platform::LocalTimeStamp;
 
 // "<fileName> YYYYMMDD-HHMMSS" in local time.
 std::string DatedBackupName(const std::string& fileName, std::time_t when);

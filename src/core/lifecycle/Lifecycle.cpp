@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/lifecycle/Lifecycle.h"
 
+#include "core/history/AnswerHistory.h"
 #include "core/lifecycle/Backups.h"
+#include "core/platform/DamagedFile.h"
 #include "core/platform/FileCopy.h"
 #include "core/platform/FileMapping.h"
 #include "core/platform/Folders.h"
@@ -10,6 +12,7 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
+#include "core/tutor/WordStore.h"
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
 #include "core/words/WordDatabase.h"
@@ -39,10 +42,6 @@ Folders FindFolders(const std::string& programFolder) {
     return folders;
 }
 
-std::string DamagedFileName(const std::string& path, std::time_t when) {
-    return path + " damaged-" + LocalTimeStamp(when);
-}
-
 void RemoveLeftovers(const std::string& dataFolder) {
     for (const char* name : {kWordDatabaseName, kSettingsFileName})
         for (const char* suffix : {"", kBackupSuffix})
@@ -66,22 +65,6 @@ std::string Reason(int error) {
 StartupMessage CannotMessage(const std::string& path, StartupNotice what,
                              const std::string& reason) {
     return {what, path, reason, {}};
-}
-
-// Moves a damaged file aside so that nothing in it is lost when another takes
-// its name. Returns the name it is kept under, or "" when it could not be kept.
-std::string KeepDamagedFile(const std::string& path) {
-    std::string kept = DamagedFileName(path, std::time(nullptr));
-    for (int attempt = 1; attempt < 100; ++attempt) {
-        if (platform::RenameFileNoReplace(path, kept))
-            return kept;
-        if (platform::FileExists(kept))
-            kept = DamagedFileName(path, std::time(nullptr)) + "-" + std::to_string(attempt);
-        else
-            break;
-    }
-    // The folder refused a rename: a copy keeps the bytes as well.
-    return !platform::FileExists(kept) && platform::CopyFileReplacing(path, kept) ? kept : "";
 }
 
 // The newest good copy of fileName: its " Bak", else the newest dated backup.
@@ -113,7 +96,7 @@ bool OfferRestore(const std::string& dataFolder, const std::string& fileName,
     if (dialogs.offerRestore && !dialogs.offerRestore(message))
         return false;
     const std::string path = dataFolder + fileName;
-    return !KeepDamagedFile(path).empty() && platform::CopyFileReplacing(backup, path);
+    return !platform::KeepDamagedFile(path).empty() && platform::CopyFileReplacing(backup, path);
 }
 
 void RestoreDamagedSettings(const std::string& dataFolder, const StartupDialogs& dialogs) {
@@ -161,7 +144,7 @@ OpenStep OpenExistingDatabase(RecordFile& db, const std::string& dataFolder,
         return end(CannotMessage(path, StartupNotice::CannotRead, Lowercased(reason)));
     if (checked == words::CheckOutcome::Damaged) {
         if (!OfferRestore(dataFolder, kWordDatabaseName, reason, dialogs)) {
-            const std::string kept = KeepDamagedFile(path);
+            const std::string kept = platform::KeepDamagedFile(path);
             if (kept.empty())
                 return end(CannotMessage(path, StartupNotice::CannotKeepAside,
                                          "the folder refused a new name"));
@@ -266,6 +249,16 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
             platform::CopyLastWriteTime(db.fileName, bak))
             KeepDatedBackup(dataFolder, bak, kWordDatabaseName, now);
     }
+}
+
+void StartAnswerHistory(AnswerHistory& history, WordStore& store, const std::string& dataFolder) {
+    history.Start(dataFolder);
+    store.SetHistory(&history);
+}
+
+void FinishAnswerHistory(AnswerHistory& history, WordStore& store) {
+    store.SetHistory(nullptr);
+    history.Close();
 }
 
 std::thread PruneBackupsInBackground(const std::string& dataFolder) {

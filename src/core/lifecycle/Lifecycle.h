@@ -4,6 +4,8 @@
 // settings and the word database, and the shutdown save. The caller owns the
 // RecordFile and the settings block; these run on the window thread, start-up
 // before the worker starts and the shutdown save after it has been joined.
+#include "core/platform/DamagedFile.h"
+
 #include <ctime>
 #include <functional>
 #include <mutex>
@@ -12,8 +14,10 @@
 
 namespace lexipond {
 
+class AnswerHistory;
 struct RecordFile;
 struct SettingsBlock;
+class WordStore;
 
 inline constexpr char kDefSetFileName[] = "DefSet.txt";
 inline constexpr char kImportFileName[] = "dImport.txt";
@@ -78,7 +82,7 @@ enum class StartupOutcome {
 };
 
 // "<name> damaged-YYYYMMDD-HHMMSS" (local time).
-std::string DamagedFileName(const std::string& path, std::time_t when);
+using platform::DamagedFileName;
 
 // Settings, the first-run welcome, the word database and the filling from
 // "dImport.txt" while fewer than 10 words are live. The caller holds the data
@@ -99,6 +103,19 @@ StartupOutcome LoadSettingsAndWords(RecordFile& db, SettingsBlock& settings, con
 // once, and no other thread touches it.
 void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::string& dataFolder,
                   bool firstSave = true);
+
+// The answer history for the run: starts its writer, which opens (or makes, or
+// keeps aside when damaged and makes anew) "history.sqlite" in the data folder
+// on its own thread, and hands it to the store, so that every answer and undo
+// from now on is written. Returns at once. What became of the file is
+// history.OpenReport() (HistoryOpenMessage words it for the user); the tutor
+// goes on whatever it was, without a history when it is Unavailable.
+void StartAnswerHistory(AnswerHistory& history, WordStore& store, const std::string& dataFolder);
+
+// At the end of the run, on the thread that started it: takes the history
+// from the store, writes the rows still queued and closes the file (which
+// merges its write-ahead log into it).
+void FinishAnswerHistory(AnswerHistory& history, WordStore& store);
 
 // Deletes the dated backups beyond what is kept (Backups.h) on a thread of its
 // own, so that neither the start nor the end of a run waits for it. The

@@ -18,6 +18,7 @@
 
 namespace lexipond {
 
+class AnswerHistory;
 struct RecordFile;
 struct SettingsBlock;
 
@@ -55,6 +56,7 @@ struct AnswerStep {
     int32_t totalAfter = 0, correctAfter = 0;      // and after: how the record is known again
     uint32_t sessionTotal = 0, sessionCorrect = 0; // session counts before
     uint32_t reportLength = 0;                     // the report's length before its line
+    uint64_t historyTicket = 0; // the answer's row in the history (AnswerHistory); 0: none
 };
 
 // Steps kept for Undo; the oldest go first beyond this.
@@ -88,6 +90,10 @@ struct TutorState {
 
     std::deque<AnswerStep> undoSteps; // newest last
     uint32_t sessionNumber = 0;       // a new session (SetUpUser) counts up
+
+    // Where every answer and undo is also written, or null (no history).
+    // Owned by the program; set and cleared through WordStore::SetHistory.
+    AnswerHistory* history = nullptr;
 };
 
 // What the core asks of the main window. The Qt layer implements it; tests use a recorder.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/tutor/Tutoring.h"
 
+#include "core/history/AnswerHistory.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/settings/Settings.h"
 #include "core/text/LittleEndian.h"
@@ -176,6 +177,27 @@ int32_t FindAnsweredRecord(Tutor& tutor, const AnswerStep& step) {
         }
     }
     return found;
+}
+
+// Every kept step's answer can still be taken back in the history.
+static_assert(kUndoStepLimit <= kHistoryTicketsKept);
+
+// A history row for an answer (or its undo) given now, with the learner's
+// name and the level as the settings hold them now.
+HistoryRow HistoryRowOf(const Tutor& tutor, uint32_t user, const std::string& word, AnswerKind kind,
+                        JudgedBy judgedBy) {
+    HistoryRow row;
+    row.when = HistoryNow();
+    row.learnerSlot = static_cast<int32_t>(user);
+    const char* name = tutor.settings.userNames[user];
+    row.learnerName.assign(name, strnlen(name, kUserNameSize)); // may lack its terminator
+    row.word = word;
+    row.answer = kind == AnswerKind::Correct     ? HistoryAnswer::Correct
+                 : kind == AnswerKind::Incorrect ? HistoryAnswer::Incorrect
+                                                 : HistoryAnswer::Skip;
+    row.level = tutor.settings.level;
+    row.judgedBy = judgedBy;
+    return row;
 }
 
 } // namespace
@@ -369,15 +391,15 @@ void RecordAnswer(Tutor& tutor, bool correct) {
 
 void HandleClick(Tutor& tutor, uint16_t x, uint16_t y) {
     if (Inside(kCorrectPlace, x, y)) {
-        TakeAnswer(tutor, AnswerKind::Correct);
+        TakeAnswer(tutor, AnswerKind::Correct, JudgedBy::Click);
     } else if (Inside(kIncorrectPlace, x, y)) {
-        TakeAnswer(tutor, AnswerKind::Incorrect);
+        TakeAnswer(tutor, AnswerKind::Incorrect, JudgedBy::Click);
     } else if (Inside(kSkipPlace, x, y)) {
-        TakeAnswer(tutor, AnswerKind::Skip);
+        TakeAnswer(tutor, AnswerKind::Skip, JudgedBy::Click);
     }
 }
 
-void TakeAnswer(Tutor& tutor, AnswerKind kind) {
+void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy) {
     Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     RecordFile& db = tutor.db;
@@ -402,6 +424,10 @@ void TakeAnswer(Tutor& tutor, AnswerKind kind) {
     if (onShow && (kind == AnswerKind::Skip || state.sessionTotal != step.sessionTotal)) {
         step.totalAfter = ReadNumber(db, step.slot, TotalField(step.user)).value_or(0);
         step.correctAfter = ReadNumber(db, step.slot, CorrectField(step.user)).value_or(0);
+        if (state.history) {
+            step.historyTicket = state.history->Append(
+                HistoryRowOf(tutor, step.user, step.word, step.kind, judgedBy));
+        }
         if (state.undoSteps.size() >= kUndoStepLimit) {
             state.undoSteps.pop_front();
         }
@@ -439,6 +465,10 @@ UndoOutcome UndoLastAnswer(Tutor& tutor) {
             state.sessionCorrect = step.sessionCorrect;
         }
         CutReport(state, step.reportLength);
+    }
+    if (state.history) {
+        state.history->AppendUndo(step.historyTicket, HistoryRowOf(tutor, step.user, step.word,
+                                                                   step.kind, JudgedBy::Key));
     }
     state.undoSteps.pop_back();
     state.currentRecord = slot;

@@ -4,6 +4,7 @@
 // Tutor it works on and holds tutor.lock while it touches the word database
 // or the tutoring state (the lock is recursive, so callers may hold it as well).
 // WindowPort calls are made with the lock held: the port must only queue.
+#include "core/history/HistoryRow.h"
 #include "core/tutor/TutorState.h"
 
 #include <cstdint>
@@ -38,8 +39,9 @@ inline constexpr ButtonPlace kSkipPlace{450, 267, 140, 35};
 void HandleClick(Tutor& tutor, uint16_t x, uint16_t y);
 // One answer, from a button or its key alike: tallies Correct or Incorrect on
 // the word on show (RecordAnswer; nothing for Skip), keeps the step for Undo
-// when a word was on show, and shows the next word.
-void TakeAnswer(Tutor& tutor, AnswerKind kind);
+// when a word was on show, writes the step to the history (when there is
+// one) as judged by `judgedBy`, and shows the next word.
+void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy = JudgedBy::Key);
 // Tallies one answer on the word on show; nothing when no word is on show.
 void RecordAnswer(Tutor& tutor, bool correct);
 
@@ -55,7 +57,8 @@ enum class UndoOutcome {
 // Takes back the newest kept step: the learner's two tally fields get their
 // old values (the learner who answered, whoever is chosen now), the session
 // counts and the report their old length when the session and the report are
-// still the ones answered in, and the word is shown again.
+// still the ones answered in, and the word is shown again. The history gets
+// an undo row for the step's answer.
 UndoOutcome UndoLastAnswer(Tutor& tutor);
 // The newest kept step, for the menu; nullopt when there is none.
 std::optional<AnswerStep> LastAnswerStep(Tutor& tutor);

@@ -27,6 +27,11 @@ WordStore::WordStore(RecordFile& db, SettingsBlock& settings, TutorState& state,
                      RandomSource& random, WindowPort& window)
     : tutor_{db, settings, state, random, window, lock_} {}
 
+void WordStore::SetHistory(AnswerHistory* history) {
+    Guard guard(lock_);
+    tutor_.state.history = history;
+}
+
 bool WordStore::TryShownScores(ShownScores& scores) {
     std::unique_lock<std::recursive_mutex> guard(lock_, std::try_to_lock);
     if (!guard.owns_lock())

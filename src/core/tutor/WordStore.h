@@ -91,6 +91,10 @@ class WordStore {
     // The core's view, for the worker and the core's own tests.
     Tutor& Core() { return tutor_; }
 
+    // Where answers and undos are written from now on (null: nowhere). The
+    // program sets it after the start and clears it before it closes the history.
+    void SetHistory(AnswerHistory* history);
+
     // The main window.
 
     // false, and scores untouched, while the lock is held elsewhere (a re-sort):

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/window/Program.h"
 
+#include "core/history/AnswerHistory.h"
 #include "core/platform/Folders.h"
 #include "core/settings/SettingsFile.h"
 #include "core/tutor/WordStore.h"
@@ -98,6 +99,7 @@ QString Program::StartupText(const StartupMessage& message) {
 Program::Program(std::string programFolder) {
     folders_ = FindFolders(programFolder);
     store_ = std::make_unique<WordStore>(db_, settings_, state_, random_, relay_);
+    history_ = std::make_unique<AnswerHistory>();
     app_ = std::unique_ptr<AppContext>(
         new AppContext{*store_, settings_, folders_.programFolder, folders_.dataFolder});
     app_->lookFile = LookFilePath();
@@ -109,6 +111,7 @@ Program::~Program() {
     watch_.reset();
     // The worker must be gone before the window it posts to.
     worker_.reset();
+    FinishAnswerHistory(*history_, *store_);
     relay_.target = nullptr;
     window_.reset();
 }
@@ -181,6 +184,7 @@ bool Program::Start() {
     started_ = true;
     if (endPending_)
         return true; // EndOfSession saves; nothing to show
+    StartAnswerHistory(*history_, *store_, folders_.dataFolder);
 
     window_ = std::make_unique<MainWindow>(*app_);
     relay_.target = window_.get(); // before the worker starts, so it sees the window
@@ -250,6 +254,7 @@ void Program::StopWorkerAndSave() {
         worker_->Stop();
         worker_->Join(); // the worker's own close of the database is complete after this
     }
+    FinishAnswerHistory(*history_, *store_);
     // The worker is gone (or never ran): no other thread is left to keep out.
     ShutdownSave(db_, settings_, folders_.dataFolder, !settingsWrittenThisRun_);
     JoinPruning();

@@ -5,8 +5,8 @@
 // between Start and Finish; every member function belongs to that thread
 // (SaveBeforeExit too: exit() runs it there). The program owns the word
 // database, the settings, the tutoring state, the word store around them, the
-// main window and the worker, and ends the worker before the window it posts
-// to. It holds the data folder's lock from Start to its end, and writes the
+// main window, the worker and the answer history, and ends the worker before
+// the window it posts to. It holds the data folder's lock from Start to its end, and writes the
 // settings file whenever a setting changes, not only at the end.
 #include "core/lifecycle/Lifecycle.h"
 #include "core/platform/DataLock.h"
@@ -25,6 +25,7 @@
 
 namespace lexipond {
 
+class AnswerHistory;
 struct AppContext;
 class MainWindow;
 class WindowWatch;
@@ -79,6 +80,8 @@ class Program {
     MainWindow* Window() { return window_.get(); }
     AppContext& Context() { return *app_; }
     WordStore& Store() { return *store_; }
+    // The answer history of the run (its OpenReport tells what became of the file).
+    AnswerHistory& History() { return *history_; }
     const Folders& GetFolders() const { return folders_; }
     bool Saved() const { return saved_; }
 
@@ -104,6 +107,7 @@ class Program {
     std::thread pruning_; // old dated backups deleted while the run goes on
     WindowRelay relay_;
     std::unique_ptr<WordStore> store_;
+    std::unique_ptr<AnswerHistory> history_; // started with the run, closed at its end
     std::unique_ptr<AppContext> app_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<WindowWatch> watch_;
