@@ -8,6 +8,7 @@
 #include "core/tutor/Tutoring.h"
 #include "core/tutor/Worker.h"
 #include "core/words/ImportWordFile.h"
+#include "core/words/WordTalliesCsv.h"
 
 #include <cstring>
 
@@ -110,6 +111,16 @@ WordList WordStore::ListWords() {
     list.wordSlots = LiveSlots(tutor_.db);
     list.words = SlotWords(tutor_.db, list.wordSlots);
     return list;
+}
+
+std::string WordStore::WordTalliesCsv() {
+    Guard guard(lock_);
+    std::string csv = WordTalliesCsvHeader(tutor_.settings);
+    WordDetails details;
+    for (const int32_t slot : LiveSlots(tutor_.db))
+        if (ReadWordDetails(tutor_.db, slot, details))
+            csv += WordTalliesCsvRow(details);
+    return csv;
 }
 
 bool WordStore::OpenWord(int32_t slot, WordDetails& details) {

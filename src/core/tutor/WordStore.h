@@ -124,6 +124,9 @@ class WordStore {
     // The Word Details dialog.
 
     WordList ListWords();
+    // Every live word with each learner's tallies as CSV (core/words/WordTalliesCsv.h),
+    // made under the lock and returned whole, so no file is written while it is held.
+    std::string WordTalliesCsv();
     // Reads one record and makes it the dialog's target. false when unreadable.
     bool OpenWord(int32_t slot, WordDetails& details);
     // Writes a record's word and notes (cut as SaveWordDetails cuts them); a
