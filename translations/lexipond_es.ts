@@ -285,6 +285,196 @@
         <source>Close</source>
         <translation>Cerrar</translation>
     </message>
+    <message>
+        <source>The answer history could not be used (%1). It is kept as &quot;%2&quot; and a new history is started; the tutor goes on as before.</source>
+        <translation>No se pudo usar el historial de respuestas (%1). Se conserva como «%2» y se empieza un historial nuevo; el tutor sigue como antes.</translation>
+    </message>
+    <message>
+        <source>This session&apos;s answers cannot be kept in the answer history (%1). The tutor goes on without it.</source>
+        <translation>Las respuestas de esta sesión no se pueden guardar en el historial (%1). El tutor sigue sin él.</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressReport</name>
+    <message>
+        <source>%1 (%2 of %3 missed)</source>
+        <translation>%1 (%2 de %3 falladas)</translation>
+    </message>
+    <message>
+        <source>(none)</source>
+        <translation>(ninguna)</translation>
+    </message>
+    <message>
+        <source>Progress of %1</source>
+        <translation>Progreso de %1</translation>
+    </message>
+    <message>
+        <source>From %1 to %2</source>
+        <translation>Del %1 al %2</translation>
+    </message>
+    <message>
+        <source>Words mastered</source>
+        <translation>Palabras dominadas</translation>
+    </message>
+    <message>
+        <source>Words that need work</source>
+        <translation>Palabras que hay que practicar</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressWindow</name>
+    <message>
+        <source>Progress</source>
+        <translation>Progreso</translation>
+    </message>
+    <message>
+        <source>No answers are recorded yet.</source>
+        <translation>Todavía no hay respuestas guardadas.</translation>
+    </message>
+    <message>
+        <source>The answer history cannot be read (%1).</source>
+        <translation>No se puede leer el historial de respuestas (%1).</translation>
+    </message>
+    <message>
+        <source>&amp;Learner</source>
+        <translation>&amp;Alumno</translation>
+    </message>
+    <message>
+        <source>&amp;From</source>
+        <translation>&amp;Desde</translation>
+    </message>
+    <message>
+        <source>&amp;To</source>
+        <translation>&amp;Hasta</translation>
+    </message>
+    <message>
+        <source>Per day</source>
+        <translation>Por día</translation>
+    </message>
+    <message>
+        <source>Per week</source>
+        <translation>Por semana</translation>
+    </message>
+    <message>
+        <source>Period</source>
+        <translation>Periodo</translation>
+    </message>
+    <message>
+        <source>Answers and accuracy</source>
+        <translation>Respuestas y acierto</translation>
+    </message>
+    <message>
+        <source>Words &amp;mastered (the last three answers correct)</source>
+        <translation>Palabras &amp;dominadas (las tres últimas respuestas correctas)</translation>
+    </message>
+    <message>
+        <source>Word</source>
+        <translation>Palabra</translation>
+    </message>
+    <message>
+        <source>Words mastered</source>
+        <translation>Palabras dominadas</translation>
+    </message>
+    <message>
+        <source>Words that &amp;need work (most missed)</source>
+        <translation>Palabras que hay que &amp;practicar (las más falladas)</translation>
+    </message>
+    <message>
+        <source>Incorrect</source>
+        <translation>Incorrecto</translation>
+    </message>
+    <message>
+        <source>Answers</source>
+        <translation>Respuestas</translation>
+    </message>
+    <message>
+        <source>Words that need work</source>
+        <translation>Palabras que hay que practicar</translation>
+    </message>
+    <message>
+        <source>&amp;Export...</source>
+        <translation>&amp;Exportar...</translation>
+    </message>
+    <message>
+        <source>The answer history (CSV)...</source>
+        <translation>El historial de respuestas (CSV)...</translation>
+    </message>
+    <message>
+        <source>The word list with every learner&apos;s tallies (CSV)...</source>
+        <translation>La lista de palabras con los resultados de cada alumno (CSV)...</translation>
+    </message>
+    <message>
+        <source>&amp;Print...</source>
+        <translation>Im&amp;primir...</translation>
+    </message>
+    <message>
+        <source>Cards of every word...</source>
+        <translation>Tarjetas de todas las palabras...</translation>
+    </message>
+    <message>
+        <source>Cards of the words that need work...</source>
+        <translation>Tarjetas de las palabras que hay que practicar...</translation>
+    </message>
+    <message>
+        <source>Cards of the selected words...</source>
+        <translation>Tarjetas de las palabras seleccionadas...</translation>
+    </message>
+    <message>
+        <source>This progress report...</source>
+        <translation>Este informe de progreso...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+    <message>
+        <source>%1: answers and accuracy</source>
+        <translation>%1: respuestas y acierto</translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation>Correcto</translation>
+    </message>
+    <message>
+        <source>Accuracy (%)</source>
+        <translation>Acierto (%)</translation>
+    </message>
+    <message>
+        <source>Accuracy</source>
+        <translation>Acierto</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv);;All files (*)</source>
+        <translation>Archivos CSV (*.csv);;Todos los archivos (*)</translation>
+    </message>
+    <message>
+        <source>%1 could not be written. Nothing was changed there.</source>
+        <translation>No se pudo escribir %1. No se cambió nada allí.</translation>
+    </message>
+    <message>
+        <source>Export the answer history</source>
+        <translation>Exportar el historial de respuestas</translation>
+    </message>
+    <message>
+        <source>Export the word list</source>
+        <translation>Exportar la lista de palabras</translation>
+    </message>
+    <message>
+        <source>There are no words to print.</source>
+        <translation>No hay palabras que imprimir.</translation>
+    </message>
+    <message>
+        <source>Word cards</source>
+        <translation>Tarjetas de palabras</translation>
+    </message>
+    <message>
+        <source>Cards per page:</source>
+        <translation>Tarjetas por página:</translation>
+    </message>
+    <message>
+        <source>Progress of %1</source>
+        <translation>Progreso de %1</translation>
+    </message>
 </context>
 <context>
     <name>ReadMe</name>
@@ -536,6 +726,10 @@
     <message>
         <source>Undo: %1, %2</source>
         <translation>Deshacer: %1, %2</translation>
+    </message>
+    <message>
+        <source>Progress...</source>
+        <translation>Progreso...</translation>
     </message>
 </context>
 </TS>

@@ -240,23 +240,6 @@ Migration MigrateHistory(sqlite3* db, std::string& reason) {
     return Migration::Migrated;
 }
 
-std::string HistoryOpenMessage(const HistoryOpenReport& report) {
-    switch (report.outcome) {
-    case HistoryOpen::Opened:
-    case HistoryOpen::Created:
-        break;
-    case HistoryOpen::SetAsideAndNew:
-        return std::string("The answer history ") + kHistoryFileName + " could not be used (" +
-               report.reason + "). It is kept as \"" +
-               report.keptAs.substr(report.keptAs.find_last_of('/') + 1) +
-               "\" and a new history is started.";
-    case HistoryOpen::Unavailable:
-        return "This session's answers cannot be kept in the answer history (" + report.reason +
-               "). Lexipond goes on without it.";
-    }
-    return "";
-}
-
 HistoryOpenReport OpenHistoryForWriting(const std::string& dataFolder, Connection& db) {
     const std::string path = dataFolder + kHistoryFileName;
     HistoryOpenReport report;

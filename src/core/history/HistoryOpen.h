@@ -24,8 +24,5 @@ struct HistoryOpenReport {
     std::string keptAs; // SetAsideAndNew: where the old file is now
 };
 
-// What to tell the user about an open: "" when there is nothing to tell
-// (Opened, Created), else a sentence or two for a message box.
-std::string HistoryOpenMessage(const HistoryOpenReport& report);
 
 } // namespace lexipond

@@ -108,7 +108,7 @@ void ShutdownSave(RecordFile& db, const SettingsBlock& settings, const std::stri
 // keeps aside when damaged and makes anew) "history.sqlite" in the data folder
 // on its own thread, and hands it to the store, so that every answer and undo
 // from now on is written. Returns at once. What became of the file is
-// history.OpenReport() (HistoryOpenMessage words it for the user); the tutor
+// history.OpenReport() (the window layer words it for the user); the tutor
 // goes on whatever it was, without a history when it is Unavailable.
 void StartAnswerHistory(AnswerHistory& history, WordStore& store, const std::string& dataFolder);
 

@@ -31,6 +31,7 @@ struct AppContext {
     QPointer<QDialog> options = nullptr;
     QPointer<QDialog> about = nullptr;
     QPointer<QDialog> report = nullptr;
+    QPointer<QDialog> progress = nullptr;
     // The card's look and its file (empty: kept for this run only, as in tests).
     LookSettings look = {};
     QString lookFile = {};

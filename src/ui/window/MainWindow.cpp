@@ -14,6 +14,7 @@
 #include "ui/dialogs/PromptDialog.h"
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
+#include "ui/progress/ProgressWindow.h"
 #include "ui/window/CardAccessible.h"
 
 #include <QAction>
@@ -41,6 +42,7 @@ constexpr int kLeastAlpha = 26;
 constexpr int kRepaintRetryMs = 30;
 // The menu's Full Screen: no command of the tutor's, run by the window itself.
 constexpr int kFullScreenItem = -1;
+constexpr int kProgressItem = -2;
 // A stored size beyond this is damage, not a screen.
 constexpr int kLargestStoredSide = 16384;
 
@@ -352,6 +354,8 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
         undo.replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
     AddCommand(menu, undo + QStringLiteral("\tCtrl+Z"), CMD_UNDO)->setEnabled(last.has_value());
+    menu.addSeparator();
+    AddCommand(menu, tr("Progress..."), kProgressItem);
 }
 
 void MainWindow::ShowContextMenu(const QPoint& globalPos) {
@@ -368,6 +372,8 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
     }
     if (chosen == kFullScreenItem)
         ToggleFullScreen();
+    else if (chosen == kProgressItem)
+        OpenProgressWindow(app_, this);
     else if (chosen != 0)
         OnCommand(chosen);
 }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 #include <cstring>
 #include <vector>
 
@@ -67,6 +68,24 @@ QString ReasonText(const std::string& reason) {
 }
 
 } // namespace
+
+QString Program::HistoryOpenText(const HistoryOpenReport& report) {
+    switch (report.outcome) {
+    case HistoryOpen::Opened:
+    case HistoryOpen::Created:
+        break;
+    case HistoryOpen::SetAsideAndNew:
+        return tr("The answer history could not be used (%1). It is kept as \"%2\" and a new "
+                  "history is started; the tutor goes on as before.")
+            .arg(DisplayText(report.reason),
+                 DisplayText(report.keptAs.substr(report.keptAs.find_last_of('/') + 1)));
+    case HistoryOpen::Unavailable:
+        return tr("This session's answers cannot be kept in the answer history (%1). The tutor "
+                  "goes on without it.")
+            .arg(DisplayText(report.reason));
+    }
+    return QString();
+}
 
 // Words what start-up asks or tells in the user's language.
 QString Program::StartupText(const StartupMessage& message) {
@@ -202,6 +221,16 @@ bool Program::Start() {
     // Nothing could close a window that is gone: end as on a termination signal.
     QObject::connect(watch_.get(), &WindowWatch::nativeWindowLost, window,
                      [this] { EndOfSession(); });
+
+    // What became of the history file is told once it is known, over the
+    // window: its open runs on the writer's thread and the tutor never waits for it.
+    QTimer::singleShot(kHistoryTellDelayMs, window, [this, window] {
+        if (window->IsDestroyed() || endPending_)
+            return;
+        const QString message = HistoryOpenText(history_->OpenReport());
+        if (!message.isEmpty())
+            Tell(window, message);
+    });
 
     worker_ = std::make_unique<Worker>(store_->Core());
     if (!worker_->Start()) {

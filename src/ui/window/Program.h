@@ -8,6 +8,7 @@
 // main window, the worker and the answer history, and ends the worker before
 // the window it posts to. It holds the data folder's lock from Start to its end, and writes the
 // settings file whenever a setting changes, not only at the end.
+#include "core/history/HistoryOpen.h"
 #include "core/lifecycle/Lifecycle.h"
 #include "core/platform/DataLock.h"
 #include "core/platform/Random.h"
@@ -91,6 +92,9 @@ class Program {
   private:
     StartupDialogs MakeStartupDialogs();
     static QString StartupText(const StartupMessage& message);
+    // What to tell about the history file's open; empty when all is well.
+    static QString HistoryOpenText(const HistoryOpenReport& report);
+    static constexpr int kHistoryTellDelayMs = 300;
     // Writes the settings file: now, or when the block differs from what was last written.
     void WriteSettings();
     void SaveSettingsIfChanged();

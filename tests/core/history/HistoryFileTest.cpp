@@ -50,7 +50,6 @@ class HistoryFileTest : public ::testing::Test {
 TEST_F(HistoryFileTest, AMissingFileIsMadeAndAGoodOneKeepsItsRows) {
     const HistoryOpenReport made = OpenAndWrite("first");
     EXPECT_EQ(made.outcome, HistoryOpen::Created) << made.reason;
-    EXPECT_EQ(HistoryOpenMessage(made), "");
     const HistoryOpenReport opened = OpenAndWrite("second");
     EXPECT_EQ(opened.outcome, HistoryOpen::Opened) << opened.reason;
     EXPECT_EQ(Words(), (std::vector<std::string>{"first", "second"}));
@@ -106,9 +105,6 @@ TEST_F(HistoryFileTest, AnUnusableFileIsKeptAsideWholeAndANewOneWorks) {
         const HistoryOpenReport report = OpenAndWrite("new");
         EXPECT_EQ(report.outcome, HistoryOpen::SetAsideAndNew);
         EXPECT_NE(report.reason.find(row.reasonPart), std::string::npos) << report.reason;
-        EXPECT_NE(HistoryOpenMessage(report).find(fs::path(report.keptAs).filename().string()),
-                  std::string::npos)
-            << HistoryOpenMessage(report);
         EXPECT_TRUE(KeptAside() == (std::map<std::string, std::string>{{"", before}}))
             << "not kept aside byte for byte";
         EXPECT_EQ(Words(), std::vector<std::string>{"new"});
@@ -147,7 +143,7 @@ TEST_F(HistoryFileTest, WithoutAFolderToWriteInTheHistoryIsUnavailableAndTakesRo
     history.Start(folder / "file/");
     const HistoryOpenReport report = history.OpenReport();
     EXPECT_EQ(report.outcome, HistoryOpen::Unavailable);
-    EXPECT_NE(HistoryOpenMessage(report).find("goes on without it"), std::string::npos);
+    EXPECT_FALSE(report.reason.empty());
     EXPECT_NE(history.Append(MakeRow(1, 0, 0, "Zov", "cat", HistoryAnswer::Correct)), 0u);
     history.Flush();
     EXPECT_EQ(history.Committed(), 0u);
