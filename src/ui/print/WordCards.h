@@ -22,9 +22,9 @@ int PaintWordCards(QPagedPaintDevice& device, const std::vector<std::string>& wo
 
 enum class CardsOutcome {
     Written,
-    NoWords,      // nothing to print: no file is made
-    BadPerPage,   // perPage is not 1, 2, 4 or 8
-    CannotWrite,  // the PDF could not be made; an older file of that name is kept
+    NoWords,     // nothing to print: no file is made
+    BadPerPage,  // perPage is not 1, 2, 4 or 8
+    CannotWrite, // the PDF could not be made; an older file of that name is kept
 };
 
 // Writes the cards as a PDF at pdfPath, whole or not at all (a new file

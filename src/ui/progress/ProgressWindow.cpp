@@ -35,8 +35,8 @@
 #include <QStackedBarSeries>
 #include <QStandardPaths>
 #include <QTreeWidget>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 #include <map>
 
@@ -97,14 +97,13 @@ class ProgressWindow final : public QDialog {
     void Refresh() {
         if (!readerReady_) {
             std::string reason;
-            const HistoryRead read =
-                reader_.Open(app_.dataFolder + kHistoryFileName, reason);
+            const HistoryRead read = reader_.Open(app_.dataFolder + kHistoryFileName, reason);
             readerReady_ = read == HistoryRead::Ready;
             if (!readerReady_) {
-                status_->setText(read == HistoryRead::Missing
-                                     ? tr("No answers are recorded yet.")
-                                     : tr("The answer history cannot be read (%1).")
-                                           .arg(DisplayText(reason)));
+                status_->setText(
+                    read == HistoryRead::Missing
+                        ? tr("No answers are recorded yet.")
+                        : tr("The answer history cannot be read (%1).").arg(DisplayText(reason)));
                 status_->show();
                 ShowFigures({}, {}, {});
                 return;
@@ -139,10 +138,10 @@ class ProgressWindow final : public QDialog {
         learner_->setObjectName(QStringLiteral("learner"));
         for (int user = 0; user < kUserCount; ++user)
             learner_->addItem(DisplayUserName(app_.settings, user));
-        learner_->setCurrentIndex(
-            app_.settings.currentUser >= 0 && app_.settings.currentUser < kUserCount
-                ? app_.settings.currentUser
-                : 0);
+        learner_->setCurrentIndex(app_.settings.currentUser >= 0 &&
+                                          app_.settings.currentUser < kUserCount
+                                      ? app_.settings.currentUser
+                                      : 0);
         auto* learnerLabel = new QLabel(tr("&Learner"), this);
         learnerLabel->setBuddy(learner_);
         const QDate today = QDate::currentDate();
@@ -160,8 +159,8 @@ class ProgressWindow final : public QDialog {
         period_->setObjectName(QStringLiteral("period"));
         period_->addItems({tr("Per day"), tr("Per week")});
         period_->setAccessibleName(tr("Period"));
-        for (QWidget* widget : std::initializer_list<QWidget*>{
-                 learnerLabel, learner_, fromLabel, from_, toLabel, to_, period_})
+        for (QWidget* widget : std::initializer_list<QWidget*>{learnerLabel, learner_, fromLabel,
+                                                               from_, toLabel, to_, period_})
             choices->addWidget(widget);
         choices->addStretch(1);
         outer->addLayout(choices);
@@ -179,7 +178,8 @@ class ProgressWindow final : public QDialog {
         outer->addWidget(chart_, 1);
 
         auto* lists = new QGridLayout;
-        auto* masteredLabel = new QLabel(tr("Words &mastered (the last three answers correct)"), this);
+        auto* masteredLabel =
+            new QLabel(tr("Words &mastered (the last three answers correct)"), this);
         mastered_ = MakeWordList(this, {tr("Word")}, QStringLiteral("mastered"));
         masteredLabel->setBuddy(mastered_);
         mastered_->setAccessibleName(tr("Words mastered"));
@@ -205,7 +205,8 @@ class ProgressWindow final : public QDialog {
         auto* printButton = new QPushButton(tr("&Print..."), this);
         printButton->setObjectName(QStringLiteral("printButton"));
         auto* printMenu = new QMenu(printButton);
-        printMenu->addAction(tr("Cards of every word..."), this, [this] { PrintCards(AllWords()); });
+        printMenu->addAction(tr("Cards of every word..."), this,
+                             [this] { PrintCards(AllWords()); });
         printMenu->addAction(tr("Cards of the words that need work..."), this,
                              [this] { PrintCards(ListedWords(needsWork_, false)); });
         selectedCards_ = printMenu->addAction(tr("Cards of the selected words..."), this, [this] {
@@ -274,7 +275,8 @@ class ProgressWindow final : public QDialog {
             *incorrect << period.incorrect;
             if (period.Answers() > 0)
                 accuracy->append(static_cast<qreal>(i), 100.0 * period.correct / period.Answers());
-            const QDate start = QDate::fromString(QString::fromStdString(period.start), Qt::ISODate);
+            const QDate start =
+                QDate::fromString(QString::fromStdString(period.start), Qt::ISODate);
             categories << QLocale().toString(start, QStringLiteral("d MMM"));
         }
         auto* bars = new QStackedBarSeries;
