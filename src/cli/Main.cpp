@@ -2,6 +2,9 @@
 // lexipond-db: keeps a Lexipond word database from the command line, for the
 // adults who look after the data and for scripts.
 #include "LexipondVersion.h"
+#if LEXIPOND_WITH_CARDS
+#include "ui/print/WordCards.h"
+#endif
 #include "core/history/HistoryCsv.h"
 #include "core/history/HistoryOpen.h"
 #include "core/history/HistoryQueries.h"
@@ -45,6 +48,7 @@ constexpr char kHelp[] =
     "Usage: lexipond-db COMMAND FILE [WORDLIST]\n"
     "       lexipond-db backups|restore DATA_FOLDER [BACKUP]\n"
     "       lexipond-db history DATA_FOLDER [--csv]\n"
+    "       lexipond-db cards FILE OUT.pdf [--per-page N]\n"
     "Looks after a Lexipond word database (the program keeps it as LPDB.lbf).\n"
     "\n"
     "Commands:\n"
@@ -72,6 +76,9 @@ constexpr char kHelp[] =
     "  history DATA_FOLDER --csv\n"
     "                        the whole answer history as CSV (RFC 4180), one row per\n"
     "                        answer or undo\n"
+    "  cards FILE OUT.pdf [--per-page N]\n"
+    "                        word cards to print: every word of FILE in large type, N\n"
+    "                        cards to a page (1, 2, 4 or 8; 4 unless told), as a PDF\n"
     "  --help                shows this text\n"
     "  --version             shows the version\n"
     "\n"
@@ -314,11 +321,11 @@ bool ImportIntoDatabase(lexipond::RecordFile& file, const std::string& wordList,
         break;
     }
     bool whole = true;
-    const auto outcome = lexipond::UpdateAtomically(file, [&](lexipond::RecordFile& copy,
-                                                              bool& changed) {
-        whole = ImportAndSort(copy, wordList, report, changed);
-        return whole;
-    });
+    const auto outcome =
+        lexipond::UpdateAtomically(file, [&](lexipond::RecordFile& copy, bool& changed) {
+            whole = ImportAndSort(copy, wordList, report, changed);
+            return whole;
+        });
     return outcome != lexipond::UpdateOutcome::Failed;
 }
 
@@ -343,10 +350,13 @@ int RunImport(const std::string& path, const std::string& wordList) {
     bool whole = true;
     // Made, filled and sorted beside its name, then renamed: never half a database.
     if (::stat(path.c_str(), &info) != 0 && errno == ENOENT) {
-        if (!lexipond::CreateAtomically(*db.file, path, [&](lexipond::RecordFile& made) {
-                return lexipond::CreateWordDatabase(made) &&
-                       (whole = ImportIntoNewDatabase(made, wordList, report));
-            }, false))
+        if (!lexipond::CreateAtomically(
+                *db.file, path,
+                [&](lexipond::RecordFile& made) {
+                    return lexipond::CreateWordDatabase(made) &&
+                           (whole = ImportIntoNewDatabase(made, wordList, report));
+                },
+                false))
             return Fail("cannot create " + path +
                         (whole ? "" : ": the database could not grow (is the disk full?)"));
     } else if (const int exitCode = OpenValidated(path, true, db); exitCode != kExitOk) {
@@ -502,6 +512,32 @@ int RunHistory(const std::string& dataFolder) {
 
 } // namespace
 
+#if LEXIPOND_WITH_CARDS
+int RunCards(const std::string& path, const std::string& pdf, int perPage) {
+    OpenDatabase db;
+    if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
+        return exitCode;
+    std::vector<std::string> words;
+    lexipond::ForEachLiveRecord(*db.file, [&](int32_t slot) {
+        words.push_back(lexipond::ReadText(*db.file, slot, lexipond::kFieldWord).value_or(""));
+    });
+    int pages = 0;
+    switch (lexipond::WriteWordCardsPdf(words, perPage, pdf, pages)) {
+    case lexipond::CardsOutcome::Written:
+        std::printf("%zu cards on %d pages\n", words.size(), pages);
+        return kExitOk;
+    case lexipond::CardsOutcome::NoWords:
+        return Fail(path + " holds no words");
+    case lexipond::CardsOutcome::BadPerPage:
+        return UsageError("--per-page takes 1, 2, 4 or 8");
+    case lexipond::CardsOutcome::CannotWrite:
+        break;
+    }
+    return Fail("cannot write " + pdf);
+}
+
+#endif
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& arg : args) {
@@ -519,6 +555,20 @@ int main(int argc, char** argv) {
     const std::string command = args[0];
     args.erase(args.begin());
     bool csv = false;
+    [[maybe_unused]] int perPage = 4;
+#if LEXIPOND_WITH_CARDS
+    if (command == "cards") {
+        const auto flag = std::find(args.begin(), args.end(), "--per-page");
+        if (flag != args.end()) {
+            if (flag + 1 == args.end() ||
+                !lexipond::IsCardsPerPage(std::atoi((flag + 1)->c_str())) ||
+                (flag + 1)->size() != 1)
+                return UsageError("--per-page takes 1, 2, 4 or 8");
+            perPage = std::atoi((flag + 1)->c_str());
+            args.erase(flag, flag + 2);
+        }
+    }
+#endif
     if (command == "history") {
         const auto flag = std::find(args.begin(), args.end(), "--csv");
         csv = flag != args.end();
@@ -529,9 +579,9 @@ int main(int argc, char** argv) {
         const char* name;
         size_t arguments;
     };
-    static constexpr Command kCommands[] = {{"info", 1},    {"list", 1},   {"sort", 1},
-                                            {"check", 1},   {"import", 2}, {"backups", 1},
-                                            {"restore", 2}, {"history", 1}};
+    static constexpr Command kCommands[] = {{"info", 1},    {"list", 1},    {"sort", 1},
+                                            {"check", 1},   {"import", 2},  {"backups", 1},
+                                            {"restore", 2}, {"history", 1}, {"cards", 2}};
     const Command* found = nullptr;
     for (const Command& c : kCommands)
         if (command == c.name)
@@ -542,6 +592,7 @@ int main(int argc, char** argv) {
         return UsageError(command + " takes " +
                           (command == "backups" || command == "history" ? std::string("DATA_FOLDER")
                            : command == "restore"  ? std::string("DATA_FOLDER BACKUP")
+                           : command == "cards"    ? std::string("FILE OUT.pdf [--per-page N]")
                            : found->arguments == 1 ? std::string("FILE")
                                                    : std::string("FILE WORDLIST")));
     for (const std::string& arg : args)
@@ -562,5 +613,12 @@ int main(int argc, char** argv) {
         return RunRestore(args[0], args[1]);
     if (command == "history")
         return csv ? RunHistoryCsv(args[0]) : RunHistory(args[0]);
+#if LEXIPOND_WITH_CARDS
+    if (command == "cards")
+        return RunCards(args[0], args[1], perPage);
+#else
+    if (command == "cards")
+        return Fail("this lexipond-db was built without Qt, so it makes no cards");
+#endif
     return RunImport(args[0], args[1]);
 }

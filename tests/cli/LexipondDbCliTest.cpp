@@ -170,5 +170,21 @@ TEST_F(LexipondDbCli, BackupsAreListedAndRestoredKeepingThePresentFile) {
         << "the file before the restore was kept: " << out_;
 }
 
+// Cards of every word, without a display: 20 words at 8 a page make 3 pages.
+TEST_F(LexipondDbCli, CardsMakeAPdfOfEveryWordWithoutADisplay) {
+    MakeWordDatabase(db_, NumberedWords(20));
+    const std::string pdf = folder_ / "cards.pdf";
+    ASSERT_EQ(Db({"cards", db_, pdf, "--per-page", "8"}), 0) << err_;
+    EXPECT_EQ(out_, "20 cards on 3 pages\n");
+    const std::string bytes = ReadBytes(pdf);
+    size_t pages = 0;
+    for (size_t at = bytes.find("/Type /Page"); at != std::string::npos;
+         at = bytes.find("/Type /Page", at + 1))
+        pages += bytes.compare(at + 11, 1, "s") != 0;
+    EXPECT_EQ(pages, 3u);
+    EXPECT_EQ(Db({"cards", db_, pdf, "--per-page", "3"}), 2) << "only 1, 2, 4 or 8";
+    EXPECT_EQ(ReadBytes(pdf), bytes) << "a refused run leaves the PDF as it was";
+}
+
 } // namespace
 } // namespace lexipond

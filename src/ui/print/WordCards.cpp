@@ -101,6 +101,9 @@ CardsOutcome WriteWordCardsPdf(const std::vector<std::string>& words, int perPag
         static int argc = 1;
         static char name[] = "lexipond-db";
         static char* argv[] = {name, nullptr};
+        // Qt's own notes about the missing desktop (no runtime folder, no
+        // screen) mean nothing to a command-line user; the outcome says what matters.
+        qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
         made = std::make_unique<QGuiApplication>(argc, argv);
     }
     QSaveFile file(QString::fromStdString(pdfPath));
