@@ -113,7 +113,7 @@ class ProgressWindow final : public QDialog {
         DayRange range{DayOf(from_->date()), DayOf(to_->date())};
         if (from_->date() > to_->date())
             std::swap(range.first, range.last);
-        const bool weeks = period_->currentIndex() == 1;
+        const bool weeks = weeks_ = period_->currentIndex() == 1;
         auto periods = weeks ? reader_.Weeks(learner, range) : reader_.Days(learner, range);
         auto mastered = reader_.MasteredWords(learner, range.last);
         auto needsWork = reader_.WordsNeedingWork(learner, range, kNeedsWorkShown);
@@ -160,8 +160,14 @@ class ProgressWindow final : public QDialog {
         period_->addItems({tr("Per day"), tr("Per week")});
         period_->setAccessibleName(tr("Period"));
         for (QWidget* widget : std::initializer_list<QWidget*>{learnerLabel, learner_, fromLabel,
-                                                               from_, toLabel, to_, period_})
+                                                               from_, toLabel, to_, period_}) {
+            if (qobject_cast<QLabel*>(widget) || widget == period_)
+                choices->addSpacing(du.X(4));
             choices->addWidget(widget);
+            // Qt sizes a short label with an underlined mnemonic a pixel or two narrow.
+            if (auto* label = qobject_cast<QLabel*>(widget))
+                label->setMinimumWidth(label->sizeHint().width() + du.X(2));
+        }
         choices->addStretch(1);
         outer->addLayout(choices);
 
@@ -257,6 +263,18 @@ class ProgressWindow final : public QDialog {
         return all;
     }
 
+    // A day is named by its number alone, so four weeks of them fit across
+    // the chart; a week by its Monday's day and month. The axis wants every name
+    // different: a day a month or more after the first carries that many
+    // zero-width spaces, which show as nothing.
+    static QString PeriodLabel(const QDate& start, const std::string& first, bool weeks) {
+        if (weeks)
+            return QLocale().toString(start, QStringLiteral("d MMM"));
+        const QDate from = QDate::fromString(QString::fromStdString(first), Qt::ISODate);
+        const int months = (start.year() - from.year()) * 12 + start.month() - from.month();
+        return QString::number(start.day()) + QString(std::max(0, months), QChar(0x200B));
+    }
+
     void ShowFigures(const std::vector<PeriodTally>& periods,
                      const std::vector<std::string>& mastered,
                      const std::vector<WordTally>& needsWork) {
@@ -277,7 +295,7 @@ class ProgressWindow final : public QDialog {
                 accuracy->append(static_cast<qreal>(i), 100.0 * period.correct / period.Answers());
             const QDate start =
                 QDate::fromString(QString::fromStdString(period.start), Qt::ISODate);
-            categories << QLocale().toString(start, QStringLiteral("d MMM"));
+            categories << PeriodLabel(start, periods.front().start, weeks_);
         }
         auto* bars = new QStackedBarSeries;
         bars->append(correct);
@@ -286,6 +304,14 @@ class ProgressWindow final : public QDialog {
         chart->addSeries(accuracy);
         auto* periodsAxis = new QBarCategoryAxis;
         periodsAxis->append(categories);
+        if (!periods.empty())
+            periodsAxis->setTitleText(
+                tr("%1 to %2")
+                    .arg(QLocale().toString(
+                             QDate::fromString(QString::fromStdString(periods.front().start),
+                                               Qt::ISODate),
+                             QLocale::ShortFormat),
+                         QLocale().toString(to_->date(), QLocale::ShortFormat)));
         auto* countAxis = new QValueAxis;
         countAxis->setLabelFormat(QStringLiteral("%d"));
         countAxis->setTitleText(tr("Answers"));
@@ -315,6 +341,7 @@ class ProgressWindow final : public QDialog {
         for (const std::string& word : mastered)
             AddWord(mastered_, word);
         mastered_->setSortingEnabled(true);
+        mastered_->sortByColumn(0, Qt::AscendingOrder);
         needsWork_->setSortingEnabled(false);
         needsWork_->clear();
         for (const WordTally& tally : needsWork) {
@@ -414,6 +441,7 @@ class ProgressWindow final : public QDialog {
     AppContext& app_;
     HistoryReader reader_;
     bool readerReady_ = false;
+    bool weeks_ = false; // the chart shows weeks, not days
     QComboBox* learner_ = nullptr;
     QComboBox* period_ = nullptr;
     QDateEdit* from_ = nullptr;
