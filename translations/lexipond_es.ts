@@ -475,6 +475,10 @@
         <source>Progress of %1</source>
         <translation>Progreso de %1</translation>
     </message>
+    <message>
+        <source>%1 to %2</source>
+        <translation>%1 a %2</translation>
+    </message>
 </context>
 <context>
     <name>ReadMe</name>

@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program object and its main window on Qt's offscreen platform.
 #include "TestSupport.h"
+#include "core/platform/DataLock.h"
+#include "core/settings/SettingsFile.h"
+#include "core/tutor/Commands.h"
+#include "core/tutor/Tutoring.h"
+#include "core/tutor/WordStore.h"
+#include "core/words/DatabaseCheck.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
-#include "core/platform/DataLock.h"
-#include "core/settings/SettingsFile.h"
-#include "core/tutor/Commands.h"
-#include "core/words/DatabaseCheck.h"
-#include "core/tutor/Tutoring.h"
-#include "core/tutor/WordStore.h"
 
 #include <QLineEdit>
 #include <QMenu>
@@ -101,7 +101,6 @@ struct EachDialog {
     QTimer timer_;
 };
 const auto PressEnter = [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Return); };
-
 
 // The settings block of a settings file as bytes (empty when it is not whole).
 std::string StoredBlock(const std::string& path) {
@@ -224,8 +223,8 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     EXPECT_EQ(state().userTotal, 0u);
     window->OnCommand(CMD_TRANSPARENT);
     window->OnCommand(CMD_ON_TOP);
-    expect(true, laterMenu + "[x] Transparent|[x] On Top|Full Screen|-|Options...|About|Help|Exit" + keys +
-                     "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+    expect(true, laterMenu + "[x] Transparent|[x] On Top|Full Screen|-|Options...|About|Help|Exit" +
+                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
 }
 
 TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
@@ -476,6 +475,29 @@ TEST_F(ProgramTest, MissingWordListTellsAndEnds) {
     EXPECT_EQ(told.text, QStringLiteral("Cannot find dImport.txt"));
 }
 
+// A history file that is not a database is kept aside and a new one started;
+// the user is told once the window is up, and the tutor goes on.
+TEST_F(ProgramTest, ADamagedHistoryIsKeptAsideWithAWordAndTheTutorGoesOn) {
+    ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
+    const std::string garbage(9000, 'x');
+    WriteBytes(program / "history.sqlite", garbage);
+    WhenOpens told(PressEsc);
+    ASSERT_TRUE(Make().Start());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 10000));
+    EXPECT_TRUE(told.text.startsWith(QStringLiteral("The answer history could not be used")))
+        << told.text.toStdString();
+    std::string kept;
+    for (const auto& entry : fs::directory_iterator(program.Path()))
+        if (entry.path().filename().string().rfind("history.sqlite damaged-", 0) == 0)
+            kept = ReadBytes(entry.path().string());
+    EXPECT_TRUE(kept == garbage) << "not kept aside byte for byte";
+    EXPECT_TRUE(told.text.contains(QStringLiteral("history.sqlite damaged-")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
+    const uint32_t total = Sum(TotalField(0));
+    QTest::keyClick(p->Window(), Qt::Key_Right);
+    EXPECT_EQ(Sum(TotalField(0)), total + 1);
+}
+
 TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
     WriteBytes(program / "DefSet.txt", "");
     StartLater(); // reads the settings from the program folder
@@ -485,7 +507,6 @@ TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
     EXPECT_EQ(ReadBytes(data + kSettingsFileName).size(), 1008u);
     EXPECT_FALSE(fs::exists(program / "LPDB.lbf"));
 }
-
 
 TEST_F(ProgramTest, TheDataFolderIsLockedForTheRunAndAnotherHolderEndsTheStartTouchingNothing) {
     ASSERT_TRUE(SaveSettingsFile(stored, program.Slash()));
