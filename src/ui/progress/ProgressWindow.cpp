@@ -128,6 +128,18 @@ class ProgressWindow final : public QDialog {
         ShowFigures(Filled(*periods, range, weeks), *mastered, *needsWork);
     }
 
+  protected:
+    // Back from answering at the card: the figures take in the new answers.
+    void changeEvent(QEvent* event) override {
+        QDialog::changeEvent(event);
+        if (event->type() == QEvent::ActivationChange && isActiveWindow() && shownOnce_)
+            Refresh();
+    }
+    void showEvent(QShowEvent* event) override {
+        QDialog::showEvent(event);
+        shownOnce_ = true;
+    }
+
   private:
     void Build() {
         const DialogUnits du(*this);
@@ -442,6 +454,7 @@ class ProgressWindow final : public QDialog {
     HistoryReader reader_;
     bool readerReady_ = false;
     bool weeks_ = false; // the chart shows weeks, not days
+    bool shownOnce_ = false;
     QComboBox* learner_ = nullptr;
     QComboBox* period_ = nullptr;
     QDateEdit* from_ = nullptr;
