@@ -27,6 +27,7 @@ constexpr char kPhoneSearch[] = "phones";
 constexpr char kTargetSearch[] = "target";
 constexpr int kMostCandidates = 40; // n-best hypotheses looked at per utterance
 constexpr double kAbsent = -1e9;    // a gap when there is no runner-up
+constexpr double kNoRunnerUp = 99;  // the margin then, per frame
 
 // The dictionary's spelling of a competing word: ASCII lower case, tokens
 // separated by one space.
@@ -419,7 +420,7 @@ Judgement Judge::Decide(const Hearing& hearing, std::string_view wordOnShow,
     const int group = state.entries[shown->second].group;
     judgement.wonGrammar = state.entries[state.byKey.at(KeyOf(hearing.bestWord))].group == group;
     if (judgement.wonGrammar) {
-        judgement.margin = hearing.runnerUpGap / frames;
+        judgement.margin = std::min(hearing.runnerUpGap / frames, kNoRunnerUp);
         judgement.targetVsPhones = judgement.bestVsPhones;
     } else {
         // The word on show aligned alone: how far behind the winner it is.

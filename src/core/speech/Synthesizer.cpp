@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/speech/Synthesizer.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <mutex>
@@ -97,6 +98,11 @@ Synthesis Synthesize(std::string_view text, Voice voice, double rate) {
         result.outcome = SynthesisOutcome::RateOutOfRange;
         return result;
     }
+    // Flite says a short pause, with its voice's noise in it, for text without
+    // a letter or digit.
+    if (std::none_of(text.begin(), text.end(),
+                     [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+        return result;
     const std::string copy(text);
     Flite& flite = Shared();
     std::lock_guard hold(flite.lock);
@@ -107,9 +113,9 @@ Synthesis Synthesize(std::string_view text, Voice voice, double rate) {
     if (wave && wave->num_samples > 0 && wave->num_channels == 1 && wave->sample_rate > 0) {
         result.audio.sampleRate = static_cast<uint32_t>(wave->sample_rate);
         result.audio.samples.assign(wave->samples, wave->samples + wave->num_samples);
-        // Flite says a pause for text it cannot pronounce: only sound counts.
+        // Only sound counts, not a pause for what it cannot pronounce.
         for (int16_t s : result.audio.samples)
-            if (s > 64 || s < -64) {
+            if (s > 1000 || s < -1000) {
                 result.outcome = SynthesisOutcome::Spoken;
                 break;
             }

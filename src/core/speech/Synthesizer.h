@@ -3,7 +3,9 @@
 // Speech from text with Flite and its four built-in US English voices, and the
 // pronunciation Flite would give a word (its CMU lexicon, then its
 // letter-to-sound rules) in CMU ARPAbet. Any thread: Flite keeps its voices and
-// lexicon in shared state, so calls take one lock and run one at a time.
+// lexicon in shared state, so calls take one lock and run one at a time. The
+// slt, awb and rms voices put random noise in their excitation: the same word
+// gives the same number of samples but not the same samples.
 #include "core/speech/Pcm.h"
 
 #include <optional>
@@ -24,13 +26,13 @@ std::optional<Voice> VoiceNamed(std::string_view name);
 
 enum class SynthesisOutcome {
     Spoken,
-    NothingToSay,   // empty text, or text with nothing Flite pronounces
+    NothingToSay,   // no letter or digit, or nothing Flite pronounces
     RateOutOfRange, // rate outside 0.25 to 4
 };
 
 struct Synthesis {
     SynthesisOutcome outcome = SynthesisOutcome::NothingToSay;
-    PcmAudio audio; // mono, at the voice's own rate (16 kHz, kal16 8 kHz... see the voice)
+    PcmAudio audio; // mono, at the voice's own rate (16 kHz for all four)
 };
 
 // Speaks `text`; rate 1 is the voice's own speed, 2 twice as fast.
