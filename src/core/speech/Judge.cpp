@@ -107,6 +107,7 @@ struct Judge::State {
     std::map<std::string, size_t> byKey;
     std::vector<std::string> unpronounceable;
     int targetGroup = -1; // the group the target search allows, -1 before the first
+    bool phoneSearchSet = false;
 
     Decoded Decode(const char* search, std::span<const int16_t> padded);
 
@@ -126,8 +127,17 @@ struct Judge::State {
     }
 
     ~State() {
-        if (ps)
+        if (ps) {
+            // The phone loop frees the segments of its last utterance only when
+            // it decodes the next, never when it is freed: an empty utterance
+            // leaves none behind.
+            if (phoneSearchSet && ps_set_search(ps, kPhoneSearch) == 0 && ps_start_utt(ps) == 0) {
+                ps_end_utt(ps);
+                int32 score = 0;
+                ps_get_hyp(ps, &score);
+            }
             ps_free(ps);
+        }
         if (config)
             cmd_ln_free_r(config);
     }
@@ -279,6 +289,7 @@ std::unique_ptr<Judge> Judge::Create(const std::string& modelFolder,
         outcome = JudgeSetup::ModelUnusable;
         return nullptr;
     }
+    state->phoneSearchSet = true;
     outcome = JudgeSetup::Ready;
     return std::unique_ptr<Judge>(new Judge(std::move(state)));
 }
