@@ -58,11 +58,11 @@ struct Hearing {
 // Where the verdicts change; the defaults were tuned by bench/speech (see
 // bench/README.md for on which voices, and what they give on the others).
 struct Thresholds {
-    double minPeakLevel = -45;       // dBFS: quieter is silence
-    int minSpeechFrames = 8;         // 80 ms
-    double minBestVsPhones = -10.0;  // the winner against the phone loop: under it, no verdict
-    double minTargetVsPhones = -8.0; // the word on show against the phone loop
-    double minMargin = -0.5;         // the word on show over the best other word (may be < 0)
+    double minPeakLevel = -45;        // dBFS: quieter is silence
+    int minSpeechFrames = 8;          // 80 ms
+    double minBestVsPhones = -6.0;    // the winner against the phone loop: under it, no verdict
+    double minTargetVsPhones = -12.0; // the word on show against the phone loop
+    double minMargin = -1.0;          // the word on show over the best other word (may be < 0)
 };
 
 struct Judgement {
