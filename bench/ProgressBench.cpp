@@ -18,6 +18,8 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
+#include <QLabel>
+#include <QTreeWidget>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstdio>
@@ -41,7 +43,6 @@ struct NoWindow final : WindowPort {
 // A data folder with an empty word database and a year of answers ending now.
 struct World {
     World() {
-        folder = (bench::BenchFolder() / "progress").string() + "/";
         fs::create_directories(folder);
         db.fileName = folder + kWordDatabaseName;
         CreateWordDatabase(db);
@@ -70,7 +71,7 @@ struct World {
     }
     ~World() { CloseRecordFile(db); }
 
-    std::string folder;
+    std::string folder = (bench::BenchFolder() / "progress").string() + "/";
     RecordFile db;
     SettingsBlock settings{};
     TutorState state;
@@ -101,7 +102,17 @@ void BM_OpenProgressWindow(benchmark::State& state) {
         for (QWidget* child : window->findChildren<QWidget*>())
             child->repaint();
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        // The figures must be the year's, not a window that found no history.
+        auto* needsWork = window->findChild<QTreeWidget*>(QStringLiteral("needsWork"));
+        const int shown = needsWork ? needsWork->topLevelItemCount() : 0;
+        if (shown == 0) {
+            auto* status = window->findChild<QLabel*>(QStringLiteral("status"));
+            std::fprintf(stderr, "status: %s\n", status ? qPrintable(status->text()) : "-");
+            state.SkipWithError("the window showed no figures");
+            return;
+        }
         delete window;
+        state.counters["words_needing_work"] = shown;
     }
 }
 BENCHMARK(BM_OpenProgressWindow)->Iterations(10)->UseManualTime()->Unit(benchmark::kMillisecond);

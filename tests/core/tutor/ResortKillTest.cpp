@@ -4,8 +4,8 @@
 // renamed word is there exactly once either way.
 #include "TestSupport.h"
 #include "core/recordfile/RecordFileTestSupport.h"
-#include "core/tutor/Worker.h"
 #include "core/tutor/WordStore.h"
+#include "core/tutor/Worker.h"
 
 #include <csignal>
 #include <random>
@@ -20,7 +20,8 @@ int CountWord(const std::string& path, const std::string& word) {
     RecordFile db;
     int count = 0;
     if (OpenRecordFile(db, path, Access::ReadOnly) == OpenResult::Opened)
-        ForEachLiveRecord(db, [&](int32_t slot) { count += ReadText(db, slot, kFieldWord) == word; });
+        ForEachLiveRecord(db,
+                          [&](int32_t slot) { count += ReadText(db, slot, kFieldWord) == word; });
     CloseRecordFile(db);
     return count;
 }
@@ -57,7 +58,10 @@ TEST(ResortKill, AKilledReSortLosesAndDoublesNoWord) {
 
     std::mt19937 random(5);
     int sawBefore = 0, sawAfter = 0;
-    for (int kill_ = 0; kill_ < 40; ++kill_) {
+    // 40 kills over one and a half times the re-sort's own length; on a busy
+    // machine the child may run slower than the timing above, so while either
+    // outcome is still unseen the kills go on, each round reaching further.
+    for (int kill_ = 0; kill_ < 200 && (kill_ < 40 || sawBefore == 0 || sawAfter == 0); ++kill_) {
         SCOPED_TRACE("kill " + std::to_string(kill_));
         WriteBytes(path, before);
         const pid_t child = fork();
@@ -66,8 +70,8 @@ TEST(ResortKill, AKilledReSortLosesAndDoublesNoWord) {
             Resort(path);
             _exit(0);
         }
-        std::this_thread::sleep_for(
-            std::chrono::microseconds(random() % static_cast<uint32_t>(took * 3 / 2 + 1)));
+        std::this_thread::sleep_for(std::chrono::microseconds(
+            random() % static_cast<uint32_t>(took * 3 / 2 * (1 + kill_ / 40) + 1)));
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
         const std::string now = ReadBytes(path);
