@@ -642,6 +642,17 @@
     </message>
 </context>
 <context>
+    <name>WordSpeaker</name>
+    <message>
+        <source>This Lexipond was built without speech: install flite1-dev, libpocketsphinx-dev and pocketsphinx-en-us and build it again.</source>
+        <translation>Este Lexipond se compiló sin voz: instale flite1-dev, libpocketsphinx-dev y pocketsphinx-en-us y vuelva a compilarlo.</translation>
+    </message>
+    <message>
+        <source>No sound output was found, so Lexipond cannot say words aloud. Connect speakers or headphones and start Lexipond again.</source>
+        <translation>No se encontró ninguna salida de sonido, así que Lexipond no puede decir las palabras en voz alta. Conecte altavoces o auriculares y vuelva a iniciar Lexipond.</translation>
+    </message>
+</context>
+<context>
     <name>lexipond::MainWindow</name>
     <message>
         <source>Are you sure that you want to exit Lexipond?</source>
@@ -734,6 +745,10 @@
     <message>
         <source>Progress...</source>
         <translation>Progreso...</translation>
+    </message>
+    <message>
+        <source>Say the word	S</source>
+        <translation>Decir la palabra	S</translation>
     </message>
 </context>
 </TS>

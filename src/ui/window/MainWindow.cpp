@@ -15,6 +15,7 @@
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/progress/ProgressWindow.h"
+#include "ui/speech/WordSpeaker.h"
 #include "ui/window/CardAccessible.h"
 
 #include <QAction>
@@ -43,6 +44,7 @@ constexpr int kRepaintRetryMs = 30;
 // The menu's Full Screen: no command of the tutor's, run by the window itself.
 constexpr int kFullScreenItem = -1;
 constexpr int kProgressItem = -2;
+constexpr int kSayItem = -3;
 // A stored size beyond this is damage, not a screen.
 constexpr int kLargestStoredSide = 16384;
 
@@ -354,6 +356,12 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
         undo.replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
     AddCommand(menu, undo + QStringLiteral("\tCtrl+Z"), CMD_UNDO)->setEnabled(last.has_value());
+    QAction* say = AddCommand(menu, tr("Say the word\tS"), kSayItem);
+    if (!WordSpeaker::Available()) {
+        say->setEnabled(false);
+        say->setToolTip(WordSpeaker::WhyUnavailable());
+        menu.setToolTipsVisible(true);
+    }
     menu.addSeparator();
     AddCommand(menu, tr("Progress..."), kProgressItem);
 }
@@ -374,6 +382,8 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
         ToggleFullScreen();
     else if (chosen == kProgressItem)
         OpenProgressWindow(app_, this);
+    else if (chosen == kSayItem)
+        SayWordOnShow();
     else if (chosen != 0)
         OnCommand(chosen);
 }
@@ -476,6 +486,12 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+void MainWindow::SayWordOnShow() {
+    if (!speaker_)
+        speaker_ = std::make_unique<WordSpeaker>(this);
+    speaker_->Say(app_.store.WordOnShow());
+}
+
 void MainWindow::PressCardButton(CardButton button) {
     if (button == CardButton::None)
         return;
@@ -489,6 +505,11 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (menuKey) {
         // Over the card, where a right click would open it.
         ShowContextMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    if (event->key() == Qt::Key_S && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            SayWordOnShow();
         return;
     }
     const int command = KeyCommand(*event);

@@ -13,12 +13,14 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QMenu;
 
 namespace lexipond {
 
 struct AppContext;
+class WordSpeaker;
 
 class MainWindow final : public QWidget, public WindowPort {
     Q_OBJECT
@@ -37,6 +39,10 @@ class MainWindow final : public QWidget, public WindowPort {
     // An answer button pressed: the one way of a left click on it and of a
     // screen reader's press. None does nothing.
     void PressCardButton(CardButton button);
+    // The key S and the menu's "Say the word": the word on show, aloud.
+    void SayWordOnShow();
+    // Made at the first request; null before.
+    WordSpeaker* Speaker() { return speaker_.get(); }
     // Fills an empty menu with the context menu's items as things stand now.
     void BuildContextMenu(QMenu& menu);
     // Opens the context menu with its right edge at globalPos and runs the choice.
@@ -88,6 +94,7 @@ class MainWindow final : public QWidget, public WindowPort {
     bool destroyed_ = false;
     bool repaintPending_ = false;
     platform::TaskQueue posted_; // filled by the worker, emptied by RunPosted
+    std::unique_ptr<WordSpeaker> speaker_;
 };
 
 } // namespace lexipond

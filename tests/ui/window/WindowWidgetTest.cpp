@@ -11,8 +11,12 @@
 #include "ui/common/AppIcon.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
+#include "ui/speech/WordSpeaker.h"
 
 #include <QLineEdit>
+#include <QMediaDevices>
+#include <QAudioDevice>
+#include <QSignalSpy>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -211,7 +215,7 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     expect(true, "Edit cats && dogs|Add Word|Report|-|User ([x] Zov|Quen|Pelty|Rondel|Vimsa)|"
                  "Level (Easiest|Easier|Easy|[x] Normal|Hard|Harder|Hardest)|-|[x] Transparent|"
                  "[x] On Top|Full Screen|-|Options...|About|Help|Exit" +
-                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|Say the word\tS|-|Progress...");
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
@@ -219,12 +223,12 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
     expect(false, laterMenu + "Transparent|On Top|Full Screen|-|Options...|About|Help|Exit" + keys +
-                      "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+                      "Undo: " + clicked + ", Skip\tCtrl+Z|Say the word\tS|-|Progress...");
     EXPECT_EQ(state().userTotal, 0u);
     window->OnCommand(CMD_TRANSPARENT);
     window->OnCommand(CMD_ON_TOP);
     expect(true, laterMenu + "[x] Transparent|[x] On Top|Full Screen|-|Options...|About|Help|Exit" +
-                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|Say the word\tS|-|Progress...");
 }
 
 TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
@@ -296,7 +300,7 @@ TEST_F(ProgramTest, UndoOfADeletedWordIsRefusedWithAPromptAndChangesNothing) {
     EXPECT_EQ(ReportText(p->Store().Core()), report);
     QMenu menu;
     window->BuildContextMenu(menu);
-    const QAction* undo = menu.actions().at(menu.actions().size() - 3);
+    const QAction* undo = menu.actions().at(menu.actions().size() - 4);
     EXPECT_EQ(undo->text(), QStringLiteral("Undo\tCtrl+Z"));
     EXPECT_FALSE(undo->isEnabled()) << "nothing is left to take back";
 }
@@ -496,6 +500,36 @@ TEST_F(ProgramTest, ADamagedHistoryIsKeptAsideWithAWordAndTheTutorGoesOn) {
     const uint32_t total = Sum(TotalField(0));
     QTest::keyClick(p->Window(), Qt::Key_Right);
     EXPECT_EQ(Sum(TotalField(0)), total + 1);
+}
+
+// S says the word on show and tallies nothing. Without an audio output (as
+// here, usually) the user is told once; with one, the sound starts.
+TEST_F(ProgramTest, TheKeySSaysTheWordOnShowAndTalliesNothing) {
+    StartLater();
+    const uint32_t total = Sum(TotalField(0));
+    const QString word = QString::fromStdString(p->Store().WordOnShow());
+    const bool output = !QMediaDevices::defaultAudioOutput().isNull();
+    WhenOpens told(PressEsc);
+    QTest::keyClick(window, Qt::Key_S);
+    ASSERT_NE(window->Speaker(), nullptr);
+    QSignalSpy asked(window->Speaker(), &WordSpeaker::asked);
+    QSignalSpy playing(window->Speaker(), &WordSpeaker::playing);
+    QTest::keyClick(window, Qt::Key_S);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0][0].toString(), word);
+    if (!WordSpeaker::Available()) {
+        GTEST_SKIP() << "built without speech (flite1-dev, libpocketsphinx-dev)";
+    } else if (output) {
+        EXPECT_TRUE(playing.wait(5000)) << "the word was not played";
+    } else {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 5000));
+        EXPECT_TRUE(told.text.startsWith(QStringLiteral("No sound output"))) << told.text.toStdString();
+        told.ran = false;
+        QTest::keyClick(window, Qt::Key_S);
+        QTest::qWait(200);
+        EXPECT_FALSE(told.ran) << "told more than once";
+    }
+    EXPECT_EQ(Sum(TotalField(0)), total);
 }
 
 TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
