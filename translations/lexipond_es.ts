@@ -222,6 +222,34 @@
         <source>User %1</source>
         <translation>Usuario %1</translation>
     </message>
+    <message>
+        <source>Woman (slt)</source>
+        <translation>Mujer (slt)</translation>
+    </message>
+    <message>
+        <source>Man, Scottish (awb)</source>
+        <translation>Hombre, escocés (awb)</translation>
+    </message>
+    <message>
+        <source>Man (rms)</source>
+        <translation>Hombre (rms)</translation>
+    </message>
+    <message>
+        <source>Man, telephone quality (kal16)</source>
+        <translation>Hombre, calidad de teléfono (kal16)</translation>
+    </message>
+    <message>
+        <source>&amp;Voice</source>
+        <translation>&amp;Voz</translation>
+    </message>
+    <message>
+        <source>Speech &amp;speed</source>
+        <translation>Velocida&amp;d de la voz</translation>
+    </message>
+    <message>
+        <source>Say the word after &amp;Incorrect</source>
+        <translation>Decir la palabra tras &amp;Incorrecto</translation>
+    </message>
 </context>
 <context>
     <name>Program</name>

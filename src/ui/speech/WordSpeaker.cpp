@@ -13,6 +13,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QMediaDevices>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -42,7 +43,7 @@ QString WordSpeaker::WhyUnavailable() {
                                        "and build it again.");
 }
 
-void WordSpeaker::Say(const std::string& word) {
+void WordSpeaker::Say(const std::string& word, const QString& voice, int ratePercent) {
     emit asked(DisplayText(word));
     if (!Available())
         return;
@@ -59,8 +60,11 @@ void WordSpeaker::Say(const std::string& word) {
     if (synthesis_.joinable())
         synthesis_.join();
     const std::string text = DisplayText(word).toStdString(); // Flite reads UTF-8
-    synthesis_ = std::thread([this, text] {
-        speech::Synthesis spoken = speech::Synthesize(text, speech::Voice::Slt);
+    const speech::Voice chosen =
+        speech::VoiceNamed(voice.toStdString()).value_or(speech::Voice::Slt);
+    const double rate = std::clamp(ratePercent, 25, 400) / 100.0;
+    synthesis_ = std::thread([this, text, chosen, rate] {
+        speech::Synthesis spoken = speech::Synthesize(text, chosen, rate);
         if (spoken.outcome != speech::SynthesisOutcome::Spoken)
             return;
         // This object outlives the thread: its destructor joins it first.

@@ -30,8 +30,9 @@ class WordSpeaker final : public QObject {
     // Why not, in the user's language, naming the packages to install.
     static QString WhyUnavailable();
 
-    // Says the word's bytes as stored.
-    void Say(const std::string& word);
+    // Says the word's bytes as stored, in a voice of SpeechVoices() (another
+    // gives the first) at a speed in percent.
+    void Say(const std::string& word, const QString& voice = QString(), int ratePercent = 100);
 
   signals:
     // A request was taken (tests watch it; no audio output is needed for it).

@@ -208,9 +208,12 @@ void MainWindow::OnCommand(int command) {
     case CMD_CORRECT:
         store.Answer(AnswerKind::Correct);
         break;
-    case CMD_INCORRECT:
+    case CMD_INCORRECT: {
+        const std::string answered = store.WordOnShow();
         store.Answer(AnswerKind::Incorrect);
+        AfterIncorrect(answered);
         break;
+    }
     case CMD_SKIP:
         store.Answer(AnswerKind::Skip);
         break;
@@ -489,14 +492,25 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
 void MainWindow::SayWordOnShow() {
     if (!speaker_)
         speaker_ = std::make_unique<WordSpeaker>(this);
-    speaker_->Say(app_.store.WordOnShow());
+    speaker_->Say(app_.store.WordOnShow(), app_.look.voice, app_.look.ratePercent);
 }
 
 void MainWindow::PressCardButton(CardButton button) {
     if (button == CardButton::None)
         return;
+    const std::string answered = app_.store.WordOnShow();
     const CardPoint point = UnscaledPoint(button);
     app_.store.Click(point.x, point.y);
+    if (button == CardButton::Incorrect)
+        AfterIncorrect(answered);
+}
+
+void MainWindow::AfterIncorrect(const std::string& word) {
+    if (!app_.look.sayAfterIncorrect || word.empty())
+        return;
+    if (!speaker_)
+        speaker_ = std::make_unique<WordSpeaker>(this);
+    speaker_->Say(word, app_.look.voice, app_.look.ratePercent);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

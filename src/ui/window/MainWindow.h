@@ -41,6 +41,8 @@ class MainWindow final : public QWidget, public WindowPort {
     void PressCardButton(CardButton button);
     // The key S and the menu's "Say the word": the word on show, aloud.
     void SayWordOnShow();
+    // Says the word just answered Incorrect, when the look asks for it.
+    void AfterIncorrect(const std::string& word);
     // Made at the first request; null before.
     WordSpeaker* Speaker() { return speaker_.get(); }
     // Fills an empty menu with the context menu's items as things stand now.

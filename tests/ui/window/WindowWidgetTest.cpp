@@ -9,17 +9,17 @@
 #include "core/words/DatabaseCheck.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
+#include "ui/speech/WordSpeaker.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
-#include "ui/speech/WordSpeaker.h"
 
+#include <QAudioDevice>
 #include <QLineEdit>
 #include <QMediaDevices>
-#include <QAudioDevice>
-#include <QSignalSpy>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <map>
@@ -523,13 +523,35 @@ TEST_F(ProgramTest, TheKeySSaysTheWordOnShowAndTalliesNothing) {
         EXPECT_TRUE(playing.wait(5000)) << "the word was not played";
     } else {
         ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 5000));
-        EXPECT_TRUE(told.text.startsWith(QStringLiteral("No sound output"))) << told.text.toStdString();
+        EXPECT_TRUE(told.text.startsWith(QStringLiteral("No sound output")))
+            << told.text.toStdString();
         told.ran = false;
         QTest::keyClick(window, Qt::Key_S);
         QTest::qWait(200);
         EXPECT_FALSE(told.ran) << "told more than once";
     }
     EXPECT_EQ(Sum(TotalField(0)), total);
+
+    // With "Say the word after Incorrect", the word just missed is said, by key
+    // and by click alike; a Correct says nothing.
+    p->Context().look.sayAfterIncorrect = true;
+    asked.clear();
+    std::vector<QString> answered;
+    for (int i = 0; i < 3; ++i) {
+        answered.push_back(QString::fromStdString(p->Store().WordOnShow()));
+        const uint32_t before = Sum(TotalField(0));
+        if (i == 0)
+            QTest::keyClick(window, Qt::Key_X);
+        else if (i == 1)
+            QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(300, 280)); // Incorrect
+        else
+            QTest::keyClick(window, Qt::Key_C);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Sum(TotalField(0)) == before + 1; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
+    }
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0][0].toString(), answered[0]);
+    EXPECT_EQ(asked[1][0].toString(), answered[1]);
 }
 
 TEST_F(ProgramTest, DefSetKeepsTheDataInTheUsersFolder) {
