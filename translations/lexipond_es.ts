@@ -668,6 +668,14 @@
         <source>Next word</source>
         <translation>Palabra siguiente</translation>
     </message>
+    <message>
+        <source>Say</source>
+        <translation>Decir</translation>
+    </message>
+    <message>
+        <source>Say this word aloud</source>
+        <translation>Dice esta palabra en voz alta</translation>
+    </message>
 </context>
 <context>
     <name>WordSpeaker</name>
