@@ -4,7 +4,7 @@
 // the window painted with its chart and lists, and a change of learner or range
 // to the figures shown again. On the offscreen platform unless the caller
 // chose another.
-#include "BenchSupport.h"
+#include "QtBenchSupport.h"
 #include "core/history/AnswerHistory.h"
 #include "core/platform/Random.h"
 #include "core/recordfile/RecordFile.h"
@@ -137,20 +137,5 @@ BENCHMARK(BM_SwitchLearner)->Iterations(10)->UseManualTime()->Unit(benchmark::kM
 } // namespace
 
 int main(int argc, char** argv) {
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtWarningMsg || !text.contains(QStringLiteral("does not support")))
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::string runtime = (bench::BenchFolder() / "runtime").string();
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    int qtArgc = 1;
-    QApplication application(qtArgc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunOffscreenQtBenchmarks(argc, argv);
 }

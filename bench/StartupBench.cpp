@@ -7,14 +7,15 @@
 // <folder>"): the child does what main() does and ends the moment the first
 // word has been painted, so the time covers process start, loading Qt, the
 // settings and the database, the window and the worker's first choice.
+#include "QtBenchSupport.h"
 #include "core/platform/Folders.h"
 #include "core/recordfile/RecordFile.h"
+#include "core/settings/SettingsFile.h"
+#include "core/tutor/WordStore.h"
 #include "core/words/WordDatabase.h"
 #include "ui/common/AppContext.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
-#include "core/tutor/WordStore.h"
-#include "core/settings/SettingsFile.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -162,20 +163,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--first-word") == 0)
         return FirstWordChild(argv[2], argc, argv);
     selfPath = fs::canonical("/proc/self/exe").string();
-    // Off screen, with a private runtime folder, unless the caller chose otherwise.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::string runtime =
-        (fs::temp_directory_path() / ("lexipond-bench-run-" + std::to_string(getpid()))).string();
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    int qtArgc = 1;
-    QApplication application(qtArgc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    const int status = bench::RunOffscreenQtBenchmarks(argc, argv);
     CleanUp();
-    fs::remove_all(runtime);
-    return 0;
+    return status;
 }

@@ -7,7 +7,7 @@
 //   the dialog renamed the word on show, added a word or deleted one.
 // The databases hold sorted words written straight into the file, so that a
 // million-word fixture takes a second or two to make.
-#include "BenchSupport.h"
+#include "QtBenchSupport.h"
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/RecordFormat.h"
 #include "core/settings/SettingsFile.h"
@@ -165,8 +165,8 @@ struct Running {
         auto* poll = new QTimer;
         QObject::connect(poll, &QTimer::timeout, [poll, &answered] {
             auto* prompt = QApplication::activeModalWidget();
-            auto* yes = prompt ? prompt->findChild<QPushButton*>(QStringLiteral("firstButton"))
-                               : nullptr;
+            auto* yes =
+                prompt ? prompt->findChild<QPushButton*>(QStringLiteral("firstButton")) : nullptr;
             if (!yes)
                 return;
             poll->stop();
@@ -294,8 +294,8 @@ void BM_ClickAfterDialog(benchmark::State& state) {
         const auto clickAt = closed + std::chrono::milliseconds(20);
         Running::Pump([&] { return Clock::now() >= clickAt; });
         const QPointF at(85, 285);
-        QMouseEvent press(QEvent::MouseButtonPress, at, run.window->mapToGlobal(at),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, at, run.window->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
         QMouseEvent release(QEvent::MouseButtonRelease, at, run.window->mapToGlobal(at),
                             Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
         const auto start = Clock::now();
@@ -329,21 +329,5 @@ BENCHMARK(BM_ClickAfterDialog)
 } // namespace
 
 int main(int argc, char** argv) {
-    // The offscreen platform says at every dialog what it cannot do; not news here.
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type != QtWarningMsg || !text.contains(QStringLiteral("does not support")))
-            std::fprintf(stderr, "%s\n", qPrintable(text));
-    });
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    const std::string runtime = (bench::BenchFolder() / "runtime").string();
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
-    int qtArgc = 1;
-    QApplication application(qtArgc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench::RunOffscreenQtBenchmarks(argc, argv);
 }

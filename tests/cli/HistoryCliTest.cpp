@@ -2,6 +2,7 @@
 // lexipond-db's answer history commands and the learners' names in list's
 // header, run as a user runs them.
 #include "../core/history/HistoryTestSupport.h"
+#include "CliSupport.h"
 #include "CsvReader.h"
 #include "TestSupport.h"
 #include "core/settings/SettingsFile.h"
@@ -18,14 +19,7 @@ using enum HistoryAnswer;
 class HistoryCli : public ::testing::Test {
   protected:
     int Db(const std::vector<std::string>& args) {
-        std::string command = "'" LEXIPOND_DB_EXE "'";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'"; // the test's own paths hold no quote
-        command += " >'" + (folder_ / "out") + "' 2>'" + (folder_ / "err") + "'";
-        const int raw = std::system(command.c_str());
-        out_ = ReadBytes(folder_ / "out");
-        err_ = ReadBytes(folder_ / "err");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return RunLexipondDb(folder_, args, out_, err_);
     }
     // The Monday of the week `weeksAgo` weeks before this one, by the local calendar.
     static std::string MondayOf(int weeksAgo) {

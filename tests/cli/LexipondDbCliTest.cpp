@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // lexipond-db end to end: the built program run as a user or a script runs it.
+#include "CliSupport.h"
 #include "core/lifecycle/Backups.h"
 #include "core/platform/DataLock.h"
 #include "core/recordfile/RecordFileTestSupport.h"
@@ -16,14 +17,7 @@ class LexipondDbCli : public ::testing::Test {
   protected:
     // Runs the program and gives back its exit status; its output lands in out_ and err_.
     int Db(const std::vector<std::string>& args) {
-        std::string command = "LC_ALL=en_US.UTF-8 '" LEXIPOND_DB_EXE "'";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'"; // the test's own paths hold no quote
-        command += " >'" + (folder_ / "out") + "' 2>'" + (folder_ / "err") + "'";
-        const int raw = std::system(command.c_str());
-        out_ = ReadBytes(folder_ / "out");
-        err_ = ReadBytes(folder_ / "err");
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        return RunLexipondDb(folder_, args, out_, err_, "LC_ALL=en_US.UTF-8");
     }
     TempFolder folder_;
     const std::string db_ = folder_ / "words.db";
