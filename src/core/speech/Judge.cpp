@@ -222,13 +222,10 @@ Judge::~Judge() = default;
 
 std::unique_ptr<Judge> Judge::Create(const std::string& modelFolder,
                                      const std::vector<std::string>& words, JudgeSetup& outcome) {
-    namespace fs = std::filesystem;
     const std::string hmm = modelFolder + "/en-us";
     const std::string dict = modelFolder + "/cmudict-en-us.dict";
     const std::string phoneLm = modelFolder + "/en-us-phone.lm.bin";
-    std::error_code error;
-    if (!fs::is_regular_file(hmm + "/mdef", error) || !fs::is_regular_file(dict, error) ||
-        !fs::is_regular_file(phoneLm, error)) {
+    if (!ModelInstalled(modelFolder)) {
         outcome = JudgeSetup::ModelMissing;
         return nullptr;
     }
@@ -399,6 +396,18 @@ Hearing Judge::Listen(std::span<const int16_t> samples16k) {
     hearing.phoneScore = phones.score;
     hearing.phones = phones.words;
     return hearing;
+}
+
+bool ModelInstalled(const std::string& modelFolder) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    return fs::is_regular_file(modelFolder + "/en-us/mdef", error) &&
+           fs::is_regular_file(modelFolder + "/cmudict-en-us.dict", error) &&
+           fs::is_regular_file(modelFolder + "/en-us-phone.lm.bin", error);
+}
+
+bool Judge::CanJudge(std::string_view word) const {
+    return state_->byKey.contains(KeyOf(word));
 }
 
 bool Judge::Homophones(std::string_view a, std::string_view b) const {

@@ -104,6 +104,9 @@ class Judge {
     Judgement Hear(std::span<const int16_t> samples16k, std::string_view wordOnShow,
                    const Thresholds& thresholds = {});
 
+    // Whether `word` is a competing word with a pronunciation (otherwise every
+    // verdict on it is CannotJudgeWord).
+    bool CanJudge(std::string_view word) const;
     // Whether two competing words are pronounced alike (both in the list).
     bool Homophones(std::string_view a, std::string_view b) const;
     // Competing words Create could not pronounce.
@@ -119,5 +122,7 @@ class Judge {
 
 // The model folder of Debian's pocketsphinx-en-us package.
 constexpr char kDefaultModelFolder[] = "/usr/share/pocketsphinx/model/en-us";
+// Whether `modelFolder` holds the files Create needs (without loading them).
+bool ModelInstalled(const std::string& modelFolder);
 
 } // namespace lexipond::speech

@@ -15,8 +15,10 @@
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/progress/ProgressWindow.h"
+#include "ui/speech/WordListener.h"
 #include "ui/speech/WordSpeaker.h"
 #include "ui/window/CardAccessible.h"
+#include "ui/window/ListeningMode.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -45,6 +47,7 @@ constexpr int kRepaintRetryMs = 30;
 constexpr int kFullScreenItem = -1;
 constexpr int kProgressItem = -2;
 constexpr int kSayItem = -3;
+constexpr int kListenItem = -4;
 // A stored size beyond this is damage, not a screen.
 constexpr int kLargestStoredSide = 16384;
 
@@ -108,6 +111,8 @@ MainWindow::MainWindow(AppContext& app)
     resize(layout::kClientSize);
     // Larger is fine (the card scales with the window); smaller would hide part of it.
     setMinimumSize(layout::kClientSize);
+    listening_ = std::make_unique<ListeningMode>(app_, this);
+    listening_->afterIncorrect = [this](const std::string& word) { AfterIncorrect(word); };
 
     // Window-wide keys, so that they work although the window takes no focus.
     auto* fullScreen = new QAction(this);
@@ -259,6 +264,7 @@ void MainWindow::DestroyWindow() {
     if (destroyed_)
         return;
     destroyed_ = true;
+    listening_->Stop();
     hide();
     emit windowDestroyed();
 }
@@ -365,6 +371,12 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
         say->setToolTip(WordSpeaker::WhyUnavailable());
         menu.setToolTipsVisible(true);
     }
+    QAction* listen = AddCheckable(menu, tr("Listen\tL"), kListenItem, listening_->IsOn());
+    if (!WordListener::Available()) {
+        listen->setEnabled(false);
+        listen->setToolTip(WordListener::WhyUnavailable());
+        menu.setToolTipsVisible(true);
+    }
     menu.addSeparator();
     AddCommand(menu, tr("Progress..."), kProgressItem);
 }
@@ -387,6 +399,8 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
         OpenProgressWindow(app_, this);
     else if (chosen == kSayItem)
         SayWordOnShow();
+    else if (chosen == kListenItem)
+        ToggleListening();
     else if (chosen != 0)
         OnCommand(chosen);
 }
@@ -464,6 +478,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
     }
     QPainter target(this);
     painter_.Paint(target);
+    listening_->WordShown(painter_.Snapshot().wordBytes);
     AnnounceCardChanges(*this);
     if (onWordPainted && !painter_.Snapshot().word.isEmpty()) {
         auto hook = std::move(onWordPainted);
@@ -474,6 +489,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 
 void MainWindow::resizeEvent(QResizeEvent*) {
     painter_.Resize(size(), devicePixelRatioF());
+    listening_->Place();
     update();
 }
 
@@ -493,6 +509,16 @@ void MainWindow::SayWordOnShow() {
     if (!speaker_)
         speaker_ = std::make_unique<WordSpeaker>(this);
     speaker_->Say(app_.store.WordOnShow(), app_.look.voice, app_.look.ratePercent);
+}
+
+void MainWindow::ToggleListening() {
+    if (!listening_->IsOn() && !WordListener::Available()) {
+        // The key cannot show the menu's tooltip: say it once.
+        if (!std::exchange(toldNoListening_, true))
+            Tell(this, WordListener::WhyUnavailable());
+        return;
+    }
+    listening_->Toggle();
 }
 
 void MainWindow::PressCardButton(CardButton button) {
@@ -524,6 +550,11 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_S && event->modifiers() == Qt::NoModifier) {
         if (!event->isAutoRepeat())
             SayWordOnShow();
+        return;
+    }
+    if (event->key() == Qt::Key_L && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            ToggleListening();
         return;
     }
     const int command = KeyCommand(*event);

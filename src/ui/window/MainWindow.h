@@ -21,6 +21,7 @@ namespace lexipond {
 
 struct AppContext;
 class WordSpeaker;
+class ListeningMode;
 
 class MainWindow final : public QWidget, public WindowPort {
     Q_OBJECT
@@ -45,6 +46,9 @@ class MainWindow final : public QWidget, public WindowPort {
     void AfterIncorrect(const std::string& word);
     // Made at the first request; null before.
     WordSpeaker* Speaker() { return speaker_.get(); }
+    // The key L and the menu's "Listen": the reader's voice answers, or no longer.
+    void ToggleListening();
+    ListeningMode& Listening() { return *listening_; }
     // Fills an empty menu with the context menu's items as things stand now.
     void BuildContextMenu(QMenu& menu);
     // Opens the context menu with its right edge at globalPos and runs the choice.
@@ -97,6 +101,8 @@ class MainWindow final : public QWidget, public WindowPort {
     bool repaintPending_ = false;
     platform::TaskQueue posted_; // filled by the worker, emptied by RunPosted
     std::unique_ptr<WordSpeaker> speaker_;
+    std::unique_ptr<ListeningMode> listening_;
+    bool toldNoListening_ = false;
 };
 
 } // namespace lexipond
