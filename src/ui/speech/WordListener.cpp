@@ -160,6 +160,11 @@ class WordListener::Ears final : public QObject {
 #endif
     }
 
+    void Hold() {
+        held_ = true;
+        began_ = false;
+    }
+
     void Feed(const speech::PcmAudio& recording) {
         if (!on_ || microphone_)
             return;
@@ -348,6 +353,10 @@ void WordListener::Listen(std::string wordOnShow) {
     QMetaObject::invokeMethod(
         ears_, [ears = ears_, word = std::move(wordOnShow)]() mutable { ears->Listen(std::move(word)); },
         Qt::QueuedConnection);
+}
+
+void WordListener::Hold() {
+    QMetaObject::invokeMethod(ears_, [ears = ears_] { ears->Hold(); }, Qt::QueuedConnection);
 }
 
 void WordListener::Feed(speech::PcmAudio recording) {

@@ -72,6 +72,8 @@ class WordListener final : public QObject {
 
     // Listens for `wordOnShow` from now on: a word begun before is dropped.
     void Listen(std::string wordOnShow);
+    // Takes no sound until the next Listen (the program is speaking itself).
+    void Hold();
     // Sound from a recording, as the microphone would give it (Source::Recordings).
     void Feed(speech::PcmAudio recording);
 

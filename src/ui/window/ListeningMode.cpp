@@ -67,6 +67,15 @@ void ListeningMode::WordShown(const std::string& word) {
     Show(tr("Listening: read the word aloud."));
 }
 
+void ListeningMode::HoldFor(int ms) {
+    if (!IsOn())
+        return;
+    listener_->Hold();
+    // A word that rings in the room a little after the sound ends.
+    const int left = showing_.isActive() ? showing_.remainingTime() : 0;
+    showing_.start(std::max(left, ms + 300));
+}
+
 void ListeningMode::ListenAgain() {
     if (!IsOn())
         return;

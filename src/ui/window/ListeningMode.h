@@ -35,6 +35,9 @@ class ListeningMode final : public QObject {
     void Stop();
     // The word on show as just painted: listening moves on to it.
     void WordShown(const std::string& word);
+    // The program speaks for `ms`: its own voice is not the reader's, so
+    // nothing is heard until it has finished.
+    void HoldFor(int ms);
     // Places the banner over the card's top edge.
     void Place();
 

@@ -505,10 +505,18 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
-void MainWindow::SayWordOnShow() {
-    if (!speaker_)
+WordSpeaker& MainWindow::EnsureSpeaker() {
+    if (!speaker_) {
         speaker_ = std::make_unique<WordSpeaker>(this);
-    speaker_->Say(app_.store.WordOnShow(), app_.look.voice, app_.look.ratePercent);
+        connect(speaker_.get(), &WordSpeaker::playing, this, [this](int samples, int rate) {
+            listening_->HoldFor(rate > 0 ? int(int64_t{samples} * 1000 / rate) : 0);
+        });
+    }
+    return *speaker_;
+}
+
+void MainWindow::SayWordOnShow() {
+    EnsureSpeaker().Say(app_.store.WordOnShow(), app_.look.voice, app_.look.ratePercent);
 }
 
 void MainWindow::ToggleListening() {
@@ -534,9 +542,7 @@ void MainWindow::PressCardButton(CardButton button) {
 void MainWindow::AfterIncorrect(const std::string& word) {
     if (!app_.look.sayAfterIncorrect || word.empty())
         return;
-    if (!speaker_)
-        speaker_ = std::make_unique<WordSpeaker>(this);
-    speaker_->Say(word, app_.look.voice, app_.look.ratePercent);
+    EnsureSpeaker().Say(word, app_.look.voice, app_.look.ratePercent);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

@@ -86,6 +86,8 @@ class MainWindow final : public QWidget, public WindowPort {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The speaker, made at the first request.
+    WordSpeaker& EnsureSpeaker();
     // Queues a task for this window's thread; one queued RunPosted runs it, in
     // the order posted.
     void Post(std::function<void()> task);
