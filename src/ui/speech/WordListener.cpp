@@ -302,9 +302,6 @@ QString WordListener::WhyUnavailable() {
 }
 
 QString WordListener::ProblemText(ListenProblem problem) {
-    const auto tr = [](const char* text) {
-        return QCoreApplication::translate("WordListener", text);
-    };
     switch (problem) {
     case ListenProblem::NotBuilt:
         return tr("This Lexipond was built without speech: install flite1-dev, "
