@@ -307,7 +307,7 @@ TEST_F(ProgramTest, UndoOfADeletedWordIsRefusedWithAPromptAndChangesNothing) {
     EXPECT_EQ(ReportText(p->Store().Core()), report);
     QMenu menu;
     window->BuildContextMenu(menu);
-    const QAction* undo = menu.actions().at(menu.actions().size() - 4);
+    const QAction* undo = menu.actions().at(menu.actions().size() - 5);
     EXPECT_EQ(undo->text(), QStringLiteral("Undo\tCtrl+Z"));
     EXPECT_FALSE(undo->isEnabled()) << "nothing is left to take back";
 }
