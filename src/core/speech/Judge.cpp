@@ -11,6 +11,7 @@
 #include <numeric>
 #include <optional>
 #include <set>
+#include <thread>
 
 extern "C" {
 #include <pocketsphinx.h>
@@ -97,7 +98,12 @@ struct Judge::Decoded {
 
 struct Judge::State {
     cmd_ln_t* config = nullptr;
-    ps_decoder_t* ps = nullptr;
+    // Two decoders of the same model and words, so that Hear runs the
+    // grammar on one while the other runs the phone loop and the word on
+    // show alone: on two cores the verdict comes about as soon as the grammar
+    // is done. Each is used by one thread at a time.
+    ps_decoder_t* ps = nullptr;  // the grammar of all the words, and Decide's own alignments
+    ps_decoder_t* aux = nullptr; // the phone loop, and Hear's alignment of the word on show
     struct Entry {
         std::string written; // as the list writes it
         std::string key;
@@ -106,38 +112,44 @@ struct Judge::State {
     std::vector<Entry> entries;
     std::map<std::string, size_t> byKey;
     std::vector<std::string> unpronounceable;
-    int targetGroup = -1; // the group the target search allows, -1 before the first
+    // The group each decoder's target search allows, -1 before the first.
+    int targetGroup = -1, auxTargetGroup = -1;
     bool phoneSearchSet = false;
+    // Words Flite pronounced for the dictionary (token, phones): the second decoder gets them too.
+    std::vector<std::pair<std::string, std::string>> added;
 
-    Decoded Decode(const char* search, std::span<const int16_t> padded);
+    static Decoded Decode(ps_decoder_t* decoder, const char* search,
+                          std::span<const int16_t> padded);
 
-    // The search that allows only the words of `group`: built when the word on
-    // show changes, kept while it stays.
-    const char* TargetSearch(int group) {
-        if (group != targetGroup) {
+    // The search on `decoder` that allows only the words of `group`: built
+    // when the word on show changes, kept while it stays.
+    const char* TargetSearch(ps_decoder_t* decoder, int& builtFor, int group) {
+        if (group != builtFor) {
             std::vector<std::string> keys;
             for (const Entry& e : entries)
                 if (e.group == group)
                     keys.push_back(e.key);
-            if (!SetFsg(kTargetSearch, keys))
+            if (!SetFsg(decoder, kTargetSearch, keys))
                 return kWordSearch;
-            targetGroup = group;
+            builtFor = group;
         }
         return kTargetSearch;
     }
 
     ~State() {
-        if (ps) {
+        if (aux) {
             // The phone loop frees the segments of its last utterance only when
             // it decodes the next, never when it is freed: an empty utterance
             // leaves none behind.
-            if (phoneSearchSet && ps_set_search(ps, kPhoneSearch) == 0 && ps_start_utt(ps) == 0) {
-                ps_end_utt(ps);
+            if (phoneSearchSet && ps_set_search(aux, kPhoneSearch) == 0 && ps_start_utt(aux) == 0) {
+                ps_end_utt(aux);
                 int32 score = 0;
-                ps_get_hyp(ps, &score);
+                ps_get_hyp(aux, &score);
             }
-            ps_free(ps);
+            ps_free(aux);
         }
+        if (ps)
+            ps_free(ps);
         if (config)
             cmd_ln_free_r(config);
     }
@@ -167,6 +179,7 @@ struct Judge::State {
                 }
                 if (joined.empty() || ps_add_word(ps, token.c_str(), joined.c_str(), FALSE) < 0)
                     return {};
+                added.emplace_back(token, joined);
                 prons.push_back(joined);
             }
             perToken.push_back(std::move(prons));
@@ -183,11 +196,11 @@ struct Judge::State {
     // A grammar of exactly one of `keys` (tokens in a row).
     // Every search gives a word the same language score, 1 / the number of
     // competing words, so that path scores of different searches compare.
-    bool SetFsg(const char* name, const std::vector<std::string>& keys) {
+    bool SetFsg(ps_decoder_t* decoder, const char* name, const std::vector<std::string>& keys) {
         size_t states = 2;
         for (const std::string& key : keys)
             states += Tokens(key).size() - 1;
-        logmath_t* lmath = ps_get_logmath(ps);
+        logmath_t* lmath = ps_get_logmath(decoder);
         fsg_model_t* fsg =
             fsg_model_init(name, lmath, static_cast<float32>(cmd_ln_float_r(config, "-lw")),
                            static_cast<int32>(states));
@@ -205,7 +218,7 @@ struct Judge::State {
                 from = to;
             }
         }
-        const bool set = ps_set_fsg(ps, name, fsg) == 0;
+        const bool set = ps_set_fsg(decoder, name, fsg) == 0;
         fsg_model_free(fsg); // the decoder keeps its own reference
         return set;
     }
@@ -213,7 +226,7 @@ struct Judge::State {
         std::vector<std::string> keys;
         for (const Entry& e : entries)
             keys.push_back(e.key);
-        return SetFsg(kWordSearch, keys);
+        return SetFsg(ps, kWordSearch, keys);
     }
 };
 
@@ -233,10 +246,14 @@ std::unique_ptr<Judge> Judge::Create(const std::string& modelFolder,
     // Batch mean normalisation: a word is short, and the live estimate starts
     // from a prior that does not fit it. Every senone scored every frame: the
     // decoder scales each frame by its best active senone, so only then do the
-    // scores of different searches over the same samples compare.
-    state->config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict",
-                                dict.c_str(), "-samprate", "16000", "-cmn", "batch", "-bestpath",
-                                "no", "-compallsen", "yes", "-logfn", "/dev/null", nullptr);
+    // scores of different searches over the same samples compare. No noise or
+    // silence removal: both learn from the utterances heard before, so the same
+    // recording was judged one way first and another way later (the quiet
+    // around a word is the padding's and the listener's business).
+    state->config =
+        cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", dict.c_str(),
+                    "-samprate", "16000", "-cmn", "batch", "-bestpath", "no", "-compallsen", "yes",
+                    "-remove_noise", "no", "-remove_silence", "no", "-logfn", "/dev/null", nullptr);
     if (state->config)
         state->ps = ps_init(state->config);
     if (!state->ps) {
@@ -280,9 +297,20 @@ std::unique_ptr<Judge> Judge::Create(const std::string& modelFolder,
     // The phone loop only measures how well any sound could fit: a narrower
     // beam than the words' (set before it is built, which is when it reads it)
     // makes it several times faster.
+    // The word on show's own searches, built later, read the same beams.
     cmd_ln_set_float_r(state->config, "-beam", 1e-10);
     cmd_ln_set_float_r(state->config, "-pbeam", 1e-10);
-    if (ps_set_allphone(state->ps, kPhoneSearch, nullptr) != 0) {
+    state->aux = ps_init(state->config);
+    if (!state->aux) {
+        outcome = JudgeSetup::ModelUnusable;
+        return nullptr;
+    }
+    for (const auto& [token, phones] : state->added)
+        if (ps_add_word(state->aux, token.c_str(), phones.c_str(), FALSE) < 0) {
+            outcome = JudgeSetup::ModelUnusable;
+            return nullptr;
+        }
+    if (ps_set_allphone(state->aux, kPhoneSearch, nullptr) != 0) {
         outcome = JudgeSetup::ModelUnusable;
         return nullptr;
     }
@@ -319,6 +347,43 @@ double PeakLevel(std::span<const int16_t> samples) {
     return loudest > 0 ? 10 * std::log10(loudest / (32768.0 * 32768.0)) : -200;
 }
 
+// Frames (10 ms apart, 25 ms long) that have a pitch from 70 to 400 Hz: the
+// autocorrelation at some lag in that range is at least half the frame's
+// energy. Only frames within 30 dB of the loudest count, so that the quiet
+// around a word adds nothing. Noise, hiss and clicks have no pitch; a vowel
+// has one.
+int VoicedFrames(std::span<const int16_t> samples) {
+    constexpr size_t kLength = 400, kHop = 160, kShortestLag = 40, kLongestLag = 229;
+    if (samples.size() < kLength + kLongestLag)
+        return 0;
+    std::vector<double> energy;
+    for (size_t at = 0; at + kLength <= samples.size(); at += kHop) {
+        double sum = 0;
+        for (size_t i = at; i < at + kLength; ++i)
+            sum += double(samples[i]) * samples[i];
+        energy.push_back(sum);
+    }
+    const double loudest = *std::max_element(energy.begin(), energy.end());
+    int voiced = 0;
+    for (size_t f = 0; f < energy.size(); ++f) {
+        const size_t at = f * kHop;
+        if (energy[f] <= 0 || energy[f] < loudest * 1e-3 || at + kLength + kLongestLag > samples.size())
+            continue;
+        double best = 0;
+        for (size_t lag = kShortestLag; lag <= kLongestLag; ++lag) {
+            double sum = 0, shifted = 0;
+            for (size_t i = at; i < at + kLength; ++i) {
+                sum += double(samples[i]) * samples[i + lag];
+                shifted += double(samples[i + lag]) * samples[i + lag];
+            }
+            if (shifted > 0)
+                best = std::max(best, sum / std::sqrt(energy[f] * shifted));
+        }
+        voiced += best >= 0.5;
+    }
+    return voiced;
+}
+
 // The decoder's scores are in units of log base 1.0001 with 10 bits dropped:
 // this gives natural logarithms.
 double ToLn(logmath_t* lmath, int32 score) {
@@ -327,17 +392,18 @@ double ToLn(logmath_t* lmath, int32 score) {
 
 } // namespace
 
-Judge::Decoded Judge::State::Decode(const char* search, std::span<const int16_t> padded) {
+Judge::Decoded Judge::State::Decode(ps_decoder_t* decoder, const char* search,
+                                    std::span<const int16_t> padded) {
     Decoded result;
-    ps_set_search(ps, search);
-    ps_start_utt(ps);
-    ps_process_raw(ps, padded.data(), padded.size(), FALSE, TRUE);
-    ps_end_utt(ps);
+    ps_set_search(decoder, search);
+    ps_start_utt(decoder);
+    ps_process_raw(decoder, padded.data(), padded.size(), FALSE, TRUE);
+    ps_end_utt(decoder);
     int32 score = 0;
-    if (!ps_get_hyp(ps, &score))
+    if (!ps_get_hyp(decoder, &score))
         return result;
-    result.score = ToLn(ps_get_logmath(ps), score);
-    for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
+    result.score = ToLn(ps_get_logmath(decoder), score);
+    for (ps_seg_t* seg = ps_seg_iter(decoder); seg; seg = ps_seg_next(seg)) {
         const std::string word = WithoutVariant(ps_seg_word(seg));
         if (IsFiller(word) || word == "SIL")
             continue;
@@ -350,11 +416,28 @@ Judge::Decoded Judge::State::Decode(const char* search, std::span<const int16_t>
 }
 
 Hearing Judge::Listen(std::span<const int16_t> samples16k) {
+    return Listen(samples16k, std::nullopt);
+}
+
+Hearing Judge::Listen(std::span<const int16_t> samples16k, std::optional<int> alignGroup) {
     Hearing hearing;
     hearing.peakLevel = PeakLevel(samples16k);
+    hearing.voicedFrames = VoicedFrames(samples16k);
     hearing.padded = Padded(samples16k);
     State& state = *state_;
-    const Decoded words = state.Decode(kWordSearch, hearing.padded);
+    // The phone loop (and the word on show alone) on the second decoder meanwhile.
+    Decoded phones;
+    std::optional<double> aligned;
+    std::thread other([&state, &hearing, &phones, &aligned, alignGroup] {
+        phones = State::Decode(state.aux, kPhoneSearch, hearing.padded);
+        if (alignGroup)
+            aligned =
+                State::Decode(state.aux,
+                              state.TargetSearch(state.aux, state.auxTargetGroup, *alignGroup),
+                              hearing.padded)
+                    .score;
+    });
+    const Decoded words = State::Decode(state.ps, kWordSearch, hearing.padded);
     hearing.bestScore = words.score;
     hearing.speechFrames = words.speechFrames;
     const auto found = state.byKey.find(words.words);
@@ -392,7 +475,11 @@ Hearing Judge::Listen(std::span<const int16_t> samples16k) {
         if (nbest)
             ps_nbest_free(nbest);
     }
-    const Decoded phones = state.Decode(kPhoneSearch, hearing.padded);
+    other.join();
+    if (aligned) {
+        hearing.alignedGroup = *alignGroup;
+        hearing.alignedScore = *aligned;
+    }
     hearing.phoneScore = phones.score;
     hearing.phones = phones.words;
     return hearing;
@@ -430,9 +517,18 @@ Judgement Judge::Decide(const Hearing& hearing, std::string_view wordOnShow,
         judgement.reason = Reason::CannotJudgeWord;
         return judgement;
     }
-    if (hearing.peakLevel < thresholds.minPeakLevel || hearing.bestWord.empty() ||
-        hearing.speechFrames < thresholds.minSpeechFrames) {
+    if (hearing.peakLevel < thresholds.minPeakLevel) {
         judgement.reason = Reason::Silence;
+        return judgement;
+    }
+    if (hearing.voicedFrames < thresholds.minVoicedFrames) {
+        judgement.reason = Reason::NoVoice;
+        judgement.heard = "[" + hearing.phones + "]";
+        return judgement;
+    }
+    if (hearing.bestWord.empty() || hearing.speechFrames < thresholds.minSpeechFrames) {
+        judgement.reason = Reason::Unclear;
+        judgement.heard = "[" + hearing.phones + "]";
         return judgement;
     }
     const double frames = hearing.speechFrames;
@@ -443,11 +539,18 @@ Judgement Judge::Decide(const Hearing& hearing, std::string_view wordOnShow,
         judgement.margin = std::min(hearing.runnerUpGap / frames, kNoRunnerUp);
         judgement.targetVsPhones = judgement.bestVsPhones;
     } else {
-        // The word on show aligned alone: how far behind the winner it is.
-        const double target = state.Decode(state.TargetSearch(group), hearing.padded).score;
+        // The word on show aligned alone (by Hear meanwhile, or now): how far
+        // behind the winner it is.
+        const double target =
+            hearing.alignedGroup == group
+                ? hearing.alignedScore
+                : State::Decode(state.ps, state.TargetSearch(state.ps, state.targetGroup, group),
+                                hearing.padded)
+                      .score;
         judgement.margin = (target - hearing.bestScore) / frames;
         judgement.targetVsPhones = (target - hearing.phoneScore) / frames;
     }
+    judgement.weighed = true;
     judgement.verdict = Weigh(judgement, thresholds);
     switch (judgement.verdict) {
     case Verdict::NoVerdict:
@@ -479,8 +582,16 @@ Verdict Weigh(const Judgement& evidence, const Thresholds& thresholds) {
 }
 
 Judgement Judge::Hear(std::span<const int16_t> samples16k, std::string_view wordOnShow,
-                      const Thresholds& thresholds) {
-    return Decide(Listen(samples16k), wordOnShow, thresholds);
+                      const Thresholds& thresholds, Hearing* kept) {
+    const auto shown = state_->byKey.find(KeyOf(wordOnShow));
+    std::optional<int> group;
+    if (shown != state_->byKey.end())
+        group = state_->entries[shown->second].group;
+    Hearing hearing = Listen(samples16k, group);
+    Judgement judgement = Decide(hearing, wordOnShow, thresholds);
+    if (kept)
+        *kept = std::move(hearing);
+    return judgement;
 }
 
 } // namespace lexipond::speech

@@ -8,11 +8,13 @@
 // and beats the best other word by a margin.
 //
 // Set-up (the acoustic model, the pronunciations, both searches) happens once
-// per word list in Create; Listen then only decodes. A Judge is not
-// thread-safe: one thread at a time (the decoder keeps its state between calls).
+// per word list in Create; Listen then only decodes, on two threads of its own
+// (two decoders). A Judge is not thread-safe: one caller at a time (the
+// decoders keep their state between calls).
 #include "core/speech/Pcm.h"
 
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -35,8 +37,9 @@ enum class Reason {
     SaidAHomophone,    // a word pronounced the same won (Correct)
     SaidAnotherWord,   // another competing word won (Incorrect)
     NotClearlyTheWord, // the word on show won but fitted the sound too loosely (Incorrect)
-    Silence,           // too quiet, or nothing like speech (NoVerdict)
-    Unclear,           // sound that fits no word well (NoVerdict)
+    Silence,           // too quiet (NoVerdict)
+    NoVoice,           // loud enough but never voiced, as a cough, a clap or a hiss (NoVerdict)
+    Unclear,           // voiced sound that fits no word well, or too short (NoVerdict)
     CannotJudgeWord,   // the word on show is not among the competing words or has no pronunciation
 };
 
@@ -49,10 +52,15 @@ struct Hearing {
     std::string phones;          // the phone loop's path, without silences
     int speechFrames = 0;        // frames the winner spans
     double peakLevel = 0;        // loudest 10 ms, RMS in dB below full scale (0 is loudest)
+    int voicedFrames = 0;        // 10 ms frames with a pitch (every word has a vowel)
     double bestScore = 0;        // the grammar's path
     double phoneScore = 0;       // the phone loop's path
     double runnerUpGap = 0;      // the winner over the best word pronounced otherwise (huge: none)
     std::vector<int16_t> padded; // the samples as decoded
+    // The word on show aligned alone, when Hear did it alongside the grammar
+    // (the judge's own group number of the word; -1: not done).
+    int alignedGroup = -1;
+    double alignedScore = 0;
 };
 
 // Where the verdicts change; the defaults were tuned by bench/speech (see
@@ -60,6 +68,7 @@ struct Hearing {
 struct Thresholds {
     double minPeakLevel = -45;        // dBFS: quieter is silence
     int minSpeechFrames = 8;          // 80 ms
+    int minVoicedFrames = 5;          // 50 ms of voice, or it is no word
     double minBestVsPhones = -6.0;    // the winner against the phone loop: under it, no verdict
     double minTargetVsPhones = -12.0; // the word on show against the phone loop
     double minMargin = -1.0;          // the word on show over the best other word (may be < 0)
@@ -69,7 +78,9 @@ struct Judgement {
     Verdict verdict = Verdict::NoVerdict;
     Reason reason = Reason::Silence;
     std::string heard; // the word heard, or the phones heard when no word fitted
-    // The evidence, per frame of speech (left 0 for silence and a word it cannot judge).
+    // The evidence, per frame of speech, when `weighed` (the verdict came from
+    // Weigh); otherwise left 0: silence, no voice, no word, a word it cannot judge.
+    bool weighed = false;
     bool wonGrammar = false;   // the word on show (or a homophone) won the grammar
     double bestVsPhones = 0;   // the grammar's winner against the phone loop
     double targetVsPhones = 0; // the word on show against the phone loop
@@ -100,9 +111,11 @@ class Judge {
     // is kept while the word on show stays the same).
     Judgement Decide(const Hearing& hearing, std::string_view wordOnShow,
                      const Thresholds& thresholds = {});
-    // Listen, then Decide.
+    // Listen and Decide, with the word on show aligned alone alongside the
+    // grammar instead of after it: the same verdict sooner. The hearing is
+    // kept in `kept` when given, for judging other words on show.
     Judgement Hear(std::span<const int16_t> samples16k, std::string_view wordOnShow,
-                   const Thresholds& thresholds = {});
+                   const Thresholds& thresholds = {}, Hearing* kept = nullptr);
 
     // Whether `word` is a competing word with a pronunciation (otherwise every
     // verdict on it is CannotJudgeWord).
@@ -117,6 +130,7 @@ class Judge {
 
   private:
     explicit Judge(std::unique_ptr<State> state);
+    Hearing Listen(std::span<const int16_t> samples16k, std::optional<int> alignGroup);
     std::unique_ptr<State> state_;
 };
 

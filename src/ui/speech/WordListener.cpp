@@ -2,9 +2,7 @@
 #include "ui/speech/WordListener.h"
 
 #include "core/speech/Endpointer.h"
-#if LEXIPOND_WITH_SPEECH
 #include "core/speech/Judge.h"
-#endif
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -70,6 +68,7 @@ void AppendMono(const QAudioFormat& format, const char* bytes, qsizetype frames,
 
 // Everything that hears: lives on the listening thread and is only touched there.
 class WordListener::Ears final : public QObject {
+    Q_OBJECT
   public:
     explicit Ears(WordListener* owner) : owner_(owner) {}
 
@@ -82,7 +81,7 @@ class WordListener::Ears final : public QObject {
         if (!judge_ || words != judgeWords_) {
             judge_.reset();
             speech::JudgeSetup setup = speech::JudgeSetup::Ready;
-            judge_ = speech::Judge::Create(speech::kDefaultModelFolder, words, setup);
+            judge_ = speech::Judge::Create(owner_->modelFolder_, words, setup);
             if (!judge_) {
                 return Fail(setup == speech::JudgeSetup::ModelMissing ? ListenProblem::ModelMissing
                             : setup == speech::JudgeSetup::NoWords    ? ListenProblem::NoWords
@@ -242,15 +241,21 @@ class WordListener::Ears final : public QObject {
     // Runs `task` on the window thread, unless a newer Start or a Stop came since.
     void Post(std::function<void(WordListener&)> task) {
         WordListener* owner = owner_;
-        QMetaObject::invokeMethod(
-            owner,
-            [owner, generation = generation_, task = std::move(task)] {
-                if (owner->generation_ == generation)
-                    task(*owner);
-            },
-            Qt::QueuedConnection);
+        owner->toWindow_.Push([owner, generation = generation_, task = std::move(task)] {
+            if (owner->generation_ == generation)
+                task(*owner);
+        });
+        QMetaObject::invokeMethod(owner, "RunPosted", Qt::QueuedConnection);
     }
 
+  public:
+    // One task from the window thread (WordListener::ToEars).
+    Q_INVOKABLE void RunPosted() {
+        if (auto task = owner_->toEars_.Take())
+            (*task)();
+    }
+
+  private:
     WordListener* owner_;
 #if LEXIPOND_WITH_SPEECH
     std::unique_ptr<speech::Judge> judge_;
@@ -269,7 +274,9 @@ class WordListener::Ears final : public QObject {
     bool began_ = false;
 };
 
-WordListener::WordListener(QObject* parent) : QObject(parent) {
+WordListener::WordListener(std::string modelFolder, QObject* parent)
+    : QObject(parent), modelFolder_(modelFolder.empty() ? std::string(speech::kDefaultModelFolder)
+                                                        : std::move(modelFolder)) {
     thread_.setObjectName(QStringLiteral("listening"));
     ears_ = new Ears(this);
     ears_->moveToThread(&thread_);
@@ -279,10 +286,21 @@ WordListener::WordListener(QObject* parent) : QObject(parent) {
 
 WordListener::~WordListener() {
     ++generation_;
-    QMetaObject::invokeMethod(ears_, [ears = ears_] { ears->Shutdown(); },
-                              Qt::BlockingQueuedConnection);
-    thread_.quit();
+    ToEars([](Ears& ears) { ears.Shutdown(); });
+    thread_.quit(); // after the task above: the thread's events run in order
     thread_.wait();
+}
+
+void WordListener::ToEars(std::function<void(Ears&)> task) {
+    // The task crosses through toEars_ and Qt carries only the call by name,
+    // so that the hand-over is one ThreadSanitizer can see.
+    toEars_.Push([ears = ears_, task = std::move(task)] { task(*ears); });
+    QMetaObject::invokeMethod(ears_, "RunPosted", Qt::QueuedConnection);
+}
+
+void WordListener::RunPosted() {
+    if (auto task = toWindow_.Take())
+        (*task)();
 }
 
 bool WordListener::Available() {
@@ -331,35 +349,32 @@ QString WordListener::ProblemText(ListenProblem problem) {
 void WordListener::Start(std::vector<std::string> words, std::string wordOnShow, Source source) {
     const int generation = ++generation_;
     on_ = true;
-    QMetaObject::invokeMethod(
-        ears_,
-        [ears = ears_, generation, words = std::move(words), word = std::move(wordOnShow),
-         source]() mutable { ears->Start(generation, std::move(words), std::move(word), source); },
-        Qt::QueuedConnection);
+    ToEars([generation, words = std::move(words), word = std::move(wordOnShow),
+            source](Ears& ears) mutable {
+        ears.Start(generation, std::move(words), std::move(word), source);
+    });
 }
 
 void WordListener::Stop() {
     ++generation_;
     on_ = false;
-    QMetaObject::invokeMethod(ears_, [ears = ears_] { ears->Stop(); }, Qt::QueuedConnection);
+    ToEars([](Ears& ears) { ears.Stop(); });
 }
 
 void WordListener::Listen(std::string wordOnShow) {
     if (!on_)
         return;
-    QMetaObject::invokeMethod(
-        ears_, [ears = ears_, word = std::move(wordOnShow)]() mutable { ears->Listen(std::move(word)); },
-        Qt::QueuedConnection);
+    ToEars([word = std::move(wordOnShow)](Ears& ears) mutable { ears.Listen(std::move(word)); });
 }
 
 void WordListener::Hold() {
-    QMetaObject::invokeMethod(ears_, [ears = ears_] { ears->Hold(); }, Qt::QueuedConnection);
+    ToEars([](Ears& ears) { ears.Hold(); });
 }
 
 void WordListener::Feed(speech::PcmAudio recording) {
-    QMetaObject::invokeMethod(
-        ears_, [ears = ears_, recording = std::move(recording)] { ears->Feed(recording); },
-        Qt::QueuedConnection);
+    ToEars([recording = std::move(recording)](Ears& ears) { ears.Feed(recording); });
 }
 
 } // namespace lexipond
+
+#include "WordListener.moc"

@@ -10,11 +10,13 @@
 // (the window shows the verdict for a moment first); a timeout keeps waiting
 // by itself. Recordings can be fed in place of the microphone (tests, and a
 // machine without one). Window thread only; the destructor stops the thread.
+#include "core/platform/TaskQueue.h"
 #include "core/speech/Pcm.h"
 
 #include <QObject>
 #include <QString>
 #include <QThread>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,7 +55,8 @@ class WordListener final : public QObject {
   public:
     enum class Source { Microphone, Recordings };
 
-    explicit WordListener(QObject* parent = nullptr);
+    // `modelFolder`: PocketSphinx's model (Debian's pocketsphinx-en-us unless told).
+    explicit WordListener(std::string modelFolder = {}, QObject* parent = nullptr);
     ~WordListener() override;
 
     // Whether listening can work here (a build with speech and its model
@@ -86,9 +89,14 @@ class WordListener final : public QObject {
 
   private:
     class Ears;
+    void ToEars(std::function<void(Ears&)> task);
+    Q_INVOKABLE void RunPosted(); // one task the listening thread posted
+
     QThread thread_;
+    platform::TaskQueue toEars_, toWindow_; // the two hand-overs between the threads
     Ears* ears_ = nullptr; // lives on thread_
-    int generation_ = 0;   // each Start and Stop: outcomes of an older one are dropped
+    std::string modelFolder_;
+    int generation_ = 0; // each Start and Stop: outcomes of an older one are dropped
     bool on_ = false;
 };
 

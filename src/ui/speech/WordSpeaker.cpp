@@ -67,14 +67,18 @@ void WordSpeaker::Say(const std::string& word, const QString& voice, int ratePer
         speech::Synthesis spoken = speech::Synthesize(text, chosen, rate);
         if (spoken.outcome != speech::SynthesisOutcome::Spoken)
             return;
-        // This object outlives the thread: its destructor joins it first.
-        QMetaObject::invokeMethod(
-            this,
-            [this, samples = std::move(spoken.audio.samples),
-             rate = spoken.audio.sampleRate]() mutable { Play(std::move(samples), rate); },
-            Qt::QueuedConnection);
+        // This object outlives the thread: its destructor joins it first. The
+        // sound crosses through played_; Qt carries only the call by name.
+        played_.Push([this, samples = std::move(spoken.audio.samples),
+                      rate = spoken.audio.sampleRate]() mutable { Play(std::move(samples), rate); });
+        QMetaObject::invokeMethod(this, "RunPosted", Qt::QueuedConnection);
     });
 #endif
+}
+
+void WordSpeaker::RunPosted() {
+    if (auto task = played_.Take())
+        (*task)();
 }
 
 void WordSpeaker::Play(std::vector<int16_t> samples, uint32_t sampleRate) {

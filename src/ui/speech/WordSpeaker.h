@@ -7,6 +7,8 @@
 // once, and the later ones do nothing. In a build without speech, Available()
 // is false and Say does nothing. Window thread only; the destructor waits for
 // a synthesis under way.
+#include "core/platform/TaskQueue.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
@@ -42,7 +44,9 @@ class WordSpeaker final : public QObject {
 
   private:
     void Play(std::vector<int16_t> samples, uint32_t sampleRate);
+    Q_INVOKABLE void RunPosted(); // plays what the synthesis thread made
 
+    platform::TaskQueue played_;
     QWidget* owner_;
     std::thread synthesis_;
     std::unique_ptr<QAudioSink> sink_;

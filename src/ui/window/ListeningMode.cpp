@@ -38,7 +38,7 @@ void ListeningMode::Toggle(WordListener::Source source) {
         return;
     }
     if (!listener_) {
-        listener_ = std::make_unique<WordListener>();
+        listener_ = std::make_unique<WordListener>(modelFolder);
         connect(listener_.get(), &WordListener::ready, this,
                 [this] { Show(tr("Listening: read the word aloud.")); });
         connect(listener_.get(), &WordListener::hearing, this, [this] { Show(tr("Hearing...")); });

@@ -45,6 +45,8 @@ class ListeningMode final : public QObject {
     static constexpr int kShowVerdictMs = 1500;
 
     WordListener* Listener() { return listener_.get(); }
+    // Where the listener made at the first Toggle finds its speech model (empty: Debian's).
+    std::string modelFolder;
     QLabel* Banner() { return banner_; }
     // After an answer Incorrect by listening (the window says the word when asked).
     std::function<void(const std::string& word)> afterIncorrect;

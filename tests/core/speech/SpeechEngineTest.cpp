@@ -89,8 +89,9 @@ class JudgeTest : public ::testing::Test {
             GTEST_SKIP() << "no speech model in " << kDefaultModelFolder
                          << " (install pocketsphinx-en-us)";
     }
+    // kal16 speaks a word the same way every time (the other voices add noise).
     static std::vector<int16_t> Said(const char* word) {
-        const Synthesis spoken = Synthesize(word, Voice::Slt);
+        const Synthesis spoken = Synthesize(word, Voice::Kal16);
         return Resample(spoken.audio.samples, spoken.audio.sampleRate, 16000);
     }
     static Judge* judge_;
@@ -110,6 +111,31 @@ TEST_F(JudgeTest, AcceptsTheWordSaidAndRefusesAClearlyDifferentOne) {
             EXPECT_EQ(wrong.verdict, Verdict::Incorrect) << other;
             EXPECT_EQ(wrong.reason, Reason::SaidAnotherWord) << other;
         }
+    }
+}
+
+// Hear aligns the word on show on the second decoder while the grammar runs;
+// the verdict and the evidence are those of Listen then Decide, which aligns
+// it afterwards on the first (words from Flite's rules included).
+TEST_F(JudgeTest, HearingAlongsideGivesWhatListeningThenDecidingGives) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"seven", "seven"}, {"seven", "dog"}, {"jump", "blorptix"}, {"water", "three"}};
+    for (const auto& [said, shown] : cases) {
+        SCOPED_TRACE(std::string(said) + " with " + shown + " on show");
+        const std::vector<int16_t> samples = Said(said);
+        Hearing kept;
+        const Judgement alongside = judge_->Hear(samples, shown, {}, &kept);
+        const Judgement after = judge_->Decide(judge_->Listen(samples), shown);
+        EXPECT_GE(kept.alignedGroup, 0);
+        EXPECT_EQ(alongside.verdict, after.verdict);
+        EXPECT_EQ(alongside.reason, after.reason);
+        EXPECT_EQ(alongside.heard, after.heard);
+        EXPECT_DOUBLE_EQ(alongside.margin, after.margin);
+        EXPECT_DOUBLE_EQ(alongside.targetVsPhones, after.targetVsPhones);
+        EXPECT_DOUBLE_EQ(alongside.bestVsPhones, after.bestVsPhones);
+        // The kept hearing judges another word as a fresh one would.
+        EXPECT_EQ(judge_->Decide(kept, "yellow").verdict,
+                  judge_->Decide(judge_->Listen(samples), "yellow").verdict);
     }
 }
 
@@ -133,6 +159,26 @@ TEST_F(JudgeTest, SilenceAndFaintNoiseGiveNoVerdict) {
     EXPECT_EQ(judgement.verdict, Verdict::NoVerdict);
     EXPECT_EQ(judgement.reason, Reason::Silence);
     EXPECT_EQ(judge_->Hear({}, "dog").verdict, Verdict::NoVerdict);
+}
+
+// A hiss or a burst as loud as speech has no pitch: no verdict, whatever word
+// the grammar fits to it; a word at the same level has one.
+TEST_F(JudgeTest, LoudNoiseWithoutAPitchGivesNoVerdict) {
+    uint32_t seed = 99;
+    for (int amplitude : {300, 3000, 12000}) {
+        SCOPED_TRACE(amplitude);
+        std::vector<int16_t> hiss(16000);
+        for (int16_t& sample : hiss) {
+            seed = seed * 1664525u + 1013904223u;
+            sample = static_cast<int16_t>(static_cast<int>(seed >> 16) % (2 * amplitude) - amplitude);
+        }
+        const Judgement judgement = judge_->Hear(hiss, "dog");
+        EXPECT_EQ(judgement.verdict, Verdict::NoVerdict) << judgement.heard;
+        EXPECT_EQ(judgement.reason, Reason::NoVoice);
+    }
+    Hearing said;
+    judge_->Hear(Said("seven"), "seven", {}, &said);
+    EXPECT_GE(said.voicedFrames, 10);
 }
 
 TEST(JudgeSetUp, MissingModelAndNoWordsAreOutcomesNotCrashes) {

@@ -670,6 +670,19 @@ TEST_F(ProgramTest, ListeningTalliesAWordReadAloudAsAClickWouldAndSilenceTallies
 }
 #endif
 
+// Without the speech model, listening says which package to install and stays off.
+TEST_F(ProgramTest, ListeningWithoutTheSpeechModelSaysWhatToInstallAndStaysOff) {
+    StartLater();
+    WhenOpens told(PressEsc);
+    window->Listening().modelFolder = program / "no-model";
+    window->Listening().Toggle(WordListener::Source::Recordings);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 10000));
+    EXPECT_TRUE(told.text.contains(WordListener::Available() ? "pocketsphinx-en-us" : "flite1-dev"))
+        << told.text.toStdString();
+    EXPECT_FALSE(window->Listening().IsOn());
+    EXPECT_FALSE(window->Listening().Banner()->isVisible());
+}
+
 // Without a microphone, listening from it says so and stays off; nothing crashes.
 TEST_F(ProgramTest, ListeningWithoutAMicrophoneSaysSoAndStaysOff) {
     if (!WordListener::Available())
