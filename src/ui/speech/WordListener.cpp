@@ -289,6 +289,13 @@ WordListener::~WordListener() {
     ToEars([](Ears& ears) { ears.Shutdown(); });
     thread_.quit(); // after the task above: the thread's events run in order
     thread_.wait();
+    // The queues' locks once more, so that their end is ordered after the
+    // listening thread's last use in a way ThreadSanitizer sees (it cannot
+    // see QThread::wait's). Tasks left over are dropped unrun.
+    while (toEars_.Take()) {
+    }
+    while (toWindow_.Take()) {
+    }
 }
 
 void WordListener::ToEars(std::function<void(Ears&)> task) {
