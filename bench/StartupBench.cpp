@@ -14,8 +14,13 @@
 #include "core/tutor/WordStore.h"
 #include "core/words/WordDatabase.h"
 #include "ui/common/AppContext.h"
+#include "ui/speech/WordListener.h"
+#include "ui/window/ListeningMode.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
+#if LEXIPOND_WITH_SPEECH
+#include "core/speech/Synthesizer.h"
+#endif
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -156,6 +161,74 @@ BENCHMARK(BM_CorrectClickToNextWordPainted)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(1.0);
+
+#if LEXIPOND_WITH_SPEECH
+// The same click while listening is on, with the judge kept busy the whole
+// time on another thread: a second listener judges a spoken word again and
+// again (each takes a few hundred ms of a core), as the window's own would
+// while a reader speaks. The window's events are handled between the clicks.
+void BM_CorrectClickToNextWordPaintedWhileListening(benchmark::State& state) {
+    const std::string& folder = ProgramFolder(static_cast<int>(state.range(0)));
+    Program program(folder);
+    program.instanceWait = std::chrono::milliseconds(0);
+    if (!program.Start()) {
+        state.SkipWithError("the program did not start");
+        return;
+    }
+    MainWindow* window = program.Window();
+    bool painted = false;
+    window->onWordPainted = [&painted] { painted = true; };
+    while (!painted)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    if (!WordListener::Available()) {
+        state.SkipWithError("pocketsphinx-en-us is not installed");
+        return;
+    }
+    window->Listening().Toggle(WordListener::Source::Recordings);
+    speech::PcmAudio spoken = speech::Synthesize("said", speech::Voice::Kal16).audio;
+    spoken.samples.insert(spoken.samples.end(), spoken.sampleRate, int16_t(0));
+    std::vector<std::string> words = program.Store().ListWords().words;
+    words.resize(std::min(words.size(), size_t(2000)));
+    words.push_back("said");
+    WordListener busy;
+    int judged = 0;
+    QObject::connect(&busy, &WordListener::judged, [&](const ListenOutcome&) {
+        ++judged;
+        busy.Listen("said");
+        busy.Feed(spoken);
+    });
+    bool ready = false;
+    QObject::connect(&busy, &WordListener::ready, [&] {
+        ready = true;
+        busy.Feed(spoken);
+    });
+    busy.Start(words, "said", WordListener::Source::Recordings);
+    while (!ready || !window->Listening().IsOn())
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    const QPointF at(85, 285);
+    for (auto _ : state) {
+        QMouseEvent press(QEvent::MouseButtonPress, at, window->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent release(QEvent::MouseButtonRelease, at, window->mapToGlobal(at), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &press);
+        QApplication::sendEvent(window, &release);
+        window->repaint();
+        state.PauseTiming();
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        state.ResumeTiming();
+    }
+    state.counters["words"] = static_cast<double>(state.range(0));
+    state.counters["judged meanwhile"] = judged;
+    window->Listening().Stop();
+    program.EndOfSession();
+    QApplication::processEvents();
+}
+BENCHMARK(BM_CorrectClickToNextWordPaintedWhileListening)
+    ->Arg(315)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
+#endif
 
 } // namespace
 

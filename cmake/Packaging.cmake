@@ -35,7 +35,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-liberation, xdg-utils")
 # Offered first for the word when installed; the card works without them.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-sil-andika, fonts-opendyslexic, qt6-translations-l10n")
+# Listening needs the speech model; without it Listen is disabled and says so.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-sil-andika, fonts-opendyslexic, qt6-translations-l10n, pocketsphinx-en-us")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Folders made by the install get 0755 whatever the umask of the build.

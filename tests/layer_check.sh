@@ -42,6 +42,8 @@ while IFS= read -r -d '' file; do
         if [[ "$text" =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*\"([^\"]+)\" ]]; then
             target="${BASH_REMATCH[1]}"
             [ "$target" = "LexipondVersion.h" ] && continue
+            # The meta-object code Qt generates for a class declared in this very file.
+            [ "$target" = "$(basename "${rel%.cpp}").moc" ] && continue
             case "$target" in
                 core/*|ui/*) rest="${target#*/}"; tfolder="${target%%/*}/${rest%%/*}" ;;
                 *) tfolder="${target%%/*}" ;;

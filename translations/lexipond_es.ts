@@ -222,6 +222,34 @@
         <source>User %1</source>
         <translation>Usuario %1</translation>
     </message>
+    <message>
+        <source>Woman (slt)</source>
+        <translation>Mujer (slt)</translation>
+    </message>
+    <message>
+        <source>Man, Scottish (awb)</source>
+        <translation>Hombre, escocés (awb)</translation>
+    </message>
+    <message>
+        <source>Man (rms)</source>
+        <translation>Hombre (rms)</translation>
+    </message>
+    <message>
+        <source>Man, telephone quality (kal16)</source>
+        <translation>Hombre, calidad de teléfono (kal16)</translation>
+    </message>
+    <message>
+        <source>&amp;Voice</source>
+        <translation>&amp;Voz</translation>
+    </message>
+    <message>
+        <source>Speech &amp;speed</source>
+        <translation>Velocida&amp;d de la voz</translation>
+    </message>
+    <message>
+        <source>Say the word after &amp;Incorrect</source>
+        <translation>Decir la palabra tras &amp;Incorrecto</translation>
+    </message>
 </context>
 <context>
     <name>Program</name>
@@ -640,6 +668,60 @@
         <source>Next word</source>
         <translation>Palabra siguiente</translation>
     </message>
+    <message>
+        <source>Say</source>
+        <translation>Decir</translation>
+    </message>
+    <message>
+        <source>Say this word aloud</source>
+        <translation>Dice esta palabra en voz alta</translation>
+    </message>
+</context>
+<context>
+    <name>WordSpeaker</name>
+    <message>
+        <source>This Lexipond was built without speech: install flite1-dev, libpocketsphinx-dev and pocketsphinx-en-us and build it again.</source>
+        <translation>Este Lexipond se compiló sin voz: instale flite1-dev, libpocketsphinx-dev y pocketsphinx-en-us y vuelva a compilarlo.</translation>
+    </message>
+    <message>
+        <source>No sound output was found, so Lexipond cannot say words aloud. Connect speakers or headphones and start Lexipond again.</source>
+        <translation>No se encontró ninguna salida de sonido, así que Lexipond no puede decir las palabras en voz alta. Conecte altavoces o auriculares y vuelva a iniciar Lexipond.</translation>
+    </message>
+</context>
+<context>
+    <name>lexipond::ListeningMode</name>
+    <message>
+        <source>Listening: read the word aloud.</source>
+        <translation>Escuchando: lee la palabra en voz alta.</translation>
+    </message>
+    <message>
+        <source>Hearing...</source>
+        <translation>Oyendo...</translation>
+    </message>
+    <message>
+        <source>Getting ready to listen...</source>
+        <translation>Preparándose para escuchar...</translation>
+    </message>
+    <message>
+        <source>Heard &quot;%1&quot;: %2</source>
+        <translation>Se oyó «%1»: %2</translation>
+    </message>
+    <message>
+        <source>Not clear: read the word again.</source>
+        <translation>No se entendió: lee la palabra otra vez.</translation>
+    </message>
+    <message>
+        <source>Not clear (heard %1): read the word again.</source>
+        <translation>No se entendió (se oyó %1): lee la palabra otra vez.</translation>
+    </message>
+    <message>
+        <source>Listening cannot judge &quot;%1&quot;: answer it with the buttons or keys.</source>
+        <translation>La escucha no puede juzgar «%1»: responda con los botones o las teclas.</translation>
+    </message>
+    <message>
+        <source>Nothing heard yet: read the word aloud.</source>
+        <translation>Aún no se oye nada: lee la palabra en voz alta.</translation>
+    </message>
 </context>
 <context>
     <name>lexipond::MainWindow</name>
@@ -734,6 +816,45 @@
     <message>
         <source>Progress...</source>
         <translation>Progreso...</translation>
+    </message>
+    <message>
+        <source>Say the word	S</source>
+        <translation>Decir la palabra	S</translation>
+    </message>
+    <message>
+        <source>Listen	L</source>
+        <translation>Escuchar	L</translation>
+    </message>
+</context>
+<context>
+    <name>lexipond::WordListener</name>
+    <message>
+        <source>This Lexipond was built without speech: install flite1-dev, libpocketsphinx-dev and pocketsphinx-en-us and build it again.</source>
+        <translation>Este Lexipond se compiló sin voz: instale flite1-dev, libpocketsphinx-dev y pocketsphinx-en-us y vuelva a compilarlo.</translation>
+    </message>
+    <message>
+        <source>Listening needs the speech model of the package pocketsphinx-en-us: install it and start listening again.</source>
+        <translation>La escucha necesita el modelo de voz del paquete pocketsphinx-en-us: instálelo y vuelva a empezar a escuchar.</translation>
+    </message>
+    <message>
+        <source>The speech model of pocketsphinx-en-us could not be loaded: reinstall the package.</source>
+        <translation>No se pudo cargar el modelo de voz de pocketsphinx-en-us: reinstale el paquete.</translation>
+    </message>
+    <message>
+        <source>None of the words of the list can be pronounced, so there is nothing to listen for.</source>
+        <translation>No se puede pronunciar ninguna palabra de la lista, así que no hay nada que escuchar.</translation>
+    </message>
+    <message>
+        <source>Listening works with lists of up to %1 words; this one has more.</source>
+        <translation>La escucha funciona con listas de hasta %1 palabras; esta tiene más.</translation>
+    </message>
+    <message>
+        <source>No microphone was found. Connect one, check that it is not muted in the sound settings, and start listening again.</source>
+        <translation>No se encontró ningún micrófono. Conecte uno, compruebe que no esté silenciado en la configuración de sonido y vuelva a empezar a escuchar.</translation>
+    </message>
+    <message>
+        <source>The microphone could not be used (another program may hold it, or it was unplugged). Check it in the sound settings and start listening again.</source>
+        <translation>No se pudo usar el micrófono (quizá lo tiene otro programa o se desconectó). Compruébelo en la configuración de sonido y vuelva a empezar a escuchar.</translation>
     </message>
 </context>
 </TS>

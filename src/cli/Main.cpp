@@ -18,6 +18,11 @@
 #include "core/recordfile/RecordFile.h"
 #include "core/recordfile/SortRecords.h"
 #include "core/settings/SettingsFile.h"
+#include "core/speech/Wav.h"
+#if LEXIPOND_WITH_SPEECH
+#include "core/speech/Judge.h"
+#include "core/speech/Synthesizer.h"
+#endif
 #include "core/words/DatabaseCheck.h"
 #include "core/words/ImportWordFile.h"
 #include "core/words/SortedImport.h"
@@ -49,6 +54,8 @@ constexpr char kHelp[] =
     "       lexipond-db backups|restore DATA_FOLDER [BACKUP]\n"
     "       lexipond-db history DATA_FOLDER [--csv]\n"
     "       lexipond-db cards FILE OUT.pdf [--per-page N]\n"
+    "       lexipond-db say WORD OUT.wav [--voice NAME]\n"
+    "       lexipond-db listen FILE WORD AUDIO.wav\n"
     "Looks after a Lexipond word database (the program keeps it as LPDB.lbf).\n"
     "\n"
     "Commands:\n"
@@ -79,6 +86,14 @@ constexpr char kHelp[] =
     "  cards FILE OUT.pdf [--per-page N]\n"
     "                        word cards to print: every word of FILE in large type, N\n"
     "                        cards to a page (1, 2, 4 or 8; 4 unless told), as a PDF\n"
+    "  say WORD OUT.wav [--voice NAME]\n"
+    "                        speaks WORD into a WAV file with Flite; NAME is slt (unless\n"
+    "                        told), awb, rms or kal16\n"
+    "  listen FILE WORD AUDIO.wav\n"
+    "                        judges whether AUDIO.wav (a WAV file, 8 to 48 kHz, PCM of 16,\n"
+    "                        24 or 32 bits or float) says WORD, with FILE's words as the\n"
+    "                        words it could be instead; prints Correct, Incorrect or\n"
+    "                        No verdict, then what it heard; exit status 1 for no verdict\n"
     "  --help                shows this text\n"
     "  --version             shows the version\n"
     "\n"
@@ -538,6 +553,71 @@ int RunCards(const std::string& path, const std::string& pdf, int perPage) {
 
 #endif
 
+#if LEXIPOND_WITH_SPEECH
+
+int RunSay(const std::string& word, const std::string& wav, const std::string& voiceName) {
+    const auto voice = lexipond::speech::VoiceNamed(voiceName);
+    if (!voice)
+        return UsageError("no voice '" + voiceName + "' (slt, awb, rms or kal16)");
+    const lexipond::speech::Synthesis spoken = lexipond::speech::Synthesize(word, *voice);
+    if (spoken.outcome != lexipond::speech::SynthesisOutcome::Spoken)
+        return Fail("Flite says nothing for '" + word + "'");
+    std::string reason;
+    if (lexipond::speech::WriteWav(wav, spoken.audio, reason) !=
+        lexipond::speech::WavWrite::Written)
+        return Fail(reason);
+    return kExitOk;
+}
+
+int RunListen(const std::string& path, const std::string& word, const std::string& wav) {
+    namespace speech = lexipond::speech;
+    speech::WavFile audio = speech::ReadWav(wav);
+    if (audio.outcome != speech::WavRead::Read)
+        return Fail(wav + ": " + audio.reason);
+    OpenDatabase db;
+    if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
+        return exitCode;
+    std::vector<std::string> words;
+    lexipond::ForEachLiveRecord(*db.file, [&](int32_t slot) {
+        words.push_back(lexipond::ReadText(*db.file, slot, lexipond::kFieldWord).value_or(""));
+    });
+    speech::JudgeSetup setup = speech::JudgeSetup::Ready;
+    auto judge = speech::Judge::Create(speech::kDefaultModelFolder, words, setup);
+    switch (setup) {
+    case speech::JudgeSetup::Ready:
+        break;
+    case speech::JudgeSetup::ModelMissing:
+        return Fail(std::string("no speech model in ") + speech::kDefaultModelFolder +
+                    " (the pocketsphinx-en-us package)");
+    case speech::JudgeSetup::ModelUnusable:
+        return Fail("the speech model could not be loaded");
+    case speech::JudgeSetup::NoWords:
+        return Fail(path + " has no word that can be pronounced");
+    }
+    const std::vector<int16_t> samples =
+        speech::Resample(audio.audio.samples, audio.audio.sampleRate, 16000);
+    const speech::Judgement judgement = judge->Hear(samples, word);
+    if (judgement.reason == speech::Reason::CannotJudgeWord)
+        return Fail("cannot judge '" + word + "': it is not a word of " + path +
+                    " that can be pronounced");
+    switch (judgement.verdict) {
+    case speech::Verdict::Correct:
+        std::printf("Correct %s\n", judgement.heard.c_str());
+        return kExitOk;
+    case speech::Verdict::Incorrect:
+        std::printf("Incorrect %s\n", judgement.heard.c_str());
+        return kExitOk;
+    case speech::Verdict::NoVerdict:
+        break;
+    }
+    std::printf("No verdict %s\n", judgement.reason == speech::Reason::Silence
+                                       ? "(silence)"
+                                       : judgement.heard.c_str());
+    return kExitFailed;
+}
+
+#endif
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& arg : args) {
@@ -569,6 +649,16 @@ int main(int argc, char** argv) {
         }
     }
 #endif
+    std::string voice = "slt";
+    if (command == "say") {
+        const auto flag = std::find(args.begin(), args.end(), "--voice");
+        if (flag != args.end()) {
+            if (flag + 1 == args.end())
+                return UsageError("--voice takes a name");
+            voice = *(flag + 1);
+            args.erase(flag, flag + 2);
+        }
+    }
     if (command == "history") {
         const auto flag = std::find(args.begin(), args.end(), "--csv");
         csv = flag != args.end();
@@ -579,9 +669,9 @@ int main(int argc, char** argv) {
         const char* name;
         size_t arguments;
     };
-    static constexpr Command kCommands[] = {{"info", 1},    {"list", 1},    {"sort", 1},
-                                            {"check", 1},   {"import", 2},  {"backups", 1},
-                                            {"restore", 2}, {"history", 1}, {"cards", 2}};
+    static constexpr Command kCommands[] = {
+        {"info", 1},    {"list", 1},    {"sort", 1},  {"check", 1}, {"import", 2}, {"backups", 1},
+        {"restore", 2}, {"history", 1}, {"cards", 2}, {"say", 2},   {"listen", 3}};
     const Command* found = nullptr;
     for (const Command& c : kCommands)
         if (command == c.name)
@@ -593,6 +683,8 @@ int main(int argc, char** argv) {
                           (command == "backups" || command == "history" ? std::string("DATA_FOLDER")
                            : command == "restore"  ? std::string("DATA_FOLDER BACKUP")
                            : command == "cards"    ? std::string("FILE OUT.pdf [--per-page N]")
+                           : command == "say"      ? std::string("WORD OUT.wav [--voice NAME]")
+                           : command == "listen"   ? std::string("FILE WORD AUDIO.wav")
                            : found->arguments == 1 ? std::string("FILE")
                                                    : std::string("FILE WORDLIST")));
     for (const std::string& arg : args)
@@ -619,6 +711,16 @@ int main(int argc, char** argv) {
 #else
     if (command == "cards")
         return Fail("this lexipond-db was built without Qt, so it makes no cards");
+#endif
+#if LEXIPOND_WITH_SPEECH
+    if (command == "say")
+        return RunSay(args[0], args[1], voice);
+    if (command == "listen")
+        return RunListen(args[0], args[1], args[2]);
+#else
+    if (command == "say" || command == "listen")
+        return Fail("this lexipond-db was built without Flite and PocketSphinx, so it has no "
+                    "speech");
 #endif
     return RunImport(args[0], args[1]);
 }

@@ -185,7 +185,7 @@ static_assert(kUndoStepLimit <= kHistoryTicketsKept);
 // A history row for an answer (or its undo) given now, with the learner's
 // name and the level as the settings hold them now.
 HistoryRow HistoryRowOf(const Tutor& tutor, uint32_t user, const std::string& word, AnswerKind kind,
-                        JudgedBy judgedBy) {
+                        JudgedBy judgedBy, std::optional<std::string> heard = std::nullopt) {
     HistoryRow row;
     row.when = HistoryNow();
     row.learnerSlot = static_cast<int32_t>(user);
@@ -197,6 +197,7 @@ HistoryRow HistoryRowOf(const Tutor& tutor, uint32_t user, const std::string& wo
                                                  : HistoryAnswer::Skip;
     row.level = tutor.settings.level;
     row.judgedBy = judgedBy;
+    row.heard = std::move(heard);
     return row;
 }
 
@@ -399,7 +400,7 @@ void HandleClick(Tutor& tutor, uint16_t x, uint16_t y) {
     }
 }
 
-void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy) {
+void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy, std::optional<std::string> heard) {
     Guard guard(tutor.lock);
     TutorState& state = tutor.state;
     RecordFile& db = tutor.db;
@@ -426,7 +427,7 @@ void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy) {
         step.correctAfter = ReadNumber(db, step.slot, CorrectField(step.user)).value_or(0);
         if (state.history) {
             step.historyTicket = state.history->Append(
-                HistoryRowOf(tutor, step.user, step.word, step.kind, judgedBy));
+                HistoryRowOf(tutor, step.user, step.word, step.kind, judgedBy, std::move(heard)));
         }
         if (state.undoSteps.size() >= kUndoStepLimit) {
             state.undoSteps.pop_front();
@@ -434,6 +435,18 @@ void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy) {
         state.undoSteps.push_back(std::move(step));
     }
     ChooseNextWord(tutor);
+}
+
+bool TakeListenedAnswer(Tutor& tutor, AnswerKind kind, const std::string& word,
+                        const std::string& heard) {
+    Guard guard(tutor.lock);
+    const TutorState& state = tutor.state;
+    // The word as shown, bounded as the window reads it: the verdict was on those bytes.
+    const std::string onShow(state.currentWord, strnlen(state.currentWord, sizeof state.currentWord));
+    if (word.empty() || onShow != word)
+        return false;
+    TakeAnswer(tutor, kind, JudgedBy::Listening, heard);
+    return true;
 }
 
 UndoOutcome UndoLastAnswer(Tutor& tutor) {

@@ -40,8 +40,15 @@ void HandleClick(Tutor& tutor, uint16_t x, uint16_t y);
 // One answer, from a button or its key alike: tallies Correct or Incorrect on
 // the word on show (RecordAnswer; nothing for Skip), keeps the step for Undo
 // when a word was on show, writes the step to the history (when there is
-// one) as judged by `judgedBy`, and shows the next word.
-void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy = JudgedBy::Key);
+// one) as judged by `judgedBy`, with what was heard when listening judged, and
+// shows the next word.
+void TakeAnswer(Tutor& tutor, AnswerKind kind, JudgedBy judgedBy = JudgedBy::Key,
+                std::optional<std::string> heard = std::nullopt);
+// A verdict of listening on `word`, the word on show when the reader was heard:
+// TakeAnswer, judged by listening, while that word is still on show. false, and
+// nothing tallied, once another word is on show (the adult answered meanwhile).
+bool TakeListenedAnswer(Tutor& tutor, AnswerKind kind, const std::string& word,
+                        const std::string& heard);
 // Tallies one answer on the word on show; nothing when no word is on show.
 void RecordAnswer(Tutor& tutor, bool correct);
 

@@ -62,6 +62,10 @@ void WordStore::Answer(AnswerKind kind) {
     TakeAnswer(tutor_, kind);
 }
 
+bool WordStore::AnswerListened(AnswerKind kind, const std::string& word, const std::string& heard) {
+    return TakeListenedAnswer(tutor_, kind, word, heard);
+}
+
 UndoOutcome WordStore::Undo() {
     return UndoLastAnswer(tutor_);
 }

@@ -105,6 +105,9 @@ class WordStore {
     void Click(uint16_t x, uint16_t y);
     // The same answer from the keyboard.
     void Answer(AnswerKind kind);
+    // A verdict of listening on `word` (TakeListenedAnswer): false, nothing
+    // tallied, when that word is no longer on show.
+    bool AnswerListened(AnswerKind kind, const std::string& word, const std::string& heard);
     // Undo (Tutoring.h, UndoLastAnswer) and the step it would take back.
     UndoOutcome Undo();
     std::optional<AnswerStep> LastAnswer();

@@ -17,6 +17,9 @@ namespace {
 const char kSchemeKey[] = "Appearance/scheme";
 const char kFamilyKey[] = "Appearance/wordTypeface";
 const char kLowerKey[] = "Appearance/lowerCase";
+const char kSayKey[] = "Speech/sayAfterIncorrect";
+const char kVoiceKey[] = "Speech/voice";
+const char kRateKey[] = "Speech/rate";
 // A family name longer than this is damage, not a font.
 constexpr qsizetype kLongestFamily = 200;
 
@@ -64,6 +67,15 @@ LookSettings LoadLook(const QString& path) {
     // Only the two words written here count; anything else is the default.
     const QString lower = file.value(QString::fromLatin1(kLowerKey)).toString();
     look.lowerCase = lower == QLatin1String("true");
+    look.sayAfterIncorrect =
+        file.value(QString::fromLatin1(kSayKey)).toString() == QLatin1String("true");
+    const QString voice = file.value(QString::fromLatin1(kVoiceKey)).toString();
+    if (SpeechVoices().contains(voice))
+        look.voice = voice;
+    bool number = false;
+    const int rate = file.value(QString::fromLatin1(kRateKey)).toString().toInt(&number);
+    if (number && rate >= kLeastRatePercent && rate <= kMostRatePercent)
+        look.ratePercent = rate;
     return look;
 }
 
@@ -82,6 +94,10 @@ bool SaveLook(const QString& path, const LookSettings& look) {
         file.setValue(QString::fromLatin1(kFamilyKey), look.wordFamily);
         file.setValue(QString::fromLatin1(kLowerKey),
                       look.lowerCase ? QStringLiteral("true") : QStringLiteral("false"));
+        file.setValue(QString::fromLatin1(kSayKey),
+                      look.sayAfterIncorrect ? QStringLiteral("true") : QStringLiteral("false"));
+        file.setValue(QString::fromLatin1(kVoiceKey), look.voice);
+        file.setValue(QString::fromLatin1(kRateKey), QString::number(look.ratePercent));
         file.sync();
         if (file.status() != QSettings::NoError) {
             QFile::remove(fresh);
@@ -98,6 +114,11 @@ bool SaveLook(const QString& path, const LookSettings& look) {
 
 QString ShownWord(const LookSettings& look, const QString& word) {
     return look.lowerCase ? word.toLower() : word;
+}
+
+QStringList SpeechVoices() {
+    return {QStringLiteral("slt"), QStringLiteral("awb"), QStringLiteral("rms"),
+            QStringLiteral("kal16")};
 }
 
 QStringList WordFamilies() {

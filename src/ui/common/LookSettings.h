@@ -15,6 +15,11 @@ struct LookSettings {
     ColourScheme scheme = ColourScheme::Classic;
     QString wordFamily; // empty: the card's usual family
     bool lowerCase = false;
+    // Speech: the word said after an Incorrect answer, the voice (Flite's
+    // short name: slt, awb, rms, kal16) and the speed in percent (50..200).
+    bool sayAfterIncorrect = false;
+    QString voice = QStringLiteral("slt");
+    int ratePercent = 100;
     bool operator==(const LookSettings&) const = default;
 };
 
@@ -32,6 +37,11 @@ bool SaveLook(const QString& path, const LookSettings& look);
 
 // The word as shown: as stored, or in lower case.
 QString ShownWord(const LookSettings& look, const QString& word);
+
+inline constexpr int kLeastRatePercent = 50;
+inline constexpr int kMostRatePercent = 200;
+// The voices offered, in the order shown.
+QStringList SpeechVoices();
 
 // The installed families for the word, those made for early readers first
 // (Andika, OpenDyslexic) when installed, then the rest in the system's order.

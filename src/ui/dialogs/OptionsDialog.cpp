@@ -10,6 +10,7 @@
 #include "ui/common/DialogUnits.h"
 #include "ui/common/TextDisplay.h"
 #include "ui/dialogs/ChooseTextFile.h"
+#include "ui/speech/WordSpeaker.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -227,6 +228,36 @@ class OptionsDialog final : public QDialog {
         lowerCase_ = new QCheckBox(tr("Show words in &lower case"), look);
         lowerCase_->setObjectName(QStringLiteral("lowerCase"));
         grid->addWidget(lowerCase_, 2, 0, 1, 2);
+        // The spoken word: the voice and its speed, and whether an Incorrect says it.
+        voice_ = new QComboBox(look);
+        voice_->setObjectName(QStringLiteral("voice"));
+        const QString voiceNames[] = {tr("Woman (slt)"), tr("Man, Scottish (awb)"), tr("Man (rms)"),
+                                      tr("Man, telephone quality (kal16)")};
+        const QStringList voices = SpeechVoices();
+        for (qsizetype i = 0; i < voices.size(); ++i)
+            voice_->addItem(voiceNames[i], voices[i]);
+        auto* voiceLabel = new QLabel(tr("&Voice"), look);
+        voiceLabel->setBuddy(voice_);
+        grid->addWidget(voiceLabel, 3, 0);
+        grid->addWidget(voice_, 3, 1);
+        rate_ = new QSpinBox(look);
+        rate_->setObjectName(QStringLiteral("speechRate"));
+        rate_->setRange(kLeastRatePercent, kMostRatePercent);
+        rate_->setSingleStep(10);
+        rate_->setSuffix(QStringLiteral(" %"));
+        auto* rateLabel = new QLabel(tr("Speech &speed"), look);
+        rateLabel->setBuddy(rate_);
+        grid->addWidget(rateLabel, 4, 0);
+        grid->addWidget(rate_, 4, 1);
+        sayAfterIncorrect_ = new QCheckBox(tr("Say the word after &Incorrect"), look);
+        sayAfterIncorrect_->setObjectName(QStringLiteral("sayAfterIncorrect"));
+        grid->addWidget(sayAfterIncorrect_, 5, 0, 1, 2);
+        if (!WordSpeaker::Available())
+            for (QWidget* speech : std::initializer_list<QWidget*>{voice_, voiceLabel, rate_,
+                                                                   rateLabel, sayAfterIncorrect_}) {
+                speech->setEnabled(false);
+                speech->setToolTip(WordSpeaker::WhyUnavailable());
+            }
         grid->setColumnStretch(1, 1);
         return look;
     }
@@ -242,10 +273,16 @@ class OptionsDialog final : public QDialog {
         }
         typeface_->setCurrentIndex(family);
         lowerCase_->setChecked(look.lowerCase);
+        voice_->setCurrentIndex(std::max(0, voice_->findData(look.voice)));
+        rate_->setValue(look.ratePercent);
+        sayAfterIncorrect_->setChecked(look.sayAfterIncorrect);
         const auto changed = [this] { TakeLook(); };
         connect(scheme_, &QComboBox::currentIndexChanged, this, changed);
         connect(typeface_, &QComboBox::currentIndexChanged, this, changed);
         connect(lowerCase_, &QCheckBox::toggled, this, changed);
+        connect(voice_, &QComboBox::currentIndexChanged, this, changed);
+        connect(rate_, &QSpinBox::valueChanged, this, changed);
+        connect(sayAfterIncorrect_, &QCheckBox::toggled, this, changed);
     }
 
     void TakeLook() {
@@ -253,6 +290,9 @@ class OptionsDialog final : public QDialog {
         look.scheme = static_cast<ColourScheme>(scheme_->currentData().toInt());
         look.wordFamily = typeface_->currentData().toString();
         look.lowerCase = lowerCase_->isChecked();
+        look.voice = voice_->currentData().toString();
+        look.ratePercent = rate_->value();
+        look.sayAfterIncorrect = sayAfterIncorrect_->isChecked();
         ChangeLook(app_, look);
     }
 
@@ -340,6 +380,9 @@ class OptionsDialog final : public QDialog {
     QComboBox* scheme_ = nullptr;
     QComboBox* typeface_ = nullptr;
     QCheckBox* lowerCase_ = nullptr;
+    QComboBox* voice_ = nullptr;
+    QSpinBox* rate_ = nullptr;
+    QCheckBox* sayAfterIncorrect_ = nullptr;
 };
 
 } // namespace

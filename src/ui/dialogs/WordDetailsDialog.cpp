@@ -9,6 +9,7 @@
 #include "ui/common/DialogUnits.h"
 #include "ui/common/TextDisplay.h"
 #include "ui/dialogs/PromptDialog.h"
+#include "ui/speech/WordSpeaker.h"
 
 #include <QAbstractListModel>
 #include <QComboBox>
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -250,6 +252,12 @@ class WordDetailsDialog final : public QDialog {
     QHBoxLayout* BuildClosingButtons(const DialogUnits& du) {
         auto* closing = new QHBoxLayout;
         closing->setSpacing(du.X(5));
+        // The word in the field, aloud: how a new or odd word sounds.
+        say_ = MakeButton(tr("Say"), "sayButton", du.Size(45, 14), this);
+        say_->setToolTip(WordSpeaker::Available() ? tr("Say this word aloud")
+                                                  : WordSpeaker::WhyUnavailable());
+        say_->setEnabled(WordSpeaker::Available());
+        closing->addWidget(say_);
         closing->addStretch(1);
         ok_ = MakeButton(tr("OK"), "okButton", du.Size(45, 14), this);
         ok_->setDefault(true);
@@ -267,6 +275,12 @@ class WordDetailsDialog final : public QDialog {
         connect(delete_, &QPushButton::clicked, this, [this] { Delete(); });
         connect(copy_, &QPushButton::clicked, this, [this] { AddWord(true, true); });
         connect(new_, &QPushButton::clicked, this, [this] { AddWord(false, true); });
+        connect(say_, &QPushButton::clicked, this, [this] {
+            if (!speaker_)
+                speaker_ = std::make_unique<WordSpeaker>(this);
+            speaker_->Say(StoredText(wordBox_->currentText()), app_.look.voice,
+                          app_.look.ratePercent);
+        });
         // Only the user's choices arrive here; the list is filled with signals blocked.
         connect(wordBox_, &QComboBox::activated, this,
                 [this](int index) { ChooseFromList(index); });
@@ -453,6 +467,8 @@ class WordDetailsDialog final : public QDialog {
     QPushButton* delete_ = nullptr;
     QPushButton* copy_ = nullptr;
     QPushButton* new_ = nullptr;
+    QPushButton* say_ = nullptr;
+    std::unique_ptr<WordSpeaker> speaker_; // made at the first Say
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };

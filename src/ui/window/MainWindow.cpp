@@ -15,7 +15,10 @@
 #include "ui/dialogs/ResultsReportDialog.h"
 #include "ui/dialogs/WordDetailsDialog.h"
 #include "ui/progress/ProgressWindow.h"
+#include "ui/speech/WordListener.h"
+#include "ui/speech/WordSpeaker.h"
 #include "ui/window/CardAccessible.h"
+#include "ui/window/ListeningMode.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -43,6 +46,8 @@ constexpr int kRepaintRetryMs = 30;
 // The menu's Full Screen: no command of the tutor's, run by the window itself.
 constexpr int kFullScreenItem = -1;
 constexpr int kProgressItem = -2;
+constexpr int kSayItem = -3;
+constexpr int kListenItem = -4;
 // A stored size beyond this is damage, not a screen.
 constexpr int kLargestStoredSide = 16384;
 
@@ -106,6 +111,8 @@ MainWindow::MainWindow(AppContext& app)
     resize(layout::kClientSize);
     // Larger is fine (the card scales with the window); smaller would hide part of it.
     setMinimumSize(layout::kClientSize);
+    listening_ = std::make_unique<ListeningMode>(app_, this);
+    listening_->afterIncorrect = [this](const std::string& word) { AfterIncorrect(word); };
 
     // Window-wide keys, so that they work although the window takes no focus.
     auto* fullScreen = new QAction(this);
@@ -206,9 +213,12 @@ void MainWindow::OnCommand(int command) {
     case CMD_CORRECT:
         store.Answer(AnswerKind::Correct);
         break;
-    case CMD_INCORRECT:
+    case CMD_INCORRECT: {
+        const std::string answered = store.WordOnShow();
         store.Answer(AnswerKind::Incorrect);
+        AfterIncorrect(answered);
         break;
+    }
     case CMD_SKIP:
         store.Answer(AnswerKind::Skip);
         break;
@@ -254,6 +264,7 @@ void MainWindow::DestroyWindow() {
     if (destroyed_)
         return;
     destroyed_ = true;
+    listening_->Stop();
     hide();
     emit windowDestroyed();
 }
@@ -354,6 +365,18 @@ void MainWindow::BuildContextMenu(QMenu& menu) {
         undo.replace(QLatin1Char('&'), QStringLiteral("&&"));
     }
     AddCommand(menu, undo + QStringLiteral("\tCtrl+Z"), CMD_UNDO)->setEnabled(last.has_value());
+    QAction* say = AddCommand(menu, tr("Say the word\tS"), kSayItem);
+    if (!WordSpeaker::Available()) {
+        say->setEnabled(false);
+        say->setToolTip(WordSpeaker::WhyUnavailable());
+        menu.setToolTipsVisible(true);
+    }
+    QAction* listen = AddCheckable(menu, tr("Listen\tL"), kListenItem, listening_->IsOn());
+    if (!WordListener::Available()) {
+        listen->setEnabled(false);
+        listen->setToolTip(WordListener::WhyUnavailable());
+        menu.setToolTipsVisible(true);
+    }
     menu.addSeparator();
     AddCommand(menu, tr("Progress..."), kProgressItem);
 }
@@ -374,6 +397,10 @@ void MainWindow::ShowContextMenu(const QPoint& globalPos) {
         ToggleFullScreen();
     else if (chosen == kProgressItem)
         OpenProgressWindow(app_, this);
+    else if (chosen == kSayItem)
+        SayWordOnShow();
+    else if (chosen == kListenItem)
+        ToggleListening();
     else if (chosen != 0)
         OnCommand(chosen);
 }
@@ -451,6 +478,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
     }
     QPainter target(this);
     painter_.Paint(target);
+    listening_->WordShown(painter_.Snapshot().wordBytes);
     AnnounceCardChanges(*this);
     if (onWordPainted && !painter_.Snapshot().word.isEmpty()) {
         auto hook = std::move(onWordPainted);
@@ -461,6 +489,7 @@ void MainWindow::paintEvent(QPaintEvent*) {
 
 void MainWindow::resizeEvent(QResizeEvent*) {
     painter_.Resize(size(), devicePixelRatioF());
+    listening_->Place();
     update();
 }
 
@@ -476,11 +505,44 @@ void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+WordSpeaker& MainWindow::EnsureSpeaker() {
+    if (!speaker_) {
+        speaker_ = std::make_unique<WordSpeaker>(this);
+        connect(speaker_.get(), &WordSpeaker::playing, this, [this](int samples, int rate) {
+            listening_->HoldFor(rate > 0 ? int(int64_t{samples} * 1000 / rate) : 0);
+        });
+    }
+    return *speaker_;
+}
+
+void MainWindow::SayWordOnShow() {
+    EnsureSpeaker().Say(app_.store.WordOnShow(), app_.look.voice, app_.look.ratePercent);
+}
+
+void MainWindow::ToggleListening() {
+    if (!listening_->IsOn() && !WordListener::Available()) {
+        // The key cannot show the menu's tooltip: say it once.
+        if (!std::exchange(toldNoListening_, true))
+            Tell(this, WordListener::WhyUnavailable());
+        return;
+    }
+    listening_->Toggle();
+}
+
 void MainWindow::PressCardButton(CardButton button) {
     if (button == CardButton::None)
         return;
+    const std::string answered = app_.store.WordOnShow();
     const CardPoint point = UnscaledPoint(button);
     app_.store.Click(point.x, point.y);
+    if (button == CardButton::Incorrect)
+        AfterIncorrect(answered);
+}
+
+void MainWindow::AfterIncorrect(const std::string& word) {
+    if (!app_.look.sayAfterIncorrect || word.empty())
+        return;
+    EnsureSpeaker().Say(word, app_.look.voice, app_.look.ratePercent);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -489,6 +551,16 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
     if (menuKey) {
         // Over the card, where a right click would open it.
         ShowContextMenu(mapToGlobal(rect().center()));
+        return;
+    }
+    if (event->key() == Qt::Key_S && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            SayWordOnShow();
+        return;
+    }
+    if (event->key() == Qt::Key_L && event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            ToggleListening();
         return;
     }
     const int command = KeyCommand(*event);

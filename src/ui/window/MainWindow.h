@@ -13,12 +13,15 @@
 
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class QMenu;
 
 namespace lexipond {
 
 struct AppContext;
+class WordSpeaker;
+class ListeningMode;
 
 class MainWindow final : public QWidget, public WindowPort {
     Q_OBJECT
@@ -37,6 +40,15 @@ class MainWindow final : public QWidget, public WindowPort {
     // An answer button pressed: the one way of a left click on it and of a
     // screen reader's press. None does nothing.
     void PressCardButton(CardButton button);
+    // The key S and the menu's "Say the word": the word on show, aloud.
+    void SayWordOnShow();
+    // Says the word just answered Incorrect, when the look asks for it.
+    void AfterIncorrect(const std::string& word);
+    // Made at the first request; null before.
+    WordSpeaker* Speaker() { return speaker_.get(); }
+    // The key L and the menu's "Listen": the reader's voice answers, or no longer.
+    void ToggleListening();
+    ListeningMode& Listening() { return *listening_; }
     // Fills an empty menu with the context menu's items as things stand now.
     void BuildContextMenu(QMenu& menu);
     // Opens the context menu with its right edge at globalPos and runs the choice.
@@ -74,6 +86,8 @@ class MainWindow final : public QWidget, public WindowPort {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // The speaker, made at the first request.
+    WordSpeaker& EnsureSpeaker();
     // Queues a task for this window's thread; one queued RunPosted runs it, in
     // the order posted.
     void Post(std::function<void()> task);
@@ -88,6 +102,9 @@ class MainWindow final : public QWidget, public WindowPort {
     bool destroyed_ = false;
     bool repaintPending_ = false;
     platform::TaskQueue posted_; // filled by the worker, emptied by RunPosted
+    std::unique_ptr<WordSpeaker> speaker_;
+    std::unique_ptr<ListeningMode> listening_;
+    bool toldNoListening_ = false;
 };
 
 } // namespace lexipond

@@ -151,6 +151,7 @@ bool MainWindowPainter::TakeSnapshot(WordStore& store) {
     if (!store.TryShownScores(shown))
         return false;
     snapshot_.word = DisplayText(shown.word);
+    snapshot_.wordBytes = shown.word;
     snapshot_.userName = DisplayText(shown.userName);
     snapshot_.userCorrect = shown.userCorrect;
     snapshot_.userTotal = shown.userTotal;

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <string>
 #include <array>
 #include <cstdint>
 
@@ -24,6 +25,7 @@ class WordStore;
 // What one paint shows, copied from the tutoring state.
 struct PaintSnapshot {
     QString word;
+    std::string wordBytes; // the word as stored
     QString userName;
     uint32_t userCorrect = 0, userTotal = 0;
     uint32_t sessionCorrect = 0, sessionTotal = 0;

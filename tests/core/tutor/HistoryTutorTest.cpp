@@ -82,6 +82,14 @@ void RunScript(World& w) {
     w.store.ChooseUser(0);
     w.store.Undo(); // row 14 takes back 13, learner 1's, whoever is chosen now
     w.Show("cat"), w.store.Answer(AnswerKind::Correct); // row 15
+    w.Show("fox");
+    EXPECT_TRUE(w.store.AnswerListened(AnswerKind::Correct, "fox", "fox")); // row 16
+    // A verdict arriving after the adult moved on is on a word no longer shown.
+    w.Show("bed");
+    EXPECT_FALSE(w.store.AnswerListened(AnswerKind::Correct, "fox", "fox"));
+    EXPECT_FALSE(w.store.AnswerListened(AnswerKind::Correct, "", ""));
+    EXPECT_TRUE(w.store.AnswerListened(AnswerKind::Incorrect, "bed", "bad")); // row 17
+    w.store.Undo(); // row 18 takes back 17; the undo is the adult's, by key
 }
 
 TEST(HistoryTutorTest, EveryAnswerAndUndoIsARowThatMatchesTheTallies) {
@@ -93,7 +101,7 @@ TEST(HistoryTutorTest, EveryAnswerAndUndoIsARowThatMatchesTheTallies) {
     const std::vector<HistoryRow> rows = ReadHistoryRows(w.folder / kHistoryFileName);
 
     using enum HistoryAnswer;
-    const JudgedBy key = JudgedBy::Key, click = JudgedBy::Click;
+    const JudgedBy key = JudgedBy::Key, click = JudgedBy::Click, heard = JudgedBy::Listening;
     const struct {
         int32_t slot;
         const char* name;
@@ -110,7 +118,8 @@ TEST(HistoryTutorTest, EveryAnswerAndUndoIsARowThatMatchesTheTallies) {
         {1, "Quen", "hat", Incorrect, 0, 6, key},   {1, "Quentin", "hat", Correct, 0, 6, key},
         {1, "Quentin", "hat", Correct, 10, 6, key}, {1, "Quentin", "hat", Incorrect, 9, 6, key},
         {1, "Quentin", "jam", Skip, 0, 6, click},   {1, "Quentin", "jam", Skip, 13, 6, key},
-        {0, "Zov", "cat", Correct, 0, 6, key},
+        {0, "Zov", "cat", Correct, 0, 6, key},      {0, "Zov", "fox", Correct, 0, 6, heard},
+        {0, "Zov", "bed", Incorrect, 0, 6, heard},  {0, "Zov", "bed", Incorrect, 17, 6, key},
     };
     ASSERT_EQ(rows.size(), std::size(expected));
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -124,6 +133,10 @@ TEST(HistoryTutorTest, EveryAnswerAndUndoIsARowThatMatchesTheTallies) {
                   e.undoes ? std::optional<int64_t>(rows[e.undoes - 1].id) : std::nullopt);
         EXPECT_EQ(rows[i].level, e.level);
         EXPECT_EQ(rows[i].judgedBy, e.judgedBy);
+        // What was heard is kept with the listened answers only.
+        EXPECT_EQ(rows[i].heard, i == 15   ? std::optional<std::string>("fox")
+                                 : i == 16 ? std::optional<std::string>("bad")
+                                           : std::nullopt);
     }
 
     // What the rows not taken back add to the tallies is what the file holds.
@@ -151,7 +164,7 @@ TEST(HistoryTutorTest, TheWordDatabaseAndTheReportAreTheSameWithOrWithoutAHistor
     EXPECT_EQ(with.state.userTotal, without.state.userTotal);
     EXPECT_EQ(with.state.sessionCorrect, without.state.sessionCorrect);
     with.history.Flush();
-    EXPECT_EQ(with.history.Committed(), 15u);
+    EXPECT_EQ(with.history.Committed(), 18u);
 }
 
 TEST(HistoryTutorTest, AnUndoRefusedForAGoneWordWritesNothing) {

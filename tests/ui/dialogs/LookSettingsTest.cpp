@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The look's own file: every choice comes back as stored, and a missing or
 // damaged file (or any value not written by us) gives the defaults.
-#include "TestSupport.h"
 #include "ui/common/LookSettings.h"
+
+#include "TestSupport.h"
 
 #include <QFile>
 #include <gtest/gtest.h>
@@ -33,7 +34,12 @@ TEST_F(LookFile, EveryChoiceRoundTrips) {
          {ColourScheme::Classic, ColourScheme::HighContrast, ColourScheme::Dark})
         for (const QString& family : families)
             for (bool lower : {false, true}) {
-                const LookSettings look{scheme, family, lower};
+                const LookSettings look{scheme,
+                                        family,
+                                        lower,
+                                        lower,
+                                        lower ? QStringLiteral("kal16") : QStringLiteral("awb"),
+                                        lower ? 50 : 200};
                 SCOPED_TRACE(family.toStdString() + (lower ? " lower" : " as stored"));
                 ASSERT_TRUE(SaveLook(Path(), look));
                 EXPECT_TRUE(LoadLook(Path()) == look);
@@ -66,18 +72,23 @@ TEST_F(LookFile, AMissingOrDamagedFileGivesTheDefaults) {
 }
 
 TEST_F(LookFile, OneDamagedValueLeavesTheOthers) {
-    Write("[Appearance]\nscheme=high-contrast\nlowerCase=maybe\nwordTypeface=Andika\n");
+    Write("[Appearance]\nscheme=high-contrast\nlowerCase=maybe\nwordTypeface=Andika\n"
+          "[Speech]\nsayAfterIncorrect=true\nvoice=robot\nrate=900\n");
     const LookSettings look = LoadLook(Path());
     EXPECT_EQ(look.scheme, ColourScheme::HighContrast);
     EXPECT_FALSE(look.lowerCase);
     EXPECT_EQ(look.wordFamily, QStringLiteral("Andika"));
+    EXPECT_TRUE(look.sayAfterIncorrect);
+    EXPECT_EQ(look.voice, QStringLiteral("slt")) << "an unknown voice";
+    EXPECT_EQ(look.ratePercent, 100) << "a speed out of range";
 }
 
 TEST(LookText, LowerCaseOnlyWhenChosen) {
     LookSettings look;
     EXPECT_EQ(ShownWord(look, QStringLiteral("The Cat")), QStringLiteral("The Cat"));
     look.lowerCase = true;
-    EXPECT_EQ(ShownWord(look, QStringLiteral("The \u00c9t\u00c9")), QStringLiteral("the \u00e9t\u00e9"));
+    EXPECT_EQ(ShownWord(look, QStringLiteral("The \u00c9t\u00c9")),
+              QStringLiteral("the \u00e9t\u00e9"));
 }
 
 } // namespace

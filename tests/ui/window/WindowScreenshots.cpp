@@ -5,10 +5,16 @@
 #include "core/settings/SettingsFile.h"
 #include "core/tutor/Tutoring.h"
 #include "ui/common/AppContext.h"
+#include "ui/speech/WordListener.h"
+#include "ui/window/ListeningMode.h"
 #include "ui/window/MainWindow.h"
+#if LEXIPOND_WITH_SPEECH
+#include "core/speech/Synthesizer.h"
+#endif
 
 #include <QApplication>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace lexipond;
@@ -67,6 +73,32 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     ChangeLook(app, LookSettings{ColourScheme::Dark, QStringLiteral("Andika"), false});
     save("card-dark-andika.png");
+#if LEXIPOND_WITH_SPEECH
+    // Listening, just after Flite's kal16 voice read "said" when it was on show.
+    if (WordListener::Available()) {
+        ChangeLook(app, LookSettings{});
+        window.resize(layout::kClientSize);
+        for (const char* word : {"said", "look", "play"})
+            AddWordRecord(world.db, word, "", {});
+        world.state.currentRecord = FindExactWord(world.tutor, "said", 0);
+        LoadCurrentWord(world.tutor);
+        window.update();
+        QTest::qWait(200);
+        ListeningMode& listening = window.Listening();
+        listening.Toggle(WordListener::Source::Recordings);
+        QSignalSpy ready(listening.Listener(), &WordListener::ready);
+        QSignalSpy judged(listening.Listener(), &WordListener::judged);
+        if (ready.wait(60000)) {
+            speech::PcmAudio said = speech::Synthesize("said", speech::Voice::Kal16).audio;
+            said.samples.insert(said.samples.begin(), said.sampleRate / 2, int16_t(0));
+            said.samples.insert(said.samples.end(), said.sampleRate, int16_t(0));
+            listening.Listener()->Feed(said);
+            if (judged.wait(30000))
+                save("card-listening.png");
+        }
+        listening.Stop();
+    }
+#endif
     window.DestroyWindow();
     CloseRecordFile(world.db);
     return 0;

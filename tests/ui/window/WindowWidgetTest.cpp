@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The whole program object and its main window on Qt's offscreen platform.
 #include "TestSupport.h"
+#include "core/history/HistoryTestSupport.h"
 #include "core/platform/DataLock.h"
 #include "core/settings/SettingsFile.h"
 #include "core/tutor/Commands.h"
@@ -9,13 +10,23 @@
 #include "core/words/DatabaseCheck.h"
 #include "ui/common/AppContext.h"
 #include "ui/common/AppIcon.h"
+#include "ui/speech/WordListener.h"
+#if LEXIPOND_WITH_SPEECH
+#include "core/speech/Synthesizer.h"
+#endif
+#include "ui/speech/WordSpeaker.h"
+#include "ui/window/ListeningMode.h"
 #include "ui/window/MainWindow.h"
 #include "ui/window/Program.h"
 
+#include <QAudioDevice>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMediaDevices>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <map>
@@ -211,7 +222,7 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     expect(true, "Edit cats && dogs|Add Word|Report|-|User ([x] Zov|Quen|Pelty|Rondel|Vimsa)|"
                  "Level (Easiest|Easier|Easy|[x] Normal|Hard|Harder|Hardest)|-|[x] Transparent|"
                  "[x] On Top|Full Screen|-|Options...|About|Help|Exit" +
-                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|Say the word\tS|Listen\tL|-|Progress...");
     EXPECT_EQ(state().userTotal, 4u);
     for (int command : {CMD_USER_5, CMD_LEVEL_HARDEST, CMD_TRANSPARENT, CMD_ON_TOP})
         window->OnCommand(command);
@@ -219,12 +230,12 @@ TEST_F(ProgramTest, ClicksAndCommandsChangeTalliesAndSettingsAndTheMenuShowsThem
     const std::string laterMenu = "User (Zov|Quen|Pelty|Rondel|[x] Vimsa)|Level (Easiest|Easier|"
                                   "Easy|Normal|Hard|Harder|[x] Hardest)|-|";
     expect(false, laterMenu + "Transparent|On Top|Full Screen|-|Options...|About|Help|Exit" + keys +
-                      "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+                      "Undo: " + clicked + ", Skip\tCtrl+Z|Say the word\tS|Listen\tL|-|Progress...");
     EXPECT_EQ(state().userTotal, 0u);
     window->OnCommand(CMD_TRANSPARENT);
     window->OnCommand(CMD_ON_TOP);
     expect(true, laterMenu + "[x] Transparent|[x] On Top|Full Screen|-|Options...|About|Help|Exit" +
-                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|-|Progress...");
+                     keys + "Undo: " + clicked + ", Skip\tCtrl+Z|Say the word\tS|Listen\tL|-|Progress...");
 }
 
 TEST_F(ProgramTest, AnswerKeysTallyAsTheirButtonsAndCtrlZTakesThemBack) {
@@ -296,7 +307,7 @@ TEST_F(ProgramTest, UndoOfADeletedWordIsRefusedWithAPromptAndChangesNothing) {
     EXPECT_EQ(ReportText(p->Store().Core()), report);
     QMenu menu;
     window->BuildContextMenu(menu);
-    const QAction* undo = menu.actions().at(menu.actions().size() - 3);
+    const QAction* undo = menu.actions().at(menu.actions().size() - 5);
     EXPECT_EQ(undo->text(), QStringLiteral("Undo\tCtrl+Z"));
     EXPECT_FALSE(undo->isEnabled()) << "nothing is left to take back";
 }
@@ -495,6 +506,198 @@ TEST_F(ProgramTest, ADamagedHistoryIsKeptAsideWithAWordAndTheTutorGoesOn) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
     const uint32_t total = Sum(TotalField(0));
     QTest::keyClick(p->Window(), Qt::Key_Right);
+    EXPECT_EQ(Sum(TotalField(0)), total + 1);
+}
+
+// S says the word on show and tallies nothing. Without an audio output (as
+// here, usually) the user is told once; with one, the sound starts.
+TEST_F(ProgramTest, TheKeySSaysTheWordOnShowAndTalliesNothing) {
+    StartLater();
+    const uint32_t total = Sum(TotalField(0));
+    const QString word = QString::fromStdString(p->Store().WordOnShow());
+    const bool output = !QMediaDevices::defaultAudioOutput().isNull();
+    WhenOpens told(PressEsc);
+    QTest::keyClick(window, Qt::Key_S);
+    ASSERT_NE(window->Speaker(), nullptr);
+    QSignalSpy asked(window->Speaker(), &WordSpeaker::asked);
+    QSignalSpy playing(window->Speaker(), &WordSpeaker::playing);
+    QTest::keyClick(window, Qt::Key_S);
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked[0][0].toString(), word);
+    if (!WordSpeaker::Available()) {
+        GTEST_SKIP() << "built without speech (flite1-dev, libpocketsphinx-dev)";
+    } else if (output) {
+        EXPECT_TRUE(playing.wait(5000)) << "the word was not played";
+    } else {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 5000));
+        EXPECT_TRUE(told.text.startsWith(QStringLiteral("No sound output")))
+            << told.text.toStdString();
+        told.ran = false;
+        QTest::keyClick(window, Qt::Key_S);
+        QTest::qWait(200);
+        EXPECT_FALSE(told.ran) << "told more than once";
+    }
+    EXPECT_EQ(Sum(TotalField(0)), total);
+
+    // With "Say the word after Incorrect", the word just missed is said, by key
+    // and by click alike; a Correct says nothing.
+    p->Context().look.sayAfterIncorrect = true;
+    asked.clear();
+    std::vector<QString> answered;
+    for (int i = 0; i < 3; ++i) {
+        answered.push_back(QString::fromStdString(p->Store().WordOnShow()));
+        const uint32_t before = Sum(TotalField(0));
+        if (i == 0)
+            QTest::keyClick(window, Qt::Key_X);
+        else if (i == 1)
+            QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(300, 280)); // Incorrect
+        else
+            QTest::keyClick(window, Qt::Key_C);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return Sum(TotalField(0)) == before + 1; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !p->Store().WordOnShow().empty(); }));
+    }
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_EQ(asked[0][0].toString(), answered[0]);
+    EXPECT_EQ(asked[1][0].toString(), answered[1]);
+}
+
+// Listening tallies a word read aloud through the answer path, marked in the
+// history as judged by listening with what was heard, shows it, and listens
+// for the next word; silence tallies nothing; Ctrl+Z takes a heard answer back
+// and L stops. Recordings stand in for the microphone: Flite's kal16 voice,
+// which speaks a word the same way every time.
+#if LEXIPOND_WITH_SPEECH
+TEST_F(ProgramTest, ListeningTalliesAWordReadAloudAsAClickWouldAndSilenceTalliesNothing) {
+    if (!WordListener::Available())
+        GTEST_SKIP() << "no speech: built without flite1-dev and libpocketsphinx-dev, or "
+                        "pocketsphinx-en-us is not installed";
+    StartLater();
+    const auto show = [&](const char* word) {
+        std::lock_guard guard(p->Store().Core().lock);
+        state().currentRecord = FindExactWord(p->Store().Core(), word, 0);
+        LoadCurrentWord(p->Store().Core());
+        window->update();
+    };
+    const auto spoken = [](const char* word) {
+        speech::PcmAudio audio = speech::Synthesize(word, speech::Voice::Kal16).audio;
+        // Some quiet before and after, as a reader leaves around a word.
+        audio.samples.insert(audio.samples.begin(), audio.sampleRate / 2, int16_t(0));
+        audio.samples.insert(audio.samples.end(), audio.sampleRate, int16_t(0));
+        return audio;
+    };
+    ListeningMode& listening = window->Listening();
+    QSignalSpy banner(&listening, &ListeningMode::bannerChanged);
+    listening.Toggle(WordListener::Source::Recordings);
+    WordListener& listener = *listening.Listener();
+    QSignalSpy ready(&listener, &WordListener::ready);
+    QSignalSpy judged(&listener, &WordListener::judged);
+    ASSERT_TRUE(ready.wait(60000)) << "the judge was not ready";
+    {
+        QMenu menu;
+        window->BuildContextMenu(menu);
+        EXPECT_NE(Describe(menu).find("|[x] Listen\tL|"), std::string::npos) << Describe(menu);
+    }
+
+    const uint32_t total = Sum(TotalField(0)), correct = Sum(CorrectField(0));
+    const size_t rowsBefore = ReadHistoryRows(program / "history.sqlite").size();
+    const auto hear = [&](const char* shown, const char* said) {
+        show(shown);
+        QTest::qWait(50); // painted: the listener is told the word
+        judged.clear();
+        listener.Feed(spoken(said));
+        EXPECT_TRUE(judged.wait(30000)) << said;
+    };
+    // While the program says a word itself, what the microphone hears is not the reader.
+    show("said");
+    QTest::qWait(50);
+    listening.HoldFor(200);
+    judged.clear();
+    listener.Feed(spoken("said"));
+    EXPECT_FALSE(judged.wait(1500)) << "heard the program's own voice";
+    EXPECT_EQ(Sum(TotalField(0)), total);
+
+    hear("said", "said");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Sum(TotalField(0)) == total + 1; }));
+    EXPECT_EQ(Sum(CorrectField(0)), correct + 1);
+    EXPECT_EQ(banner.last()[0].toString(), QStringLiteral("Heard \"said\": Correct"));
+    // After showing the verdict it listens for the next word.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return banner.last()[0].toString().startsWith(QStringLiteral("Listening")); },
+        ListeningMode::kShowVerdictMs + 2000));
+
+    hear("look", "said");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Sum(TotalField(0)) == total + 2; }));
+    EXPECT_EQ(Sum(CorrectField(0)), correct + 1);
+    EXPECT_EQ(banner.last()[0].toString(), QStringLiteral("Heard \"said\": Incorrect"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return banner.last()[0].toString().startsWith(QStringLiteral("Listening")); },
+        ListeningMode::kShowVerdictMs + 2000));
+
+    // Ten seconds of silence: no verdict, still listening.
+    judged.clear();
+    listener.Feed(speech::PcmAudio{std::vector<int16_t>(16000 * 11, 0), 16000});
+    ASSERT_TRUE(judged.wait(10000));
+    EXPECT_EQ(judged[0][0].value<ListenOutcome>().kind, ListenOutcome::Kind::TimedOut);
+    EXPECT_EQ(banner.last()[0].toString(), QStringLiteral("Nothing heard yet: read the word aloud."));
+    EXPECT_EQ(Sum(TotalField(0)), total + 2);
+
+    // The history has both, judged by listening, with what was heard.
+    std::vector<HistoryRow> rows;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        rows = ReadHistoryRows(program / "history.sqlite");
+        return rows.size() == rowsBefore + 2;
+    }));
+    EXPECT_EQ(rows[rowsBefore].word, "said");
+    EXPECT_EQ(rows[rowsBefore].answer, HistoryAnswer::Correct);
+    EXPECT_EQ(rows[rowsBefore + 1].word, "look");
+    EXPECT_EQ(rows[rowsBefore + 1].answer, HistoryAnswer::Incorrect);
+    for (size_t i : {rowsBefore, rowsBefore + 1}) {
+        EXPECT_EQ(rows[i].judgedBy, JudgedBy::Listening);
+        EXPECT_EQ(rows[i].heard, std::optional<std::string>("said"));
+    }
+
+    // The adult's Undo takes the heard answer back; L stops listening.
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Sum(TotalField(0)) == total + 1; }));
+    QTest::keyClick(window, Qt::Key_L);
+    EXPECT_FALSE(listening.IsOn());
+    EXPECT_FALSE(listening.Banner()->isVisible());
+}
+
+#else
+TEST_F(ProgramTest, ListeningTalliesAWordReadAloudAsAClickWouldAndSilenceTalliesNothing) {
+    GTEST_SKIP() << "no speech: built without flite1-dev and libpocketsphinx-dev";
+}
+#endif
+
+// Without the speech model, listening says which package to install and stays off.
+TEST_F(ProgramTest, ListeningWithoutTheSpeechModelSaysWhatToInstallAndStaysOff) {
+    StartLater();
+    WhenOpens told(PressEsc);
+    window->Listening().modelFolder = program / "no-model";
+    window->Listening().Toggle(WordListener::Source::Recordings);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 10000));
+    EXPECT_TRUE(told.text.contains(WordListener::Available() ? "pocketsphinx-en-us" : "flite1-dev"))
+        << told.text.toStdString();
+    EXPECT_FALSE(window->Listening().IsOn());
+    EXPECT_FALSE(window->Listening().Banner()->isVisible());
+}
+
+// Without a microphone, listening from it says so and stays off; nothing crashes.
+TEST_F(ProgramTest, ListeningWithoutAMicrophoneSaysSoAndStaysOff) {
+    if (!WordListener::Available())
+        GTEST_SKIP() << "no speech: built without flite1-dev and libpocketsphinx-dev, or "
+                        "pocketsphinx-en-us is not installed";
+    if (!QMediaDevices::defaultAudioInput().isNull())
+        GTEST_SKIP() << "this machine has a microphone";
+    StartLater();
+    WhenOpens told(PressEsc);
+    QTest::keyClick(window, Qt::Key_L);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return told.ran; }, 60000));
+    EXPECT_TRUE(told.text.startsWith(QStringLiteral("No microphone was found"))) << told.text.toStdString();
+    EXPECT_FALSE(window->Listening().IsOn());
+    const uint32_t total = Sum(TotalField(0));
+    QTest::keyClick(window, Qt::Key_Right); // the keys still answer
     EXPECT_EQ(Sum(TotalField(0)), total + 1);
 }
 
