@@ -4,6 +4,7 @@
 // (queuing a row), and the Progress window's and lexipond-db's queries over a
 // history of 100,000 answers by one learner over a year.
 #include "BenchSupport.h"
+#include "HistoryBenchSupport.h"
 #include "core/history/AnswerHistory.h"
 #include "core/history/HistoryCsv.h"
 #include "core/history/HistoryQueries.h"
@@ -22,23 +23,11 @@ using bench::BenchFolder;
 constexpr int kAnswers = 100'000;
 constexpr int kWords = 300;
 constexpr int64_t kYearStart = 1'767'225'600; // 2026-01-01T00:00:00Z
-constexpr int64_t kYear = 365 * 86'400;
 
 // The i-th answer of a year of answers: spread over the year, one word in
 // kWords, mostly Correct; every 20th is taken back.
 HistoryRow Answer(int i, uint32_t& random) {
-    random = random * 1'103'515'245u + 12'345u;
-    HistoryRow row;
-    row.when = {kYearStart + int64_t{i} * kYear / kAnswers, 60};
-    row.learnerSlot = 0;
-    row.learnerName = "Zov";
-    char word[16];
-    std::snprintf(word, sizeof word, "w%04u", (random >> 8) % kWords);
-    row.word = word;
-    const uint32_t draw = (random >> 16) % 100;
-    row.answer = draw < 70   ? HistoryAnswer::Correct
-                 : draw < 95 ? HistoryAnswer::Incorrect
-                             : HistoryAnswer::Skip;
+    HistoryRow row = bench::YearAnswer(i, kAnswers, kWords, kYearStart, 60, random);
     row.level = 3;
     row.judgedBy = JudgedBy::Click;
     return row;

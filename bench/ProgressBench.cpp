@@ -4,6 +4,7 @@
 // the window painted with its chart and lists, and a change of learner or range
 // to the figures shown again. On the offscreen platform unless the caller
 // chose another.
+#include "HistoryBenchSupport.h"
 #include "QtBenchSupport.h"
 #include "core/history/AnswerHistory.h"
 #include "core/platform/Random.h"
@@ -53,17 +54,8 @@ struct World {
         const int32_t offset = QDateTime::currentDateTime().offsetFromUtc() / 60;
         uint32_t random = 1;
         for (int i = 0; i < kAnswers; ++i) {
-            random = random * 1'103'515'245u + 12'345u;
-            HistoryRow row;
-            row.when = {now - int64_t{kAnswers - i} * 365 * 86'400 / kAnswers, offset};
-            row.learnerName = "Zov";
-            char word[16];
-            std::snprintf(word, sizeof word, "w%04u", (random >> 8) % kWords);
-            row.word = word;
-            const uint32_t draw = (random >> 16) % 100;
-            row.answer = draw < 70   ? HistoryAnswer::Correct
-                         : draw < 95 ? HistoryAnswer::Incorrect
-                                     : HistoryAnswer::Skip;
+            const HistoryRow row = bench::YearAnswer(i, kAnswers, kWords,
+                                                     now - bench::kYearSeconds, offset, random);
             history.Append(row);
         }
         history.Close();

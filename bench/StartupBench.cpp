@@ -125,30 +125,41 @@ BENCHMARK(BM_ProcessStartToFirstWordPainted)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
-void BM_CorrectClickToNextWordPainted(benchmark::State& state) {
-    const std::string& folder = ProgramFolder(static_cast<int>(state.range(0)));
-    Program program(folder);
+// Starts a later run in `program` and waits for its first painted word.
+bool StartAndPaint(Program& program) {
     program.instanceWait = std::chrono::milliseconds(0);
-    if (!program.Start()) {
+    if (!program.Start())
+        return false;
+    bool painted = false;
+    program.Window()->onWordPainted = [&painted] { painted = true; };
+    while (!painted)
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    return true;
+}
+
+// A press and release on Correct, then the paint that the click asked for, now.
+void ClickCorrectAndPaint(MainWindow& window) {
+    const QPointF at(85, 285);
+    QMouseEvent press(QEvent::MouseButtonPress, at, window.mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, window.mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &press);
+    QApplication::sendEvent(&window, &release);
+    window.repaint();
+}
+
+void BM_CorrectClickToNextWordPainted(benchmark::State& state) {
+    Program program(ProgramFolder(static_cast<int>(state.range(0))));
+    if (!StartAndPaint(program)) {
         state.SkipWithError("the program did not start");
         return;
     }
     MainWindow* window = program.Window();
-    bool painted = false;
-    window->onWordPainted = [&painted] { painted = true; };
-    while (!painted)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
     TutorState& tutorState = program.Store().Core().state;
-    const QPointF at(85, 285);
     for (auto _ : state) {
         const int32_t before = tutorState.currentRecord;
-        QMouseEvent press(QEvent::MouseButtonPress, at, window->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, window->mapToGlobal(at), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &press);
-        QApplication::sendEvent(window, &release);
-        window->repaint(); // the paint that the click asked for, now
+        ClickCorrectAndPaint(*window);
         benchmark::DoNotOptimize(before);
     }
     state.counters["words"] = static_cast<double>(state.range(0));
@@ -168,18 +179,12 @@ BENCHMARK(BM_CorrectClickToNextWordPainted)
 // again (each takes a few hundred ms of a core), as the window's own would
 // while a reader speaks. The window's events are handled between the clicks.
 void BM_CorrectClickToNextWordPaintedWhileListening(benchmark::State& state) {
-    const std::string& folder = ProgramFolder(static_cast<int>(state.range(0)));
-    Program program(folder);
-    program.instanceWait = std::chrono::milliseconds(0);
-    if (!program.Start()) {
+    Program program(ProgramFolder(static_cast<int>(state.range(0))));
+    if (!StartAndPaint(program)) {
         state.SkipWithError("the program did not start");
         return;
     }
     MainWindow* window = program.Window();
-    bool painted = false;
-    window->onWordPainted = [&painted] { painted = true; };
-    while (!painted)
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
     if (!WordListener::Available()) {
         state.SkipWithError("pocketsphinx-en-us is not installed");
         return;
@@ -205,15 +210,8 @@ void BM_CorrectClickToNextWordPaintedWhileListening(benchmark::State& state) {
     busy.Start(words, "said", WordListener::Source::Recordings);
     while (!ready || !window->Listening().IsOn())
         QApplication::processEvents(QEventLoop::AllEvents, 10);
-    const QPointF at(85, 285);
     for (auto _ : state) {
-        QMouseEvent press(QEvent::MouseButtonPress, at, window->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, window->mapToGlobal(at), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &press);
-        QApplication::sendEvent(window, &release);
-        window->repaint();
+        ClickCorrectAndPaint(*window);
         state.PauseTiming();
         QApplication::processEvents(QEventLoop::AllEvents, 5);
         state.ResumeTiming();

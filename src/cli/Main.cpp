@@ -173,6 +173,19 @@ int OpenValidated(const std::string& path, bool writable, OpenDatabase& db) {
     return kExitOk;
 }
 
+#if LEXIPOND_WITH_CARDS || LEXIPOND_WITH_SPEECH
+// Every live word of a valid database, in slot order (cards and listening).
+int ReadLiveWords(const std::string& path, std::vector<std::string>& words) {
+    OpenDatabase db;
+    if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
+        return exitCode;
+    lexipond::ForEachLiveRecord(*db.file, [&](int32_t slot) {
+        words.push_back(lexipond::ReadText(*db.file, slot, lexipond::kFieldWord).value_or(""));
+    });
+    return kExitOk;
+}
+#endif
+
 int RunCheck(const std::string& path) {
     DatabaseFacts facts;
     int exitCode = kExitOk;
@@ -529,13 +542,9 @@ int RunHistory(const std::string& dataFolder) {
 
 #if LEXIPOND_WITH_CARDS
 int RunCards(const std::string& path, const std::string& pdf, int perPage) {
-    OpenDatabase db;
-    if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
-        return exitCode;
     std::vector<std::string> words;
-    lexipond::ForEachLiveRecord(*db.file, [&](int32_t slot) {
-        words.push_back(lexipond::ReadText(*db.file, slot, lexipond::kFieldWord).value_or(""));
-    });
+    if (const int exitCode = ReadLiveWords(path, words); exitCode != kExitOk)
+        return exitCode;
     int pages = 0;
     switch (lexipond::WriteWordCardsPdf(words, perPage, pdf, pages)) {
     case lexipond::CardsOutcome::Written:
@@ -574,13 +583,9 @@ int RunListen(const std::string& path, const std::string& word, const std::strin
     speech::WavFile audio = speech::ReadWav(wav);
     if (audio.outcome != speech::WavRead::Read)
         return Fail(wav + ": " + audio.reason);
-    OpenDatabase db;
-    if (const int exitCode = OpenValidated(path, false, db); exitCode != kExitOk)
-        return exitCode;
     std::vector<std::string> words;
-    lexipond::ForEachLiveRecord(*db.file, [&](int32_t slot) {
-        words.push_back(lexipond::ReadText(*db.file, slot, lexipond::kFieldWord).value_or(""));
-    });
+    if (const int exitCode = ReadLiveWords(path, words); exitCode != kExitOk)
+        return exitCode;
     speech::JudgeSetup setup = speech::JudgeSetup::Ready;
     auto judge = speech::Judge::Create(speech::kDefaultModelFolder, words, setup);
     switch (setup) {

@@ -7,6 +7,7 @@
 #include "TestSupport.h"
 #include "core/settings/SettingsFile.h"
 
+#include <array>
 #include <ctime>
 #include <sys/wait.h>
 
@@ -31,6 +32,13 @@ class HistoryCli : public ::testing::Test {
         std::mktime(&day);
         char text[16];
         std::strftime(text, sizeof text, "%Y-%m-%d", &day);
+        return text;
+    }
+    // The "last four weeks" lines of one learner, oldest week first.
+    static std::string LastFourWeeks(const std::array<const char*, 4>& weeks) {
+        std::string text = "  last four weeks:\n";
+        for (int i = 0; i < 4; ++i)
+            text += "    week of " + MondayOf(3 - i) + ": " + weeks[size_t(i)] + "\n";
         return text;
     }
 
@@ -62,35 +70,13 @@ TEST_F(HistoryCli, TheSummaryGivesEachLearnersAnswersMasteredWordsAndLastFourWee
     ASSERT_EQ(Db({"history", data_.Path()}), 0) << err_;
     EXPECT_EQ(out_, "Learner 1: Zov\n"
                     "  answers:        4 of 5 correct (80%), 1 skipped\n"
-                    "  words mastered: 1\n"
-                    "  last four weeks:\n"
-                    "    week of " +
-                        MondayOf(3) +
-                        ": no answers\n"
-                        "    week of " +
-                        MondayOf(2) +
-                        ": no answers\n"
-                        "    week of " +
-                        MondayOf(1) +
-                        ": 1 of 1 correct (100%)\n"
-                        "    week of " +
-                        MondayOf(0) +
-                        ": 2 of 3 correct (66%)\n"
+                    "  words mastered: 1\n" +
+                        LastFourWeeks({"no answers", "no answers", "1 of 1 correct (100%)",
+                                       "2 of 3 correct (66%)"}) +
                         "Learner 3: Ann\n"
                         "  answers:        no answers, 1 skipped\n"
-                        "  words mastered: 0\n"
-                        "  last four weeks:\n"
-                        "    week of " +
-                        MondayOf(3) +
-                        ": no answers\n"
-                        "    week of " +
-                        MondayOf(2) +
-                        ": no answers\n"
-                        "    week of " +
-                        MondayOf(1) +
-                        ": no answers\n"
-                        "    week of " +
-                        MondayOf(0) + ": no answers\n");
+                        "  words mastered: 0\n" +
+                        LastFourWeeks({"no answers", "no answers", "no answers", "no answers"}));
 }
 
 TEST_F(HistoryCli, CsvGivesEveryRowWhereverTheOptionStands) {

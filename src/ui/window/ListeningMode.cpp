@@ -60,8 +60,11 @@ void ListeningMode::Stop() {
 }
 
 void ListeningMode::WordShown(const std::string& word) {
-    if (!IsOn() || showing_.isActive() || word == toldWord_)
-        return;
+    if (IsOn() && !showing_.isActive() && word != toldWord_)
+        ListenFor(word);
+}
+
+void ListeningMode::ListenFor(const std::string& word) {
     toldWord_ = word;
     listener_->Listen(word);
     Show(tr("Listening: read the word aloud."));
@@ -77,11 +80,8 @@ void ListeningMode::HoldFor(int ms) {
 }
 
 void ListeningMode::ListenAgain() {
-    if (!IsOn())
-        return;
-    toldWord_ = app_.store.WordOnShow();
-    listener_->Listen(toldWord_);
-    Show(tr("Listening: read the word aloud."));
+    if (IsOn())
+        ListenFor(app_.store.WordOnShow());
 }
 
 void ListeningMode::OnJudged(const ListenOutcome& outcome) {

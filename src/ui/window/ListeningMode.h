@@ -59,7 +59,8 @@ class ListeningMode final : public QObject {
     void Show(const QString& text);
     void OnJudged(const ListenOutcome& outcome);
     void OnFailed(ListenProblem problem);
-    void ListenAgain();
+    void ListenAgain();                     // the word on show now
+    void ListenFor(const std::string& word); // tells the listener and the banner
 
     AppContext& app_;
     QWidget* card_;
